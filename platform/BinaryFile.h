@@ -1,0 +1,63 @@
+#pragma once
+// Whole-file reads and writes of a byte block (settings files and the like),
+// and the write-beside-then-rename step every saved file goes through.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/File.h"
+
+namespace platform {
+
+// Reads up to count bytes from the start of the file into buffer and returns
+// the number read. A short file leaves the rest of the buffer as it was
+// (callers zero it first). Throws UserException when the file cannot be
+// opened and FileException on a read error.
+std::size_t ReadBinaryFile(const std::string& path, void* buffer, std::size_t count);
+
+// Writes count bytes as the whole content of the file. The bytes go to a new
+// file beside the target, which is flushed and then renamed over the target,
+// so a failed or interrupted write leaves the old file as it was. Throws
+// UserException when the file cannot be created and FileException on a
+// write error.
+void WriteBinaryFile(const std::string& path, const void* buffer, std::size_t count);
+
+// A scratch file beside a target that replaces the target only on Commit.
+// Destroying it without a successful Commit removes the scratch file and
+// leaves the target untouched.
+class ScratchReplacement {
+public:
+    // Creates an exclusive scratch file beside target. Throws FileException.
+    explicit ScratchReplacement(std::string target);
+    ~ScratchReplacement();
+    ScratchReplacement(const ScratchReplacement&) = delete;
+    ScratchReplacement& operator=(const ScratchReplacement&) = delete;
+
+    File& GetFile() { return m_file; }
+    const std::string& GetScratchPath() const { return m_scratchPath; }
+    const std::string& GetTargetPath() const { return m_target; }
+    // Flushes, closes and renames the scratch file over the target.
+    // Throws FileException when that fails (the target is then untouched).
+    void Commit();
+
+private:
+    std::string m_target;
+    std::string m_scratchPath;
+    File m_file;
+    bool m_committed = false;
+};
+
+// Replaces target with what writer puts into an empty scratch file beside it.
+// The target is replaced only when writer returns true; exceptions propagate
+// and leave the target as it was.
+template <typename Writer>
+bool ReplaceFileAtomically(const std::string& target, Writer&& writer) {
+    ScratchReplacement scratch(target);
+    if (!writer(scratch.GetFile()))
+        return false;
+    scratch.Commit();
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,93 @@
+#pragma once
+// A file object with the three opening modes the system uses, 64-bit offsets
+// and positional reads and writes that several threads may issue at once
+// (painting, analysis and playback all read the document's data file).
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+
+// Why a file operation failed. Callers show their own message; the cause
+// and path are for that message and for logs.
+class FileException : public std::runtime_error {
+public:
+    enum class Cause { Generic, FileNotFound, BadPath, AccessDenied, EndOfFile, DiskFull, Closed };
+
+    FileException(Cause cause, std::string path, const std::string& what);
+
+    Cause GetCause() const { return m_cause; }
+    const std::string& GetPath() const { return m_path; }
+
+    // Builds the exception from an errno value.
+    static FileException FromErrno(int err, const std::string& path, const std::string& operation);
+
+private:
+    Cause m_cause;
+    std::string m_path;
+};
+
+// A silent abort: the command that catches it ends without a message of its
+// own (whoever threw it has already told the user, or there is nothing to say).
+class UserException : public std::exception {
+public:
+    const char* what() const noexcept override { return "operation abandoned"; }
+};
+
+class File {
+public:
+    enum class Mode {
+        Read,       // existing file, read only
+        Create,     // create or truncate, read and write
+        ReadWrite,  // existing file, read and write
+    };
+    enum class From { Begin, Current, End };
+
+    File() = default;
+    // Opens or throws FileException.
+    File(const std::string& path, Mode mode);
+    ~File();
+
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+
+    // Opens; on failure returns false and fills *error when given.
+    bool Open(const std::string& path, Mode mode, FileException* error = nullptr);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& GetFilePath() const { return m_path; }
+
+    // Sequential access at the file position. Read returns the bytes read
+    // (fewer at the end of the file); Write writes all or throws.
+    std::size_t Read(void* buffer, std::size_t count);
+    void Write(const void* buffer, std::size_t count);
+    std::int64_t Seek(std::int64_t offset, From from = From::Begin);
+    std::int64_t GetPosition() const;
+
+    // Positional access: does not move or use the file position, safe from
+    // several threads at once. ReadAt returns the bytes read (fewer only at
+    // the end of the file).
+    std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t count) const;
+    void WriteAt(std::int64_t offset, const void* buffer, std::size_t count);
+
+    std::int64_t GetLength() const;
+    void SetLength(std::int64_t length);
+    void Flush();
+
+private:
+    void RequireOpen() const;
+
+    int m_fd = -1;
+    std::string m_path;
+};
+
+// True when a file or folder exists at the path.
+bool PathExists(const std::string& path);
+// Removes a file; false when it could not be removed (missing included).
+bool RemoveFile(const std::string& path);
+
+}  // namespace platform

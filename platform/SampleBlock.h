@@ -1,0 +1,91 @@
+#pragma once
+// An owned, zero-filled block of samples: how every channel holds its
+// samples, intensity, velocity, acceleration and cycle data. A block may be
+// null (no samples). Blocks move; copying is explicit (Clone).
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace platform {
+
+template <typename T>
+class SampleBlock {
+public:
+    SampleBlock() = default;
+    ~SampleBlock() { Free(); }
+
+    SampleBlock(SampleBlock&& other) noexcept
+        : m_data(std::exchange(other.m_data, nullptr)), m_count(std::exchange(other.m_count, 0)) {}
+    SampleBlock& operator=(SampleBlock&& other) noexcept {
+        if (this != &other) {
+            Free();
+            m_data = std::exchange(other.m_data, nullptr);
+            m_count = std::exchange(other.m_count, 0);
+        }
+        return *this;
+    }
+    SampleBlock(const SampleBlock&) = delete;
+    SampleBlock& operator=(const SampleBlock&) = delete;
+
+    // A zero-filled block of count samples; a null block when count is 0 or
+    // the memory cannot be had.
+    static SampleBlock TryAllocate(std::size_t count) noexcept {
+        SampleBlock b;
+        if (count == 0 || count > SIZE_MAX / sizeof(T))
+            return b;
+        // calloc: the zero pages of a large block are only touched when used.
+        void* p = std::calloc(count, sizeof(T));
+        if (!p)
+            return b;
+        b.m_data = static_cast<T*>(p);
+        b.m_count = count;
+        return b;
+    }
+    // As TryAllocate, but throws std::bad_alloc when memory cannot be had.
+    static SampleBlock Allocate(std::size_t count) {
+        SampleBlock b = TryAllocate(count);
+        if (count != 0 && b.IsNull())
+            throw std::bad_alloc();
+        return b;
+    }
+
+    // A copy of the block (null for a null block). Throws std::bad_alloc.
+    SampleBlock Clone() const {
+        SampleBlock b = Allocate(m_count);
+        if (m_count)
+            std::memcpy(b.m_data, m_data, m_count * sizeof(T));
+        return b;
+    }
+
+    void Free() noexcept {
+        std::free(m_data);
+        m_data = nullptr;
+        m_count = 0;
+    }
+
+    bool IsNull() const { return m_data == nullptr; }
+    explicit operator bool() const { return m_data != nullptr; }
+    T* data() { return m_data; }
+    const T* data() const { return m_data; }
+    std::size_t size() const { return m_count; }
+    std::size_t SizeBytes() const { return m_count * sizeof(T); }
+    T* begin() { return m_data; }
+    T* end() { return m_data + m_count; }
+    const T* begin() const { return m_data; }
+    const T* end() const { return m_data + m_count; }
+    T& operator[](std::size_t i) { return m_data[i]; }
+    const T& operator[](std::size_t i) const { return m_data[i]; }
+
+private:
+    T* m_data = nullptr;
+    std::size_t m_count = 0;
+};
+
+using FloatBlock = SampleBlock<float>;
+using Int16Block = SampleBlock<std::int16_t>;
+
+}  // namespace platform
