@@ -24,8 +24,12 @@ inline constexpr std::size_t kSignatureAt = 0;          // text[16]
 inline constexpr std::size_t kSignatureSize = 16;
 inline constexpr std::size_t kPlayGridChannelAt = 16;   // int
 inline constexpr std::size_t kInputSourceAt = 20;       // text[16]
-inline constexpr std::size_t kOutputRouteAt = 36;       // text[16]
+inline constexpr std::size_t kOutputRouteAt = 36;       // text, see below
 inline constexpr std::size_t kRoutingTextSize = 16;
+// "External Hardware" is longer than its 16-byte field: the route text has
+// always run on into the unused 16 bytes after it (52-67), so the route is
+// written and read within those 32 bytes.
+inline constexpr std::size_t kOutputRouteSize = 32;
 inline constexpr std::size_t kRecordPlaySettingAt = 68; // int
 inline constexpr std::size_t kChannelEnabledAt = 72;    // int[17]
 inline constexpr std::size_t kChannelRateAt = 140;      // int[17]

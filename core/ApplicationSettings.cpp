@@ -1,0 +1,126 @@
+#include "core/ApplicationSettings.h"
+
+#include <cmath>
+
+#include "core/ConfigurationBlock.h"
+
+namespace vocomet {
+
+namespace {
+
+// The int at off, or current when the file did not reach it.
+int IntOr(const ConfigurationBlock& block, std::size_t off, int current) {
+    return block.Has(off, 4) ? block.View().I32LE(off) : current;
+}
+
+std::string TextOrEmpty(const ConfigurationBlock& block, std::size_t off, std::size_t size) {
+    return block.Has(off, size) ? block.View().Text(off, size) : std::string();
+}
+
+void ReadPlacements(const ConfigurationBlock& block, ApplicationSettings& s) {
+    for (int slot = 0; slot < kPlacementCount; ++slot)
+        for (int j = 0; j < 4; ++j)
+            s.placements[slot][j] = IntOr(block, cfg::kPlacementsAt + 16 * slot + 4 * j, s.placements[slot][j]);
+}
+
+}  // namespace
+
+std::string AcceptedInputSource(const std::string& text) {
+    return text == kInputMic || text == kInputLine ? text : std::string(kInputMic);
+}
+
+std::string AcceptedOutputRoute(const std::string& text) {
+    return text == kOutputComputer || text == kOutputExternal ? text : std::string(kOutputComputer);
+}
+
+void ReadStartupApplicationPart(const ConfigurationBlock& block, ApplicationSettings& s) {
+    s.inputSource = AcceptedInputSource(TextOrEmpty(block, cfg::kInputSourceAt, cfg::kRoutingTextSize));
+    s.outputRoute = AcceptedOutputRoute(TextOrEmpty(block, cfg::kOutputRouteAt, cfg::kOutputRouteSize));
+
+    for (int i = 0; i < kPlayChannelSetup; ++i) {
+        const std::string text = TextOrEmpty(block, cfg::kConnectorAt + cfg::kConnectorSize * i, cfg::kConnectorSize);
+        s.channelSetup[i].connector = text.empty() ? std::string("Mask") : text;
+    }
+    for (int i = 0; i < kChannelSetupCount; ++i) {
+        ChannelSetup& c = s.channelSetup[i];
+        c.enabled = IntOr(block, cfg::kChannelEnabledAt + 4 * i, c.enabled);
+        c.gain = IntOr(block, cfg::kChannelGainAt + 4 * i, c.gain);
+        if (c.gain < 1)
+            c.gain = i == 0 ? 200 : 1;
+        // The hardware always starts at these, whatever was saved.
+        c.sampleRate = 22050;
+        c.filterCutoff = 8000;
+    }
+
+    ReadPlacements(block, s);
+    for (int i = 0; i < kRecordingFormSettingCount; ++i)
+        s.recordingForm[i] = IntOr(block, cfg::kRecordingFormAt + 4 * i, s.recordingForm[i]);
+
+    if (block.Has(cfg::kSampleRateAt, 8)) {
+        const double rate = block.View().F64LE(cfg::kSampleRateAt);
+        if (std::isfinite(rate) && rate > 0.0)
+            s.currentSampleRate = rate;
+    }
+}
+
+void ApplyLoadedApplicationPart(const ConfigurationBlock& block, ApplicationSettings& s) {
+    s.playGridChannel = IntOr(block, cfg::kPlayGridChannelAt, s.playGridChannel);
+    s.inputSource = AcceptedInputSource(TextOrEmpty(block, cfg::kInputSourceAt, cfg::kRoutingTextSize));
+    s.outputRoute = AcceptedOutputRoute(TextOrEmpty(block, cfg::kOutputRouteAt, cfg::kOutputRouteSize));
+
+    for (int i = 0; i < kChannelSetupCount; ++i) {
+        ChannelSetup& c = s.channelSetup[i];
+        c.enabled = IntOr(block, cfg::kChannelEnabledAt + 4 * i, c.enabled);
+        const int rate = IntOr(block, cfg::kChannelRateAt + 4 * i, c.sampleRate);
+        if (rate >= 1000 && rate <= 45000)
+            c.sampleRate = rate;
+        const int cutoff = IntOr(block, cfg::kChannelCutoffAt + 4 * i, c.filterCutoff);
+        if (cutoff >= 0 && cutoff <= 8000)
+            c.filterCutoff = cutoff;
+        const int gain = IntOr(block, cfg::kChannelGainAt + 4 * i, c.gain);
+        if (gain >= 0 && gain <= 350)
+            c.gain = gain;
+    }
+    ReadPlacements(block, s);
+}
+
+void PutPlayGridChannel(ConfigurationBlock& block, const ApplicationSettings& s) {
+    block.Span().I32LE(cfg::kPlayGridChannelAt, s.playGridChannel);
+}
+
+void PutRoutingTexts(ConfigurationBlock& block, const ApplicationSettings& s) {
+    block.Span().Text(cfg::kInputSourceAt, cfg::kRoutingTextSize, s.inputSource);
+    block.Span().Text(cfg::kOutputRouteAt, cfg::kOutputRouteSize, s.outputRoute);
+}
+
+void PutRecordPlaySetting(ConfigurationBlock& block, const ApplicationSettings& s) {
+    block.Span().I32LE(cfg::kRecordPlaySettingAt, s.recordPlaySetting);
+}
+
+void PutChannelSetupArrays(ConfigurationBlock& block, const ChannelSetupArray& setup) {
+    const platform::ByteSpan b = block.Span();
+    for (int i = 0; i < kChannelSetupCount; ++i) {
+        b.I32LE(cfg::kChannelEnabledAt + 4 * i, setup[i].enabled);
+        b.I32LE(cfg::kChannelRateAt + 4 * i, setup[i].sampleRate);
+        b.I32LE(cfg::kChannelCutoffAt + 4 * i, setup[i].filterCutoff);
+        b.I32LE(cfg::kChannelGainAt + 4 * i, setup[i].gain);
+    }
+}
+
+void PutConnectorTexts(ConfigurationBlock& block, const ChannelSetupArray& setup) {
+    for (int i = 0; i < kPlayChannelSetup; ++i)
+        block.Span().Text(cfg::kConnectorAt + cfg::kConnectorSize * i, cfg::kConnectorSize, setup[i].connector);
+}
+
+void PutPlacements(ConfigurationBlock& block, const ApplicationSettings& s) {
+    for (int slot = 0; slot < kPlacementCount; ++slot)
+        for (int j = 0; j < 4; ++j)
+            block.Span().I32LE(cfg::kPlacementsAt + 16 * slot + 4 * j, s.placements[slot][j]);
+}
+
+void PutRecordingFormSettings(ConfigurationBlock& block, const ApplicationSettings& s) {
+    for (int i = 0; i < kRecordingFormSettingCount; ++i)
+        block.Span().I32LE(cfg::kRecordingFormAt + 4 * i, s.recordingForm[i]);
+}
+
+}  // namespace vocomet

@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "ConfigurationTestUtil.h"
+#include "core/ConfigurationFile.h"
+#include "core/DocumentSettings.h"
+#include "platform/ByteCodec.h"
+#include "platform/File.h"
+
+namespace vocomet {
+namespace {
+
+using test::BlockFromBytes;
+using test::BytesOf;
+using test::ExpectOnlyChanged;
+using test::GoldenApplication;
+using test::SentinelBlock;
+
+std::string GoldenPath(const std::string& name) { return test::SourceDir() + "/tests/core/golden/" + name; }
+
+// The golden files leave the font record zero: it is the platform's default
+// GUI font, laid over here.
+ConfigurationBlock GoldenBlock(const std::string& name) {
+    ConfigurationBlock b = BlockFromBytes(test::ReadAll(GoldenPath(name)));
+    platform::DefaultGuiFont().Encode(b.data() + cfg::kFormantFontAt);
+    return b;
+}
+
+void ExpectSameBytes(const ConfigurationBlock& expected, const ConfigurationBlock& actual) {
+    int reported = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        if (expected.data()[i] != actual.data()[i] && reported++ < 8)
+            ADD_FAILURE() << "byte " << i << ": expected " << int(expected.data()[i]) << ", got "
+                          << int(actual.data()[i]);
+}
+
+TEST(ConfigurationGolden, CommittedFilesMatchTheScript) {
+    if (!test::HaveTool("python3"))
+        GTEST_SKIP() << "python3 not installed";
+    const std::string dir = test::FreshTempDir();
+    ASSERT_EQ(0, test::RunCommand("python3 '" + GoldenPath("make_configuration_golden.py") + "' '" + dir + "'"));
+    for (const char* name : {"startup_defaults.cfg", "document_defaults.cfg"})
+        EXPECT_EQ(test::ReadAll(GoldenPath(name)), test::ReadAll(dir + "/" + name)) << name;
+}
+
+TEST(ConfigurationGolden, StartupDefaultsFromEmptyBuffer) {
+    ConfigurationBlock block;
+    FillStartupDefaults(block, GoldenApplication());
+    ExpectSameBytes(GoldenBlock("startup_defaults.cfg"), block);
+    // The font record is a real font, not zeros.
+    EXPECT_EQ(platform::DefaultGuiFont(), platform::LogFontA::Decode(block.data() + cfg::kFormantFontAt));
+    EXPECT_FALSE(platform::DefaultGuiFont().faceName.empty());
+}
+
+TEST(ConfigurationGolden, DocumentDefaults) {
+    const ConfigurationBlock block = MakeDocumentDefaultBlock(GoldenApplication(), DocumentSettings::Reset());
+    ExpectSameBytes(GoldenBlock("document_defaults.cfg"), block);
+}
+
+TEST(ConfigurationGolden, DocumentDefaultWriterResetsAndWritesFile) {
+    const std::string path = test::FreshTempDir() + "/VocometConf.cfg";
+    DocumentSettings s;
+    s.logSelectionStep = 7.0;
+    s.channels[3].unit = "kPa";
+    ASSERT_TRUE(WriteDefaultConfiguration(path, GoldenApplication(), s));
+    EXPECT_EQ(1.0, s.logSelectionStep);
+    EXPECT_EQ("normalized", s.channels[3].unit);
+    EXPECT_EQ(22050.0, s.sampleRate);
+    ExpectSameBytes(GoldenBlock("document_defaults.cfg"), BlockFromBytes(test::ReadAll(path)));
+}
+
+// --- each writer changes only its own bytes -------------------------------
+
+const test::Ranges kUnused = {{52, 68}, {600, 856}, {1532, 1536}, {1580, 1584}, {1644, 1648}, {2972, 2976}};
+
+TEST(ConfigurationWriters, StartupDefaultsKeepUnusedBytes) {
+    const ConfigurationBlock before = SentinelBlock(false);
+    ConfigurationBlock after = before;
+    FillStartupDefaults(after, GoldenApplication());
+    // Every field is written; of the unused regions only 52-67, which the
+    // output route text runs on into, may change.
+    ExpectOnlyChanged(before, after,
+                      {{0, 600}, {856, 1532}, {1536, 1580}, {1584, 1644}, {1648, 2972}});
+    EXPECT_EQ("Computer", after.View().Text(cfg::kOutputRouteAt, cfg::kOutputRouteSize));
+}
+
+TEST(ConfigurationWriters, DocumentPartWriters) {
+    const DocumentSettings s = DocumentSettings::Reset();
+    {
+        const ConfigurationBlock before = SentinelBlock(true);
+        ConfigurationBlock after = before;
+        WriteDocumentPart(after, s);
+        ExpectOnlyChanged(before, after,
+                          {{1032, 1532}, {1536, 1580}, {1584, 1644}, {1648, 2768}, {2836, 2972}});
+    }
+    {
+        const ConfigurationBlock before = SentinelBlock(true);
+        ConfigurationBlock after = before;
+        WriteSavedDocumentPart(after, s);
+        ExpectOnlyChanged(before, after, {{1032, 1532}, {1536, 1580}, {1584, 1644}, {1648, 1736}});
+    }
+}
+
+TEST(ConfigurationWriters, ApplicationPutters) {
+    const ApplicationSettings app = GoldenApplication();
+    struct Case {
+        const char* name;
+        void (*put)(ConfigurationBlock&, const ApplicationSettings&);
+        test::Ranges own;
+    };
+    const Case cases[] = {
+        {"play grid", PutPlayGridChannel, {{16, 20}}},
+        {"routing", PutRoutingTexts, {{20, 68}}},
+        {"record/play", PutRecordPlaySetting, {{68, 72}}},
+        {"arrays", [](ConfigurationBlock& b, const ApplicationSettings& a) { PutChannelSetupArrays(b, a.channelSetup); },
+         {{72, 344}}},
+        {"connectors", [](ConfigurationBlock& b, const ApplicationSettings& a) { PutConnectorTexts(b, a.channelSetup); },
+         {{344, 600}}},
+        {"placements", PutPlacements, {{856, 1032}}},
+        {"recording form", PutRecordingFormSettings, {{2768, 2836}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ConfigurationBlock before = SentinelBlock(true);
+        ConfigurationBlock after = before;
+        c.put(after, app);
+        ExpectOnlyChanged(before, after, c.own);
+    }
+}
+
+class ConfigurationFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { path = test::FreshTempDir() + "/VocometConf.cfg"; }
+    ConfigurationBlock FileBlock() const { return BlockFromBytes(test::ReadAll(path)); }
+    std::string path;
+};
+
+TEST_F(ConfigurationFileTest, ExitPatchChangesOnlyItsFields) {
+    const ConfigurationBlock before = SentinelBlock(true);
+    test::WriteBlockFile(path, before);
+    ApplicationSettings app = GoldenApplication();
+    app.playGridChannel = 9;
+    app.recordPlaySetting = 4;
+    app.recordingForm[kFormPlayRoute] = 0;
+    ASSERT_TRUE(WriteExitConfiguration(path, app));
+    const ConfigurationBlock after = FileBlock();
+    ExpectOnlyChanged(before, after, {{0, 72}, {2768, 2836}});
+    EXPECT_EQ(9, after.View().I32LE(16));
+    EXPECT_EQ(4, after.View().I32LE(68));
+    EXPECT_EQ(0, after.View().I32LE(2768 + 4 * kFormPlayRoute));
+}
+
+TEST_F(ConfigurationFileTest, ClosingPatchWritesOnlyPlacements) {
+    const ConfigurationBlock before = SentinelBlock(true);
+    test::WriteBlockFile(path, before);
+    ASSERT_TRUE(WriteClosingPlacements(path, GoldenApplication()));
+    const ConfigurationBlock after = FileBlock();
+    ExpectOnlyChanged(before, after, {{0, 16}, {856, 1032}});
+    EXPECT_EQ(1001, after.View().I32LE(856 + 16 * 10));
+}
+
+TEST_F(ConfigurationFileTest, PatchesLeaveMissingOrForeignFilesAlone) {
+    EXPECT_FALSE(WriteExitConfiguration(path, GoldenApplication()));
+    EXPECT_FALSE(WriteClosingPlacements(path, GoldenApplication()));
+    EXPECT_FALSE(platform::PathExists(path));
+
+    const std::string foreign(3000, 'x');
+    test::WriteAll(path, foreign);
+    EXPECT_FALSE(WriteExitConfiguration(path, GoldenApplication()));
+    EXPECT_FALSE(WriteClosingPlacements(path, GoldenApplication()));
+    EXPECT_EQ(foreign, test::ReadAll(path));
+}
+
+// --- start-up read --------------------------------------------------------
+
+TEST_F(ConfigurationFileTest, StartupWritesDefaultsWhenMissingOrForeign) {
+    ApplicationSettings app = GoldenApplication();
+    ASSERT_TRUE(LoadConfigurationBlock(path, app));
+    ConfigurationBlock expected;
+    FillStartupDefaults(expected, GoldenApplication());
+    EXPECT_EQ(BytesOf(expected), test::ReadAll(path));
+    // Nothing is read back: the settings keep their start-up values.
+    EXPECT_EQ(11025, app.channelSetup[16].sampleRate);
+
+    // A foreign file: its bytes stay where the defaults do not go.
+    ConfigurationBlock foreign = SentinelBlock(false);
+    test::WriteBlockFile(path, foreign);
+    ASSERT_TRUE(LoadConfigurationBlock(path, app));
+    const ConfigurationBlock after = FileBlock();
+    EXPECT_TRUE(after.HasSignature());
+    EXPECT_EQ(foreign.data()[700], after.data()[700]);
+    EXPECT_EQ(foreign.data()[2973], after.data()[2973]);
+}
+
+TEST_F(ConfigurationFileTest, StartupFailsWhenDefaultsCannotBeWritten) {
+    ApplicationSettings app;
+    EXPECT_FALSE(LoadConfigurationBlock(test::FreshTempDir() + "/no/such/folder/VocometConf.cfg", app));
+}
+
+TEST(ConfigurationStartupRead, SignatureAndZerosIsAccepted) {
+    ConfigurationBlock block;
+    block.PutSignature();
+    ApplicationSettings app;
+    app.recordingForm[0] = 44100;
+    ReadStartupApplicationPart(block, app);
+    EXPECT_EQ("Mic", app.inputSource);
+    EXPECT_EQ("Computer", app.outputRoute);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ("Mask", app.channelSetup[i].connector);
+    EXPECT_EQ(200, app.channelSetup[0].gain);
+    EXPECT_EQ(1, app.channelSetup[16].gain);
+    EXPECT_EQ(0, app.recordingForm[0]);  // present fields are taken as they are
+    EXPECT_EQ(22050.0, app.currentSampleRate);  // a zero rate is not taken
+}
+
+TEST(ConfigurationStartupRead, RoutingAndConnectorTexts) {
+    struct Case {
+        std::string input, output, connector;
+        std::string wantInput, wantOutput, wantConnector;
+    };
+    const Case cases[] = {
+        {"Mic", "Computer", "XLR 1", "Mic", "Computer", "XLR 1"},
+        {"Line", "External Hardware", "", "Line", "External Hardware", "Mask"},
+        {"line", "computer", "Mask", "Mic", "Computer", "Mask"},
+        {"", "", "ABCDEFGHIJKLMNOP", "Mic", "Computer", "ABCDEFGHIJKLMNOP"},  // 16 bytes, no NUL
+        {"LineLineLineLine", "External Hardwarexxxxxxxxxxxxxxx", "", "Mic", "Computer", "Mask"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input + "|" + c.output + "|" + c.connector);
+        ConfigurationBlock block = SentinelBlock(true);
+        // Raw bytes: texts that fill their field carry no NUL.
+        auto raw = [&](std::size_t off, std::size_t size, const std::string& t) {
+            for (std::size_t i = 0; i < size; ++i)
+                block.data()[off + i] = i < t.size() ? static_cast<std::uint8_t>(t[i]) : 0;
+        };
+        raw(cfg::kInputSourceAt, 16, c.input);
+        raw(cfg::kOutputRouteAt, 32, c.output);
+        raw(cfg::kConnectorAt + 16 * 5, 16, c.connector);
+        block.data()[cfg::kConnectorAt + 16 * 6] = 'Q';  // the next field starts right after
+        ApplicationSettings app;
+        ReadStartupApplicationPart(block, app);
+        EXPECT_EQ(c.wantInput, app.inputSource);
+        EXPECT_EQ(c.wantOutput, app.outputRoute);
+        EXPECT_EQ(c.wantConnector, app.channelSetup[5].connector);
+    }
+}
+
+TEST(ConfigurationStartupRead, ChannelArrays) {
+    struct Case {
+        int element, gainInFile, wantGain;
+    };
+    const Case cases[] = {{0, 0, 200}, {0, -3, 200}, {0, 1, 1}, {1, 0, 1}, {16, 0, 1}, {5, 350, 350}, {16, 7, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.element);
+        ConfigurationBlock block;
+        block.PutSignature();
+        block.Span().I32LE(cfg::kChannelGainAt + 4 * c.element, c.gainInFile);
+        block.Span().I32LE(cfg::kChannelEnabledAt + 4 * c.element, 7);
+        block.Span().I32LE(cfg::kChannelRateAt + 4 * c.element, 44100);
+        block.Span().I32LE(cfg::kChannelCutoffAt + 4 * c.element, 150);
+        ApplicationSettings app;
+        ReadStartupApplicationPart(block, app);
+        EXPECT_EQ(c.wantGain, app.channelSetup[c.element].gain);
+        EXPECT_EQ(7, app.channelSetup[c.element].enabled);
+        for (const ChannelSetup& s : app.channelSetup) {
+            EXPECT_EQ(22050, s.sampleRate);
+            EXPECT_EQ(8000, s.filterCutoff);
+        }
+    }
+}
+
+TEST(ConfigurationStartupRead, PlacementsFormSettingsAndRate) {
+    ConfigurationBlock block;
+    FillStartupDefaults(block, GoldenApplication());
+    block.Span().I32LE(cfg::kRecordingFormAt + 4 * kFormGainValue, 123);
+    block.Span().I32LE(cfg::kPlayGridChannelAt, 12);
+    ApplicationSettings app;
+    ReadStartupApplicationPart(block, app);
+    EXPECT_EQ(GoldenApplication().placements, app.placements);
+    EXPECT_EQ(123, app.recordingForm[kFormGainValue]);
+    EXPECT_EQ(44100.0, app.currentSampleRate);
+    EXPECT_EQ(5, app.playGridChannel);  // not read at start-up
+
+    const double badRates[] = {0.0, -8000.0, std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity()};
+    for (double bad : badRates) {
+        block.Span().F64LE(cfg::kSampleRateAt, bad);
+        ApplicationSettings a2;
+        a2.currentSampleRate = 16000.0;
+        ReadStartupApplicationPart(block, a2);
+        EXPECT_EQ(16000.0, a2.currentSampleRate) << bad;
+    }
+}
+
+TEST_F(ConfigurationFileTest, ShortFileCountsAsMissingFields) {
+    ConfigurationBlock full;
+    FillStartupDefaults(full, GoldenApplication());
+    // The file ends inside placement slot 2, before its last int.
+    test::WriteAll(path, BytesOf(full).substr(0, 900));
+    ApplicationSettings app;
+    app.placements[2] = {6, 6, 6, 6};
+    app.placements[3] = {7, 7, 7, 7};
+    app.recordingForm[kFormGainValue] = 77;
+    app.currentSampleRate = 8000.0;
+    ASSERT_TRUE(LoadConfigurationBlock(path, app));
+    EXPECT_EQ((WindowPlacement{201, 202, 203, 6}), app.placements[2]);
+    EXPECT_EQ((WindowPlacement{7, 7, 7, 7}), app.placements[3]);
+    EXPECT_EQ(77, app.recordingForm[kFormGainValue]);
+    EXPECT_EQ(8000.0, app.currentSampleRate);
+    EXPECT_EQ(900u, test::ReadAll(path).size());  // reading changes nothing
+}
+
+TEST(ChannelSetupDefaults, ByHardwareChannelCount) {
+    for (int count : {0, 2, 17}) {
+        SCOPED_TRACE(count);
+        ChannelSetupArray s{};
+        for (auto& c : s)
+            c = ChannelSetup{9, 9, 9, 9, "old"};
+        SetChannelSetupDefaults(s, count);
+        EXPECT_EQ((std::tuple{1, 22050, 8000, 200, std::string("Mask")}),
+                  std::tie(s[0].enabled, s[0].sampleRate, s[0].filterCutoff, s[0].gain, s[0].connector));
+        if (count >= 2)
+            EXPECT_EQ((std::tuple{1, 22050, 150, 1, std::string("Mask")}),
+                      std::tie(s[1].enabled, s[1].sampleRate, s[1].filterCutoff, s[1].gain, s[1].connector));
+        else
+            EXPECT_EQ("old", s[1].connector);
+        EXPECT_EQ(11025, s[16].sampleRate);
+        EXPECT_EQ(count == 17 ? 150 : 9, s[16].filterCutoff);
+    }
+}
+
+}  // namespace
+}  // namespace vocomet
