@@ -37,6 +37,15 @@ public:
     static constexpr const char* kMessage = "Error in '=' operator in CChannel class.";
 };
 
+// Raised by the EGG cycle analysis when the channel has no velocity curve.
+// A user exception like the other channel failures, but one the command
+// shows: what() is the message for the user.
+class VelocityMissingError : public platform::UserException {
+public:
+    const char* what() const noexcept override { return kMessage; }
+    static constexpr const char* kMessage = "Velocity file does not exist.";
+};
+
 class CChannels {
 public:
     // Left margin of the main view's layout, in pixels: label rectangles are
@@ -110,6 +119,46 @@ public:
     // Forgets the open intensity file (to be called before the file is
     // rewritten or removed).
     void CloseIntensityFile();
+
+    // ---- derived curves (CChannelsCurves.cpp) ----
+    // Failures raise platform::UserException (no data, a step or window
+    // shorter than a sample, no memory, the intensity file cannot be
+    // created); read and write errors of the files raise
+    // platform::FileException.
+
+    // Intensity curve in dB, one value per sample: in memory into the
+    // intensity block; for a file-backed channel into the intensity file
+    // (source file path + "_Int#" + channel number), reading the source
+    // once. Frames of intensityWindow ms every intensityStep ms; levels of
+    // (x - reference); silent frames take the lowest finite level. Sets
+    // intensityCount, intensityMin, intensityMax and intensityValid.
+    // Returns 0.
+    int ComputeIntensity();
+    // Velocity curve (units per second): first differences times the rate,
+    // then (w > 0) a forward moving mean over w ms. In memory only.
+    void ComputeVelocity(double w);
+    // Velocity with w1 ms, then the acceleration (its differences) with a
+    // moving mean over w2 ms. In memory only.
+    void ComputeAcceleration(double w1, double w2);
+    // When smoothingOn: replaces the samples by their centred moving mean of
+    // an odd number of points. A file-backed channel is left alone.
+    void SmoothSamples();
+    // Replaces the samples between two times (ms) by their mean. A
+    // file-backed channel is left alone.
+    void AverageSamples(double t0, double t1);
+
+    // ---- EGG cycle analysis (CChannelsEgg.cpp) ----
+
+    // eggWork := samples less their moving mean over eggWindow ms (kept in
+    // movingMean). A channel without samples in memory is left alone.
+    void PrepareEGGSignal();
+    // Finds the glottal cycles between two sample positions (0 and the
+    // sample count for the whole channel): peaks, valleys, cycles with their
+    // crossings, velocity extremes and quotients. The velocity curve must
+    // have been computed first: without it throws VelocityMissingError and
+    // leaves the lists as they were. A channel without samples in memory
+    // throws platform::UserException.
+    void AnalyzeEGG(double s0, double s1);
 
     // ---- labels ----
 
