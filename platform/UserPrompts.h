@@ -19,6 +19,7 @@ struct FileDialogRequest {
     std::string filter;
     std::string initialPath;   // folder or file
     std::string defaultSuffix; // without the dot, for save dialogs
+    int filterIndex = 0;       // 1-based filter selected when the dialog opens; 0 for the first
 };
 
 class UserPrompts {

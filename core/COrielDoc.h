@@ -1,0 +1,246 @@
+#pragma once
+// The document of one recording: twenty channel slots, the channel count,
+// the settings the views and analysis windows read, the file-type code of
+// the file it came from and the open data file of file-backed channels. It
+// opens a file by trying the format readers in a fixed order, saves through
+// the writers of its file-type code, carries the File commands that act on
+// one document, and names scratch files.
+//
+// Every setting that the settings file keeps is in `settings`; a new
+// document takes them from the settings file of the temp folder.
+//
+// The recording itself (channels, count, code, data file) is held in a
+// RecordingData that a load replaces as a whole, so a failed load leaves
+// the document as it was. Views reach the channels through Channel(i).
+//
+// Threading: a document belongs to the user-interface thread. Workers reach
+// it only through the data file's positional reads.
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/CChannels.h"
+#include "core/ConfigurationCommands.h"
+#include "core/DocumentFormats.h"
+#include "core/DocumentSettings.h"
+#include "core/FileTypeCode.h"
+#include "core/RecordingData.h"
+#include "platform/File.h"
+#include "platform/Progress.h"
+#include "platform/UserPrompts.h"
+#include "platform/WinTypes.h"
+
+namespace vocomet {
+
+struct ApplicationState;
+class CPitchView;
+class CSpectrogramView;
+
+// Fixed texts of the document's commands.
+inline constexpr const char* kFailedToOpenDocument = "Failed to open document.";
+inline constexpr const char* kFailedToSaveDocument = "Failed to save document.";
+inline constexpr const char* kInvalidFileName = "Invalid file name.";
+inline constexpr const char* kSaveOperationError = "Error in save operation.";
+inline constexpr const char* kNativeAndWaveFilter = "Vocomet files (*.vcm)|*.vcm|Wave files (*.wav)|*.wav|";
+inline constexpr const char* kWaveFilter = "Wave files (*.wav)|*.wav|";
+inline constexpr int kNativeFilter = 1;  // save filter indices
+inline constexpr int kWaveFilterIndex = 2;
+
+// Background and trace colours of the views and analysis panes.
+inline constexpr std::array<platform::ColorRef, 4> kDefaultDisplayColours{0xFFFFFF, 0x0000FF, 0xFFFF80, 0x400080};
+
+// The windows and dialogs the document's commands need of the shell. Each
+// may be left empty: see the command that uses it.
+struct DocumentHooks {
+    // The generic-file dialog: offered answers in, the user's answers out
+    // (nothing on Cancel).
+    std::function<std::optional<GenericFileAnswers>(const GenericFileAnswers& offered)> askGenericFile;
+    // The channel selection dialog of the exports: the channel names, the
+    // preselected index; the chosen index, nothing on Cancel. When empty,
+    // the preselected channel is taken.
+    std::function<std::optional<int>(const std::vector<std::string>& names, int preselected)> chooseChannel;
+    // Called when Save As makes another file the document's own (title and
+    // recent-file list).
+    std::function<void(const std::string& path)> pathAdopted;
+    // Load, Save and Revert configuration.
+    ConfigurationWindowHooks configurationWindows;
+    std::function<bool()> closeAllDocuments;  // false when the user kept one open
+    std::function<void()> quit;
+};
+
+class COrielDoc {
+public:
+    // Reads the document part of the settings file (app.ConfigurationFilePath());
+    // a missing, unreadable or foreign file is replaced by the document
+    // defaults, silently.
+    COrielDoc(ApplicationState& app, platform::UserPrompts& prompts);
+    // Closes the data file and writes the window placements into the
+    // settings file, but only into a complete settings file with the
+    // signature: none is created, and a foreign one is left alone.
+    virtual ~COrielDoc();
+
+    COrielDoc(const COrielDoc&) = delete;
+    COrielDoc& operator=(const COrielDoc&) = delete;
+
+    // ---- opening and saving ----
+
+    // Clears the path and the modified flag.
+    bool OnNewDocument();
+    // Tries the readers in their fixed order, then the generic-file readers.
+    // True when a reader loaded the file; the document then holds the new
+    // recording, takes the path and is unmodified. On false the document is
+    // as it was.
+    bool OnOpenDocument(const std::string& path);
+    // Writes the whole document to path through the writer of its
+    // file-type code, beside the target and renamed over it. True only when
+    // the file was written; when path is the document's own path, the
+    // document is then unmodified. No writer for the code, an empty path or
+    // a failed write report failure and leave the file as it was.
+    bool OnSaveDocument(const std::string& path);
+    // Writes the document (or, with selectionOnly, each channel's selected
+    // span) to path under the given code. 1 when written, 0 otherwise (no
+    // writer, cannot create, writer failed); only a file that cannot be
+    // created is reported here. The target is replaced only when complete.
+    // The document's flags and path are not touched.
+    int SaveDocumentAs(const std::string& path, int fileTypeCode, bool selectionOnly);
+    // Asks before a modified document closes: true when it may close (not
+    // modified, No, or Yes and the save left it unmodified).
+    bool SaveModified();
+
+    // ---- File menu commands ----
+
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnFileSaveCopyAs();
+    void OnFileSaveSelectionAs();
+    void OnFileExportChannelAsWave();
+    void OnFileExportSelectionChannelAsWave();
+    void OnFileLoadConfiguration();
+    void OnFileSaveConfiguration();
+    void OnFileRevertToDefaultConfiguration();
+
+    // Enabling rules of the commands above.
+    bool CanFileSave() const { return IsModified(); }
+    bool CanFileSaveAs() const { return dataLoaded != 0; }
+    bool CanFileSaveCopyAs() const { return dataLoaded != 0; }
+    bool CanFileExportChannelAsWave() const { return dataLoaded != 0; }
+    bool CanFileSaveSelectionAs() const { return dataLoaded != 0 && selectionPresent != 0; }
+    bool CanFileExportSelectionChannelAsWave() const { return dataLoaded != 0 && selectionPresent != 0; }
+
+    // ---- settings ----
+
+    // Sets the settings fields to their reset values (rate 22050 and the
+    // analysis values that follow from it); calibration 0, 0, 1, 0 and unit
+    // "normalized" for the first sixteen channels; file-type code -1. The
+    // channel count, samples, flags and data file stay.
+    void ResetSettings();
+    // ResetSettings, then writes a full default settings file.
+    bool WriteDefaultConfiguration();
+
+    // A fresh scratch file path in the temp folder: "$$TempFile" and the
+    // next number of a counter shared by all documents. Names that exist
+    // are skipped; the name is reserved by creating an empty file, which the
+    // caller opens (and truncates) itself.
+    std::string MakeTempFileName() const;
+
+    // ---- path, title, modified flag ----
+
+    const std::string& GetPathName() const { return m_pathName; }
+    void SetPathName(const std::string& path);
+    // The title set by SetTitle, else the file name of the path, else
+    // "Untitled".
+    std::string GetTitle() const;
+    void SetTitle(const std::string& title) { m_title = title; }
+    bool IsModified() const { return m_modified; }
+    void SetModifiedFlag(bool modified = true) { m_modified = modified; }
+
+    // ---- the recording ----
+
+    RecordingData& GetRecording() { return *m_recording; }
+    const RecordingData& GetRecording() const { return *m_recording; }
+    CChannels& Channel(int i) { return m_recording->channels.at(static_cast<std::size_t>(i)); }
+    const CChannels& Channel(int i) const { return m_recording->channels.at(static_cast<std::size_t>(i)); }
+    std::array<CChannels, kDocumentSlots>& Channels() { return m_recording->channels; }
+    int GetChannelCount() const { return m_recording->channelCount; }
+    void SetChannelCount(int count) { m_recording->channelCount = count; }
+    int GetFileTypeCode() const { return m_recording->fileTypeCode; }
+    void SetFileTypeCode(int code) { m_recording->fileTypeCode = code; }
+    int GetSaveAsRequired() const { return m_recording->saveAsRequired; }
+    void SetSaveAsRequired(int flag) { m_recording->saveAsRequired = flag; }
+    const std::shared_ptr<platform::File>& GetDataFile() const { return m_recording->dataFile; }
+    const std::string& GetDataFilePath() const { return m_recording->dataFilePath; }
+    bool IsDataLoaded() const { return dataLoaded != 0; }
+
+    // A new, empty recording for a reader or a recording loader to fill:
+    // its channel slots carry the document's channel settings (calibration,
+    // unit, intensity, smoothing, EGG display).
+    std::unique_ptr<RecordingData> NewStagingRecording() const;
+    // Takes a filled recording in place of the current one.
+    void AdoptRecording(std::unique_ptr<RecordingData> recording);
+
+    // ---- services for readers and writers ----
+
+    DocumentFormats& Formats() { return m_formats; }
+    const DocumentFormats& Formats() const { return m_formats; }
+    DocumentHooks& Hooks() { return m_hooks; }
+    platform::UserPrompts& Prompts() { return m_prompts; }
+    ApplicationState& App() { return m_app; }
+    void SetProgressFactory(std::function<std::unique_ptr<platform::Progress>()> factory);
+    // A progress object for a long loop (a NullProgress unless the shell set
+    // a factory).
+    std::unique_ptr<platform::Progress> MakeProgress() const;
+
+    // ---- fields ----
+
+    DocumentSettings settings;  // every setting kept in the settings file
+    int dataLoaded = 0;         // 1 once a file or a recording filled the channels
+    int neverSaved = 1;         // 1 until the document was written to its own file or opened
+    int selectionPresent = 0;   // set by the main view
+    std::array<platform::ColorRef, 4> displayColours = kDefaultDisplayColours;
+    int saveFilterIndex = kNativeFilter;  // filter last chosen in the save dialogs
+    // The file a recording in progress writes to (not owned).
+    platform::File* recordingFile = nullptr;
+    std::array<int, 4> pitchUnpersisted{};  // pitch window values the settings file does not keep
+    std::array<int, 2> viewState{};         // label and pane state shared by the main view and the panes
+    // The pitch and spectrogram views open on this document (null when none).
+    CPitchView* pitchView = nullptr;
+    CSpectrogramView* spectrogramView = nullptr;
+
+private:
+    enum class WriteOutcome { Written, NoWriter, CannotCreate, WriterAbandoned, WriterFailed };
+    // Writes through a scratch file beside path with the writer of code.
+    WriteOutcome WriteFile(const std::string& path, int fileTypeCode, const WriteRequest& request,
+                           std::string* error);
+    // The code Save As and the copies write for a chosen filter.
+    int CodeForFilter(int filterIndex) const;
+    // The filter a chosen path belongs to, by its extension in any case;
+    // 0 when it matches none.
+    static int FilterForPath(const std::string& path);
+    // Default file names start from this: the path's stem, else the title's.
+    std::string DefaultNameStem() const;
+    bool CanSaveInPlace() const;
+    void SaveCopy(bool selectionOnly);
+    void ExportChannel(bool selectionOnly);
+    void ApplySettingsToChannels();
+    void CollectChannelSettings();
+    // Runs reader on a fresh staging recording; adopts it on kReaderLoaded.
+    int RunReader(const DocumentReader& reader, platform::File& file, bool& failed);
+    void FinishLoad(const std::string& path);
+    void ReportLoadSaveError(const char* prompt, const std::string& detail);
+
+    ApplicationState& m_app;
+    platform::UserPrompts& m_prompts;
+    DocumentFormats m_formats;
+    DocumentHooks m_hooks;
+    std::function<std::unique_ptr<platform::Progress>()> m_progressFactory;
+    std::unique_ptr<RecordingData> m_recording;
+    std::string m_pathName;
+    std::string m_title;
+    bool m_modified = false;
+};
+
+}  // namespace vocomet
