@@ -1,13 +1,18 @@
 #include <QApplication>
 
-#include "app/ui/CMainFrame.h"
+#include "app/ui/COrielApp.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QApplication qt(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Halvern"));
     QApplication::setApplicationName(QStringLiteral("Vocomet"));
 
-    vocomet::CMainFrame frame;
-    frame.showMaximized();
-    return QApplication::exec();
+    vocomet::COrielApp app(vocomet::COrielApp::Options{});
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    if (!app.InitInstance(arguments))
+        return 1;
+    const int rc = QApplication::exec();
+    app.ExitInstance();
+    return rc;
 }

@@ -1,0 +1,29 @@
+#pragma once
+// The child frame of one document: holds the document and its main view.
+// Closing it asks to save a modified document first.
+
+#include <QMdiSubWindow>
+#include <memory>
+
+namespace vocomet {
+
+class COrielDoc;
+
+class CChildFrame : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    explicit CChildFrame(std::unique_ptr<COrielDoc> document, QWidget* parent = nullptr);
+    ~CChildFrame() override;
+
+    COrielDoc& GetDocument() const { return *m_document; }
+    // Sets the title from the document (its file name, or its default name).
+    void UpdateTitle();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::unique_ptr<COrielDoc> m_document;
+};
+
+}  // namespace vocomet
