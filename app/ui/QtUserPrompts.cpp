@@ -40,6 +40,8 @@ platform::Answer QtUserPrompts::Message(const std::string& text, platform::Butto
 void QtUserPrompts::Beep() { QApplication::beep(); }
 
 QString ToQtFilter(const std::string& filter) {
+    if (filter.find('|') == std::string::npos)
+        return QString::fromStdString(filter);  // already in Qt's form
     QStringList out;
     const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
     for (int i = 0; i + 1 < parts.size(); i += 2) {
