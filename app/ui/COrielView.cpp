@@ -1,0 +1,318 @@
+#include "app/ui/COrielView.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QWheelEvent>
+#include <algorithm>
+#include <exception>
+
+#include "app/ui/DrawingRoutines.h"
+#include "app/ui/QtText.h"
+#include "core/COrielDoc.h"
+
+namespace vocomet {
+
+namespace {
+
+constexpr const char* kDisplaySetupError = "Error in setting up the display parameters.";
+
+QRect ToQRect(const platform::Rect& r) {
+    return QRect(r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0));
+}
+
+ScrollCode CodeOfAction(int action) {
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        return ScrollCode::LineBack;
+    case QAbstractSlider::SliderSingleStepAdd:
+        return ScrollCode::LineForward;
+    case QAbstractSlider::SliderPageStepSub:
+        return ScrollCode::PageBack;
+    case QAbstractSlider::SliderPageStepAdd:
+        return ScrollCode::PageForward;
+    case QAbstractSlider::SliderMove:
+        return ScrollCode::ThumbTrack;
+    default:
+        return ScrollCode::Other;
+    }
+}
+
+void MirrorBar(QScrollBar* bar, const ScrollBarState& state) {
+    bar->setRange(state.minimum, state.MaxPosition());
+    bar->setPageStep(state.page);
+    bar->setValue(state.position);
+}
+
+}  // namespace
+
+COrielView::COrielView(COrielDoc& doc, QWidget* parent) : QAbstractScrollArea(parent), m_doc(doc) {
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Every pixel comes from the surfaces: nothing to erase first.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
+    connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, &COrielView::OnHorizontalAction);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &COrielView::OnVerticalAction);
+    SyncScrollBars();
+}
+
+COrielView::~COrielView() {
+    ReleaseBuffers();
+}
+
+std::span<CChannels> COrielView::ChannelsInUse() const {
+    const int count = std::clamp(m_doc.GetChannelCount(), 0, kDocumentSlots);
+    return std::span<CChannels>(m_doc.Channels().data(), static_cast<std::size_t>(count));
+}
+
+// ---- layout and surfaces ----
+
+void COrielView::OnInitialUpdate() {
+    selectionShown = false;
+    markerShown = false;
+    m_doc.selectionPresent = 0;
+    m_scroll.ResetHorizontal();
+    SyncScrollBars();
+    ReleaseBuffers();
+    LayoutChannels();
+    m_initialUpdateDone = true;
+    OnSize();
+    if (m_doc.IsDataLoaded())
+        Invalidate();
+}
+
+void COrielView::LayoutChannels() {
+    const QSize size = viewport()->size();
+    const platform::Rect client{0, 0, size.width(), size.height()};
+    const std::span<CChannels> channels = ChannelsInUse();
+    m_layout.LayoutChannels(channels, client);
+    if (!channels.empty())
+        m_scroll.TakeVisibleTimes(channels[0]);
+
+    const int w = std::max(client.Width(), 1);
+    const int h = std::max(client.Height(), 1);
+    for (int i = 0; i < kSurfaceCount; ++i)
+        m_surfaces[static_cast<std::size_t>(i)] = QImage(i == kPlayCursor ? 1 : w, h, QImage::Format_RGB32);
+    const bool made = std::none_of(m_surfaces.begin(), m_surfaces.end(), [](const QImage& s) { return s.isNull(); });
+    if (!made) {
+        ReleaseBuffers();
+        m_doc.Prompts().Beep();
+        m_doc.Prompts().Message(kDisplaySetupError, platform::Buttons::Ok, platform::Icon::Error);
+        return;
+    }
+    PaintBackground();
+}
+
+void COrielView::PaintBackground() {
+    const auto& colours = m_doc.displayColours;
+    for (Surface s : {kBackground, kClean, kComposite})
+        m_surfaces[s].fill(ToQColor(colours[0]));
+    m_surfaces[kSelectionTint].fill(ToQColor(colours[2]));
+    m_surfaces[kPlayCursor].fill(ToQColor(colours[1]));
+}
+
+void COrielView::ReleaseBuffers() {
+    for (QImage& s : m_surfaces)
+        s = QImage();
+}
+
+void COrielView::OnSize() {
+    if (!m_initialUpdateDone)
+        return;
+    ReleaseBuffers();
+    LayoutChannels();
+    m_redraw = true;
+    m_scroll.SetVerticalExtent(m_layout.StackHeight(), viewport()->height());
+    SyncScrollBars();
+    // A frame shrunk to nothing drops the selection, the marker and label mode.
+    if (viewport()->width() == 0 && viewport()->height() == 0) {
+        selectionShown = false;
+        markerShown = false;
+        labelMode = false;
+    }
+    Invalidate();
+}
+
+// ---- painting ----
+
+void COrielView::RedrawBuffers() {
+    QImage& clean = m_surfaces[kClean];
+    clean = m_surfaces[kBackground].copy();
+    QPainter dc(&clean);
+    dc.translate(0, m_scroll.verticalOffset);
+    const QColor ink(Qt::black);
+    const std::span<CChannels> channels = ChannelsInUse();
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        CChannels& ch = channels[i];
+        if (channels.size() > 1 && ch.show == 0)
+            continue;
+        const QRect strip = ToQRect(ch.strip);
+        if (strip.isEmpty())
+            continue;
+        dc.setPen(ink);
+        dc.drawRect(strip.adjusted(0, 0, -1, -1));
+        const bool hasData = ch.HasSamples() || (ch.sourceFile && ch.sourceFile->IsOpen());
+        try {
+            if (hasData)
+                    DrawWaveformBuffer(dc, ch.sourceFile.get(), std::max(ch.stride, 1),
+                                   std::max(ch.channelNumber - 1, 0), &ch.samples, ch.shownStart, ch.shownEnd,
+                                   strip.height() / 2.0, 0.5, strip, platform::Rgb(0, 0, 0), 0.0, false, 0);
+        } catch (const std::exception&) {
+            // An unreadable data file leaves the strip without its trace.
+        }
+        dc.setPen(ink);
+        dc.drawText(strip.adjusted(4, 2, -4, -2), Qt::AlignLeft | Qt::AlignTop, FromCp1252(ch.name));
+    }
+    dc.end();
+    ComposeOverlays();
+}
+
+void COrielView::ComposeOverlays() {
+    QImage& composite = m_surfaces[kComposite];
+    composite = m_surfaces[kClean].copy();
+    QPainter dc(&composite);
+    if (selectionShown) {
+        const QRect band = ToQRect(m_layout.selectionBand).translated(0, m_scroll.verticalOffset);
+        dc.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+        dc.drawImage(band.topLeft(), m_surfaces[kSelectionTint], band);
+        dc.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    if (markerShown)
+        dc.drawImage(QPoint(m_layout.markerStrip.left, 0), m_surfaces[kPlayCursor]);
+}
+
+void COrielView::paintEvent(QPaintEvent* event) {
+    QPainter window(viewport());
+    if (m_surfaces[kComposite].isNull()) {
+        window.fillRect(event->rect(), ToQColor(m_doc.displayColours[0]));
+        return;
+    }
+    if (m_redraw) {
+        RedrawBuffers();
+        m_redraw = false;
+    }
+    window.drawImage(event->rect().topLeft(), m_surfaces[kComposite], event->rect());
+}
+
+void COrielView::Invalidate() {
+    viewport()->update();
+}
+
+// ---- events ----
+
+void COrielView::showEvent(QShowEvent* event) {
+    QAbstractScrollArea::showEvent(event);
+    if (!m_initialUpdateDone)
+        OnInitialUpdate();
+}
+
+void COrielView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    OnSize();
+}
+
+void COrielView::wheelEvent(QWheelEvent* event) {
+    // The wheel scrolls the recording, one line per notch: away from the
+    // user is later in time.
+    const QPoint delta = event->angleDelta();
+    const int d = delta.y() != 0 ? delta.y() : delta.x();
+    if (d > 0)
+        OnHScroll(ScrollCode::LineForward, 0);
+    else if (d < 0)
+        OnHScroll(ScrollCode::LineBack, 0);
+    event->accept();
+}
+
+void COrielView::scrollContentsBy(int, int) {}
+
+void COrielView::OnHorizontalAction(int action) {
+    if (m_syncing)
+        return;
+    QScrollBar* bar = horizontalScrollBar();
+    OnHScroll(CodeOfAction(action), bar->sliderPosition());
+    // The bar then takes this position as its value.
+    bar->setSliderPosition(m_scroll.horizontal.position);
+}
+
+void COrielView::OnVerticalAction(int action) {
+    if (m_syncing)
+        return;
+    QScrollBar* bar = verticalScrollBar();
+    OnVScroll(CodeOfAction(action), bar->sliderPosition());
+    // Each click or drag step ends the scroll, which aligns the stack with
+    // the bar at its ends.
+    OnVScroll(ScrollCode::EndScroll, 0);
+    bar->setSliderPosition(m_scroll.vertical.position);
+}
+
+void COrielView::SyncScrollBars() {
+    m_syncing = true;
+    MirrorBar(horizontalScrollBar(), m_scroll.horizontal);
+    MirrorBar(verticalScrollBar(), m_scroll.vertical);
+    m_syncing = false;
+}
+
+// ---- zoom and scrolling ----
+
+void COrielView::ApplyZoom(int mode) {
+    if (!m_scroll.ApplyZoom(static_cast<ZoomMode>(mode), ChannelsInUse(), m_doc.settings.zoomDuration))
+        return;
+    SyncScrollBars();
+    m_redraw = true;
+    Invalidate();
+}
+
+void COrielView::WindowFromScrollPos() {
+    m_scroll.WindowFromScrollPos(ChannelsInUse());
+}
+
+void COrielView::ScrollToTime(double t) {
+    m_scroll.ScrollToTime(t, ChannelsInUse(), m_doc.settings.zoomDuration);
+    SyncScrollBars();
+    m_redraw = true;
+    Invalidate();
+}
+
+void COrielView::OnHScroll(ScrollCode code, int position) {
+    const bool invalidate = m_scroll.OnHScroll(code, position, ChannelsInUse());
+    SyncScrollBars();
+    m_redraw = true;
+    if (invalidate)
+        Invalidate();
+}
+
+void COrielView::OnVScroll(ScrollCode code, int position) {
+    if (m_scroll.OnVScroll(code, position))
+        Invalidate();
+    SyncScrollBars();
+    m_redraw = true;
+}
+
+void COrielView::OnZoomFromCursorForDuration() {
+    ApplyZoom(static_cast<int>(ZoomMode::FromCursorForDuration));
+}
+
+void COrielView::OnZoomHome() {
+    ApplyZoom(static_cast<int>(ZoomMode::Home));
+}
+
+void COrielView::OnZoomIn() {
+    ApplyZoom(static_cast<int>(ZoomMode::In));
+}
+
+void COrielView::OnZoomOut() {
+    ApplyZoom(static_cast<int>(ZoomMode::Out));
+}
+
+void COrielView::OnZoomSelection() {
+    ApplyZoom(static_cast<int>(ZoomMode::Selection));
+}
+
+void COrielView::OnZoomUnzoom() {
+    ApplyZoom(static_cast<int>(ZoomMode::UnZoom));
+}
+
+}  // namespace vocomet

@@ -1,0 +1,126 @@
+#pragma once
+// The main waveform view of a document: the channels as strips stacked from
+// top to bottom, scrolled and zoomed together. Everything is drawn into
+// off-screen surfaces of the client size and the window is only painted by
+// copying from them; the redraw flag says when the surfaces are rebuilt.
+//
+// The decisions live in plain classes: ViewLayout places the strips,
+// ZoomScroll keeps the channels' windows and both scroll bars. This widget
+// turns events into their calls and mirrors their scroll-bar state into its
+// QScrollBars.
+//
+// Surfaces (QImage, client size unless said):
+//   0 background, filled with the document's first display colour
+//   1 clean picture: background, strips and traces, no marker or selection
+//   2 composite: 1 plus the marker line and the selection band; what a
+//     repaint copies to the window
+//   3 selection tint, filled with the third display colour and combined
+//     into the band with a bitwise AND
+//   4 play cursor: one pixel wide, client height, the second display colour
+
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <array>
+#include <span>
+
+#include "app/ViewLayout.h"
+#include "app/ZoomScroll.h"
+
+namespace vocomet {
+
+class COrielDoc;
+class CChannels;
+
+class COrielView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    enum Surface { kBackground = 0, kClean = 1, kComposite = 2, kSelectionTint = 3, kPlayCursor = 4 };
+    static constexpr int kSurfaceCount = 5;
+
+    explicit COrielView(COrielDoc& doc, QWidget* parent = nullptr);
+    ~COrielView() override;
+
+    COrielDoc& GetDocument() const { return m_doc; }
+
+    // First show of the view: the horizontal bar shows the whole recording,
+    // the strips are laid out and the size handling runs once.
+    void OnInitialUpdate();
+    bool IsInitialUpdateDone() const { return m_initialUpdateDone; }
+
+    // Lays out the strips of the channels in use and creates the surfaces
+    // at the client size (call ReleaseBuffers first when they exist). When
+    // the surfaces cannot be had, says "Error in setting up the display
+    // parameters." and leaves them released.
+    void LayoutChannels();
+    // Fills the surfaces from the document's display colours.
+    void PaintBackground();
+    void ReleaseBuffers();
+
+    // ---- zoom and scrolling ----
+
+    // Mode as ZoomMode (0 UnZoom .. 5 Home), for every channel; then the
+    // scroll bar, a redraw and a repaint. An empty document stays as it is.
+    void ApplyZoom(int mode);
+    // Every channel's window from the horizontal scroll position.
+    void WindowFromScrollPos();
+    // Centres a window of the zoom duration on t (ms) in every channel.
+    void ScrollToTime(double t);
+    // Scroll-bar notifications; position is the thumb's while dragging.
+    void OnHScroll(ScrollCode code, int position);
+    void OnVScroll(ScrollCode code, int position);
+
+    // ---- state ----
+
+    const ViewLayout& Layout() const { return m_layout; }
+    ViewLayout& Layout() { return m_layout; }
+    const ZoomScroll& Scroll() const { return m_scroll; }
+    bool NeedsRedraw() const { return m_redraw; }
+    // The next paint rebuilds the surfaces.
+    void SetRedraw() { m_redraw = true; }
+    const QImage& SurfaceImage(Surface s) const { return m_surfaces[static_cast<std::size_t>(s)]; }
+    // Overlays on the composite surface, set by the mouse tracking: the
+    // selection band and the marker strip of the layout.
+    bool selectionShown = false;
+    bool markerShown = false;
+    bool labelMode = false;
+
+public slots:
+    void OnZoomFromCursorForDuration();
+    void OnZoomHome();
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnZoomSelection();
+    void OnZoomUnzoom();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    // Scrolling moves the channels' windows, never the viewport's pixels.
+    void scrollContentsBy(int dx, int dy) override;
+
+private slots:
+    void OnHorizontalAction(int action);
+    void OnVerticalAction(int action);
+
+private:
+    std::span<CChannels> ChannelsInUse() const;
+    void OnSize();
+    // Rebuilds the clean picture and the composite from the background.
+    void RedrawBuffers();
+    void ComposeOverlays();
+    // The model's scroll bars into the widget's.
+    void SyncScrollBars();
+    void Invalidate();
+
+    COrielDoc& m_doc;
+    ViewLayout m_layout;
+    ZoomScroll m_scroll;
+    std::array<QImage, kSurfaceCount> m_surfaces;
+    bool m_redraw = true;
+    bool m_initialUpdateDone = false;
+    bool m_syncing = false;
+};
+
+}  // namespace vocomet
