@@ -1,5 +1,6 @@
 #pragma once
-// The child frame of one document: holds the document and its main view.
+// The child frame of one document: holds the document and its main
+// waveform view.
 // Closing it asks to save a modified document first.
 
 #include <QMdiSubWindow>
@@ -8,6 +9,7 @@
 namespace vocomet {
 
 class COrielDoc;
+class COrielView;
 
 class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
@@ -16,6 +18,7 @@ public:
     ~CChildFrame() override;
 
     COrielDoc& GetDocument() const { return *m_document; }
+    COrielView* GetView() const { return m_view; }
     // Sets the title from the document (its file name, or its default name).
     void UpdateTitle();
 
@@ -24,6 +27,7 @@ protected:
 
 private:
     std::unique_ptr<COrielDoc> m_document;
+    COrielView* m_view = nullptr;
 };
 
 }  // namespace vocomet

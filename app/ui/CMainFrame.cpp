@@ -16,6 +16,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_mdiArea(new QMd
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdiArea);
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_zoomMenu = menuBar()->addMenu(QStringLiteral("&Zoom"));
     m_windowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     setAcceptDrops(true);

@@ -18,6 +18,7 @@ public:
 
     QMdiArea* MdiArea() const { return m_mdiArea; }
     QMenu* FileMenu() const { return m_fileMenu; }
+    QMenu* ZoomMenu() const { return m_zoomMenu; }
     QMenu* WindowMenu() const { return m_windowMenu; }
     QMenu* HelpMenu() const { return m_helpMenu; }
 
@@ -34,6 +35,7 @@ protected:
 private:
     QMdiArea* m_mdiArea;
     QMenu* m_fileMenu;
+    QMenu* m_zoomMenu;
     QMenu* m_windowMenu;
     QMenu* m_helpMenu;
 };

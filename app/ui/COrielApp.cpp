@@ -24,6 +24,7 @@
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CLabel.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/COrielView.h"
 #include "app/ui/CProgressDialog.h"
 #include "app/ui/QtProfileStore.h"
 #include "app/ui/QtText.h"
@@ -244,6 +245,27 @@ void COrielApp::BuildMenus() {
     file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, m_mainFrame.get(), &QWidget::close);
     connect(file, &QMenu::aboutToShow, this, [this] { UpdateFileMenu(); });
+
+    QMenu* zoom = m_mainFrame->ZoomMenu();
+    const std::pair<const char*, void (COrielView::*)()> zooms[] = {
+        {"Zoom &In", &COrielView::OnZoomIn},
+        {"Zoom &Out", &COrielView::OnZoomOut},
+        {"Zoom to &Selection", &COrielView::OnZoomSelection},
+        {"Zoom from &Cursor for Duration", &COrielView::OnZoomFromCursorForDuration},
+        {"&Home", &COrielView::OnZoomHome},
+        {"&UnZoom", &COrielView::OnZoomUnzoom},
+    };
+    for (const auto& [text, slot] : zooms) {
+        zoom->addAction(QString::fromLatin1(text), this, [this, slot = slot] {
+            if (CChildFrame* f = ActiveChildFrame(); f && f->GetView())
+                (f->GetView()->*slot)();
+        });
+    }
+    connect(zoom, &QMenu::aboutToShow, this, [this, zoom] {
+        const bool haveData = ActiveChildFrame() && ActiveChildFrame()->GetDocument().IsDataLoaded();
+        for (QAction* a : zoom->actions())
+            a->setEnabled(haveData);
+    });
 
     QMenu* window = m_mainFrame->WindowMenu();
     window->addAction(QStringLiteral("&Cascade"), m_mainFrame->MdiArea(), &QMdiArea::cascadeSubWindows);
