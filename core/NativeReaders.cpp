@@ -1,0 +1,414 @@
+#include "core/NativeReaders.h"
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "app/TextBufferUtils.h"
+#include "core/COrielDoc.h"
+#include "platform/ByteCodec.h"
+#include "platform/Progress.h"
+#include "platform/UserPrompts.h"
+
+namespace vocomet {
+
+namespace {
+
+// Sample data moves through buffers of this size: large sequential reads,
+// without ever holding a second copy of a whole recording.
+constexpr std::size_t kIoBlockBytes = std::size_t{8} << 20;
+// The copy into a scratch file shows its progress this often.
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+
+// Extra samples after each block, as every channel block carries.
+constexpr std::size_t kBlockSlackBytes = 40;
+constexpr std::size_t kUsb2BlockSlackBytes = 400;
+
+constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+
+class LoadFailed {
+public:
+    explicit LoadFailed(int result) : result(result) {}
+    int result;
+};
+
+void Tell(COrielDoc& document, const std::string& text) {
+    document.Prompts().Message(text, platform::Buttons::Ok, platform::Icon::Warning);
+}
+
+[[noreturn]] void Fail(COrielDoc& document, const char* message) {
+    Tell(document, message);
+    throw LoadFailed(kReaderNotMine);
+}
+
+// Reads count little-endian float32 values at offset into out. False when
+// fewer arrive.
+bool ReadFloatsLE(const platform::File& file, std::int64_t offset, float* out, std::size_t count) {
+    const std::size_t bytes = count * sizeof(float);
+    if (file.ReadAt(offset, out, bytes) != bytes)
+        return false;
+    if constexpr (!kLittleEndianHost) {
+        auto* raw = reinterpret_cast<std::uint8_t*>(out);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::uint8_t b[4];
+            std::memcpy(b, raw + 4 * i, 4);
+            out[i] = platform::GetF32LE(b);
+        }
+    }
+    return true;
+}
+
+// A block for count samples and the slack bytes after them; null when the
+// memory cannot be had.
+platform::FloatBlock SampleBlockFor(CChannels& channel, std::int64_t count, std::size_t slackBytes) {
+    const auto samples = static_cast<std::uint64_t>(count);
+    if (samples > (SIZE_MAX - slackBytes) / sizeof(float))
+        return {};
+    return ReallocGlobalBuffer(channel.samples, static_cast<std::size_t>(samples) * sizeof(float) + slackBytes);
+}
+
+// The bits a 16-bit sample is scaled by: 2^(bits-1) is full scale. A value
+// no file can mean falls back to 16.
+std::int32_t SampleBits(std::int32_t bits) { return bits >= 1 && bits <= 32 ? bits : 16; }
+
+void SetChannelFromHeader(CChannels& ch, const NativeChannelDescription& desc, NativeLayout layout) {
+    const NativeChannelHeader& h = desc.header;
+    const NativeLayoutInfo& info = GetNativeLayoutInfo(layout);
+    ch.duration = h.duration;
+    ch.rate = h.rate;
+    ch.sampleCount = static_cast<double>(desc.sampleCount);
+    ch.reference = h.reference;
+    if (layout == NativeLayout::KovePc) {
+        ch.auxFactors[0] = h.auxFactor1;
+        ch.auxFactors[1] = 1.0;
+    }
+    ch.calA = h.calA;
+    ch.calB = h.calB;
+    ch.calC = h.calC;
+    ch.calD = h.calD;
+    ch.audioFlag = h.audioFlag;
+    ch.bits = info.int16Samples ? SampleBits(h.bits) : h.bits;
+    ch.scaleMode = info.int16Samples ? 3 : h.scaleMode;
+    ch.stripHeight = h.stripHeight;
+    ch.channelNumber = h.channelNumber;
+    ch.gain = h.gain > 0.0 ? h.gain : 1.0;
+    ch.filterRate = h.filterRate;
+    ch.drawReference = h.drawReference;
+    ch.timeReference = h.timeReference;
+    ch.reserved1 = h.reserved;
+    ch.name = h.name;
+    switch (layout) {
+    case NativeLayout::KovPc: ch.unit.clear(); break;
+    case NativeLayout::KovePc: ch.unit = "none"; break;
+    default: ch.unit = h.unit; break;
+    }
+
+    // Shown whole.
+    const double count = ch.sampleCount;
+    ch.show = 1;
+    ch.shownStart = 0.0;
+    ch.shownEnd = count;
+    ch.shownLength = count;
+    ch.shownStartTime = 0.0;
+    ch.shownEndTime = ch.duration;
+    ch.shownSpan = ch.duration;
+    ch.prevWindowStart = 0.0;
+    ch.prevWindowEnd = count;
+
+    ch.RemoveAllLabels();
+    for (const NativeLabelRecord& record : desc.labels)
+        ch.AppendLabel(record.ToLabel());
+}
+
+void ReadFloatChannel(COrielDoc& document, const platform::File& file, CChannels& ch,
+                      const NativeChannelDescription& desc) {
+    ch.samples = SampleBlockFor(ch, desc.sampleCount, kBlockSlackBytes);
+    if (ch.samples.IsNull())
+        Fail(document, kNoMemoryMessage);
+    if (!ReadFloatsLE(file, desc.sampleOffset, ch.samples.data(), static_cast<std::size_t>(desc.sampleCount)))
+        Fail(document, kIncorrectDataMessage);
+}
+
+void ReadInt16Channel(COrielDoc& document, const platform::File& file, CChannels& ch,
+                      const NativeChannelDescription& desc, bool bigEndian) {
+    ch.samples = SampleBlockFor(ch, desc.sampleCount, kBlockSlackBytes);
+    if (ch.samples.IsNull())
+        Fail(document, kNoMemoryMessage);
+    // s / (2^bits * 0.5)
+    const double fullScale = std::ldexp(1.0, ch.bits) * 0.5;
+    const std::size_t count = static_cast<std::size_t>(desc.sampleCount);
+    std::vector<std::uint8_t> buffer(std::min(count * 2, kIoBlockBytes));
+    float* out = ch.samples.data();
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = std::min(count - done, buffer.size() / 2);
+        if (file.ReadAt(desc.sampleOffset + static_cast<std::int64_t>(done * 2), buffer.data(), n * 2) != n * 2)
+            Fail(document, kIncorrectDataMessage);
+        const std::uint8_t* p = buffer.data();
+        for (std::size_t i = 0; i < n; ++i, p += 2) {
+            const std::int16_t s = bigEndian ? platform::GetI16BE(p) : platform::GetI16LE(p);
+            out[done + i] = static_cast<float>(s / fullScale);
+        }
+        done += n;
+    }
+}
+
+// Frames into one block per channel. False when a block cannot be had (the
+// blocks got so far are freed again).
+bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, const NativeFileDescription& d,
+                             RecordingData& recording, std::size_t slackBytes) {
+    const std::size_t n = d.channels.size();
+    const std::size_t frames = static_cast<std::size_t>(d.frameCount);
+    for (std::size_t l = 0; l < n; ++l) {
+        CChannels& ch = recording.channels[l];
+        ch.samples = SampleBlockFor(ch, d.frameCount, slackBytes);
+        if (ch.samples.IsNull()) {
+            for (std::size_t j = 0; j < l; ++j)
+                recording.channels[j].samples.Free();
+            return false;
+        }
+    }
+    const std::size_t framesPerBlock = std::max<std::size_t>(1, kIoBlockBytes / (n * sizeof(float)));
+    std::vector<float> work;
+    try {
+        work.resize(std::min(frames, framesPerBlock) * n);
+    } catch (const std::bad_alloc&) {
+        for (std::size_t l = 0; l < n; ++l)
+            recording.channels[l].samples.Free();
+        return false;
+    }
+    std::vector<float*> out(n);
+    for (std::size_t l = 0; l < n; ++l)
+        out[l] = recording.channels[l].samples.data();
+    for (std::size_t k0 = 0; k0 < frames;) {
+        const std::size_t count = std::min(frames - k0, framesPerBlock);
+        const std::int64_t offset = d.frameOffset + static_cast<std::int64_t>(k0 * n * sizeof(float));
+        if (!ReadFloatsLE(file, offset, work.data(), count * n))
+            Fail(document, kIncorrectDataMessage);
+        // Frame k holds sample k of channel 0, 1, ..., n-1. Spread in tiles
+        // of frames that stay in the first-level cache while every channel
+        // takes its values.
+        constexpr std::size_t kTileFrames = 256;
+        for (std::size_t t = 0; t < count; t += kTileFrames) {
+            const std::size_t tile = std::min(kTileFrames, count - t);
+            const float* frames0 = work.data() + t * n;
+            for (std::size_t l = 0; l < n; ++l) {
+                float* dst = out[l] + k0 + t;
+                const float* src = frames0 + l;
+                for (std::size_t k = 0; k < tile; ++k)
+                    dst[k] = src[k * n];
+            }
+        }
+        k0 += count;
+    }
+    return true;
+}
+
+// Removes a scratch file that is not to be kept.
+class ScratchGuard {
+public:
+    ScratchGuard(std::shared_ptr<platform::File> file, std::string path)
+        : m_file(std::move(file)), m_path(std::move(path)) {}
+    ~ScratchGuard() {
+        if (m_keep)
+            return;
+        m_file->Close();
+        platform::RemoveFile(m_path);
+    }
+    void Keep() { m_keep = true; }
+
+private:
+    std::shared_ptr<platform::File> m_file;
+    std::string m_path;
+    bool m_keep = false;
+};
+
+// Copies the frames into a new scratch file, which becomes the recording's
+// data file, and makes every channel read from it. kReaderEndOpen when the
+// user cancels.
+int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, const NativeFileDescription& d,
+                              RecordingData& recording) {
+    const std::size_t n = d.channels.size();
+    std::string path;
+    auto data = std::make_shared<platform::File>();
+    try {
+        path = document.MakeTempFileName();
+        platform::FileException error(platform::FileException::Cause::Generic, path, "Cannot create \"" + path + "\"");
+        if (!data->Open(path, platform::File::Mode::Create, &error))
+            throw error;
+    } catch (const platform::FileException& e) {
+        if (!path.empty())
+            platform::RemoveFile(path);
+        Tell(document, e.what());
+        return kReaderNotMine;
+    }
+    ScratchGuard guard(data, path);
+
+    auto progress = document.MakeProgress();
+    progress->SetText(kReadingProgressText + std::filesystem::path(file.GetFilePath()).filename().string());
+    progress->SetFraction(0.0);
+
+    const std::uint64_t total = static_cast<std::uint64_t>(d.frameCount) * n * sizeof(float);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(total, kIoBlockBytes)));
+    auto lastShown = std::chrono::steady_clock::now();
+    try {
+        for (std::uint64_t done = 0; done < total;) {
+            const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(total - done, buffer.size()));
+            if (file.ReadAt(d.frameOffset + static_cast<std::int64_t>(done), buffer.data(), count) != count)
+                Fail(document, kIncorrectDataMessage);
+            data->WriteAt(static_cast<std::int64_t>(done), buffer.data(), count);
+            done += count;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastShown >= kProgressInterval || done == total) {
+                progress->SetFraction(static_cast<double>(done) / static_cast<double>(total));
+                lastShown = now;
+            }
+            if (progress->AbortRequested())
+                return kReaderEndOpen;
+        }
+    } catch (const platform::FileException& e) {
+        Tell(document, e.what());
+        return kReaderNotMine;
+    }
+
+    for (std::size_t l = 0; l < n; ++l) {
+        CChannels& ch = recording.channels[l];
+        ch.samples.Free();
+        ch.sourceFile = data;
+        ch.stride = static_cast<std::int32_t>(n);
+        // A file-backed channel reads the value at its channel number in
+        // each frame; frames hold the channels in their order, whatever
+        // numbers their headers carry.
+        ch.channelNumber = static_cast<std::int32_t>(l + 1);
+    }
+    recording.dataFile = data;
+    recording.dataFilePath = path;
+    guard.Keep();
+    return kReaderLoaded;
+}
+
+// If no channel is marked as the audio channel, the first faster than
+// 8000 Hz is.
+void ApplyAudioChannelRule(RecordingData& recording) {
+    for (int i = 0; i < recording.channelCount; ++i)
+        if (recording.channels[static_cast<std::size_t>(i)].audioFlag == 1)
+            return;
+    for (int i = 0; i < recording.channelCount; ++i) {
+        CChannels& ch = recording.channels[static_cast<std::size_t>(i)];
+        if (ch.rate > 8000.0) {
+            ch.audioFlag = 1;
+            return;
+        }
+    }
+}
+
+int LoadSamples(COrielDoc& document, const platform::File& file, const NativeFileDescription& d,
+                RecordingData& recording) {
+    const NativeLayoutInfo& info = GetNativeLayoutInfo(d.layout);
+    if (!info.interleaved) {
+        for (std::size_t i = 0; i < d.channels.size(); ++i) {
+            if (info.int16Samples)
+                ReadInt16Channel(document, file, recording.channels[i], d.channels[i], info.bigEndian);
+            else
+                ReadFloatChannel(document, file, recording.channels[i], d.channels[i]);
+        }
+        return kReaderLoaded;
+    }
+    if (d.layout == NativeLayout::Usb2Float) {
+        if (TryLoadFramesIntoMemory(document, file, d, recording, kUsb2BlockSlackBytes))
+            return kReaderLoaded;
+        return LoadFramesFromScratchFile(document, file, d, recording);
+    }
+    // Whole seconds of channel 0's whole milliseconds; a duration that is
+    // no number counts as 0.
+    const double wholeMs = std::trunc(d.channels[0].header.duration);
+    if (wholeMs >= kScratchFileSeconds * 1000.0)
+        return LoadFramesFromScratchFile(document, file, d, recording);
+    if (!TryLoadFramesIntoMemory(document, file, d, recording, kBlockSlackBytes))
+        Fail(document, kNoMemoryMessage);
+    return kReaderLoaded;
+}
+
+int FileTypeCodeFor(NativeLayout layout, int channelCount) {
+    switch (layout) {
+    case NativeLayout::Usb2Float: return kFileTypeUsb2Float;
+    case NativeLayout::KovPcFloat24: return kFileTypeNativeFloat24;
+    case NativeLayout::KovPcFloat: return channelCount == 1 ? kFileTypeNativeFloat24 : kFileTypeNativeByChannel;
+    case NativeLayout::KovPc:
+    case NativeLayout::KovePc: return kFileTypeNativeByChannel;
+    case NativeLayout::KovMac: return kFileTypeNativeMac;
+    }
+    return kFileTypeNone;
+}
+
+int ReadNative(COrielDoc& document, platform::File& file, RecordingData& recording, NativeLayout layout) {
+    try {
+        const NativeParseResult parsed = ParseNativeFile(file, layout);
+        switch (parsed.status) {
+        case NativeParseStatus::NotThisLayout: return kReaderNotMine;
+        case NativeParseStatus::WrongChannelCount: Fail(document, kWrongChannelNumberMessage);
+        case NativeParseStatus::ShortFile: Fail(document, kIncorrectDataMessage);
+        case NativeParseStatus::Ok: break;
+        }
+        const NativeFileDescription& d = parsed.file;
+        recording.channelCount = static_cast<int>(d.channels.size());
+        for (std::size_t i = 0; i < d.channels.size(); ++i)
+            SetChannelFromHeader(recording.channels[i], d.channels[i], layout);
+
+        const int loaded = LoadSamples(document, file, d, recording);
+        if (loaded != kReaderLoaded)
+            return loaded;
+
+        recording.fileTypeCode = FileTypeCodeFor(layout, recording.channelCount);
+        recording.saveAsRequired = layout == NativeLayout::KovMac ? 1 : 0;
+        if (layout != NativeLayout::KovePc)
+            ApplyAudioChannelRule(recording);
+        document.SetModifiedFlag(false);
+        return kReaderLoaded;
+    } catch (const LoadFailed& failed) {
+        return failed.result;
+    } catch (const platform::FileException& e) {
+        Tell(document, e.what());
+        return kReaderNotMine;
+    }
+}
+
+}  // namespace
+
+int ReadUsb2FloatFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
+    return ReadNative(document, file, recording, NativeLayout::Usb2Float);
+}
+
+int ReadKovPcFloat24File(COrielDoc& document, platform::File& file, RecordingData& recording) {
+    return ReadNative(document, file, recording, NativeLayout::KovPcFloat24);
+}
+
+int ReadKovPcFloatFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
+    return ReadNative(document, file, recording, NativeLayout::KovPcFloat);
+}
+
+int ReadKovPcFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
+    return ReadNative(document, file, recording, NativeLayout::KovPc);
+}
+
+int ReadKovePcFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
+    return ReadNative(document, file, recording, NativeLayout::KovePc);
+}
+
+int ReadKovMacFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
+    return ReadNative(document, file, recording, NativeLayout::KovMac);
+}
+
+void RegisterNativeReaders(DocumentFormats& formats) {
+    formats.SetReader(ReaderSlot::ReadUsb2FloatFile, ReadUsb2FloatFile);
+    formats.SetReader(ReaderSlot::ReadKovPcFloat24File, ReadKovPcFloat24File);
+    formats.SetReader(ReaderSlot::ReadKovPcFloatFile, ReadKovPcFloatFile);
+    formats.SetReader(ReaderSlot::ReadKovPcFile, ReadKovPcFile);
+    formats.SetReader(ReaderSlot::ReadKovePcFile, ReadKovePcFile);
+    formats.SetReader(ReaderSlot::ReadKovMacFile, ReadKovMacFile);
+}
+
+}  // namespace vocomet

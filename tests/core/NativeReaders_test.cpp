@@ -1,0 +1,574 @@
+#include "core/NativeReaders.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ApplicationState.h"
+#include "core/COrielDoc.h"
+#include "core/NativeFormat.h"
+#include "platform/ByteCodec.h"
+#include "platform/File.h"
+#include "support/NativeFixtureWriter.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TestPaths.h"
+
+namespace vocomet {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FixtureChannel;
+using test::FixtureFile;
+using test::FixtureLabel;
+using test::FixtureLayout;
+
+constexpr FixtureLayout kAllLayouts[] = {FixtureLayout::Usb2Float, FixtureLayout::KovPcFloat24,
+                                         FixtureLayout::KovPcFloat, FixtureLayout::KovPc,
+                                         FixtureLayout::KovePc,     FixtureLayout::KovMac};
+
+bool IsInt16(FixtureLayout l) {
+    return l == FixtureLayout::KovPc || l == FixtureLayout::KovePc || l == FixtureLayout::KovMac;
+}
+
+ReaderSlot SlotOf(FixtureLayout l) {
+    switch (l) {
+    case FixtureLayout::Usb2Float: return ReaderSlot::ReadUsb2FloatFile;
+    case FixtureLayout::KovPcFloat24: return ReaderSlot::ReadKovPcFloat24File;
+    case FixtureLayout::KovPcFloat: return ReaderSlot::ReadKovPcFloatFile;
+    case FixtureLayout::KovPc: return ReaderSlot::ReadKovPcFile;
+    case FixtureLayout::KovePc: return ReaderSlot::ReadKovePcFile;
+    case FixtureLayout::KovMac: return ReaderSlot::ReadKovMacFile;
+    }
+    return ReaderSlot::ReadWaveFile;
+}
+
+FixtureLabel MakeLabel(double time, const std::string& text) {
+    FixtureLabel l;
+    l.time = time;
+    l.relativeHeight = 0.25;
+    l.anchoring = 1;
+    l.markerLine = -1;  // sign-extended 8-bit value
+    l.rect = {60, 12, 110, 30};
+    l.red = 0x1FF;  // only the low byte counts
+    l.green = 0x20;
+    l.blue = 0x30;
+    l.fontInts = {-15, 0, 0, 0, 700};
+    l.fontBytes = {1, 0, 0, 0, 0, 0, 0, 0};
+    l.faceName = "Courier New";
+    l.text = text;
+    return l;
+}
+
+// Two channels (EGG first, audio second) with labels, calibration, units.
+FixtureFile TwoChannelFile(FixtureLayout layout) {
+    FixtureFile f;
+    f.layout = layout;
+    FixtureChannel egg = test::RampChannel("EGG", 22050.0, 300, -0.5f, 0.001f);
+    egg.calA = 0.5;
+    egg.calB = -1.25;
+    egg.calC = 2.0;
+    egg.calD = 3.5;
+    egg.reference = 0.125;
+    egg.unit = "mV";
+    egg.gain = 0;  // read as 1.0
+    egg.filterRate = 4000;
+    egg.scaleMode = 2;
+    egg.stripHeight = 140;
+    egg.timeReference = 1;
+    egg.drawReference = 0;
+    egg.reserved = {7, 8, 9};
+    egg.auxFactor1 = 2.75;
+    egg.labels = {MakeLabel(3.0, "open"), MakeLabel(9.5, "closed")};
+    FixtureChannel audio = test::RampChannel("Audio \xE9", 22050.0, 300, 0.25f, -0.0005f);
+    audio.audioFlag = 1;
+    audio.gain = 5;
+    audio.unit = "Pa";
+    if (IsInt16(layout)) {
+        for (FixtureChannel* c : {&egg, &audio}) {
+            c->shorts.clear();
+            for (std::size_t k = 0; k < c->floats.size(); ++k)
+                c->shorts.push_back(static_cast<std::int16_t>(static_cast<int>(k) * 100 - 16000));
+            c->floats.clear();
+        }
+    }
+    f.channels = {egg, audio};
+    return f;
+}
+
+class NativeReadersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = test::FreshTempDir();
+        app.tempFolder = dir;
+        app.startFolder = dir;
+        // The document's own reader order, as every open uses it.
+        doc = std::make_unique<COrielDoc>(app, prompts);
+        prompts.messages.clear();
+    }
+
+    std::string Write(const FixtureFile& f, const std::string& name = "rec.vcm") {
+        std::string path = (fs::path(dir) / name).string();
+        test::WriteNativeFixture(path, f);
+        return path;
+    }
+    std::string WriteBytes(const std::string& bytes, const std::string& name = "raw.vcm") {
+        std::string path = (fs::path(dir) / name).string();
+        test::WriteAll(path, bytes);
+        return path;
+    }
+
+    // Runs one reader on a fresh staging recording.
+    int Read(ReaderSlot slot, const std::string& path, std::unique_ptr<RecordingData>& out) {
+        platform::File file(path, platform::File::Mode::Read);
+        out = doc->NewStagingRecording();
+        return doc->Formats().GetReader(slot)(*doc, file, *out);
+    }
+
+    std::vector<std::string> ScratchFiles() const {
+        std::vector<std::string> found;
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().filename().string().rfind("$$TempFile", 0) == 0)
+                found.push_back(e.path().string());
+        return found;
+    }
+
+    std::string dir;
+    ApplicationState app;
+    test::ScriptedPrompts prompts;
+    std::unique_ptr<COrielDoc> doc;
+};
+
+float Expected(const FixtureFile& f, int channel, int k) {
+    const FixtureChannel& c = f.channels[static_cast<std::size_t>(channel)];
+    if (IsInt16(f.layout))
+        return static_cast<float>(c.shorts[static_cast<std::size_t>(k)] / 32768.0);
+    return c.floats[static_cast<std::size_t>(k)];
+}
+
+TEST_F(NativeReadersTest, EveryLayoutLoadsItsHeadersLabelsAndSamples) {
+    struct Case {
+        FixtureLayout layout;
+        int code;
+        int saveAsRequired;
+    };
+    const Case cases[] = {
+        {FixtureLayout::Usb2Float, kFileTypeUsb2Float, 0},     {FixtureLayout::KovPcFloat24, kFileTypeNativeFloat24, 0},
+        {FixtureLayout::KovPcFloat, kFileTypeNativeByChannel, 0}, {FixtureLayout::KovPc, kFileTypeNativeByChannel, 0},
+        {FixtureLayout::KovePc, kFileTypeNativeByChannel, 0},  {FixtureLayout::KovMac, kFileTypeNativeMac, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(test::FixtureTypeString(c.layout));
+        const FixtureFile f = TwoChannelFile(c.layout);
+        const std::string path = Write(f);
+        doc->SetModifiedFlag(true);
+        ASSERT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(prompts.messages.empty());
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_EQ(doc->GetChannelCount(), 2);
+        EXPECT_EQ(doc->GetFileTypeCode(), c.code);
+        EXPECT_EQ(doc->GetSaveAsRequired(), c.saveAsRequired);
+
+        const bool kove = c.layout == FixtureLayout::KovePc;
+        const bool mac = c.layout == FixtureLayout::KovMac;
+        const bool int16 = IsInt16(c.layout);
+        const CChannels& egg = doc->Channel(0);
+        const CChannels& audio = doc->Channel(1);
+        EXPECT_EQ(egg.name, "EGG");
+        EXPECT_EQ(audio.name, "Audio \xE9");
+        EXPECT_EQ(egg.rate, 22050.0);
+        EXPECT_EQ(egg.sampleCount, 300.0);
+        EXPECT_DOUBLE_EQ(egg.duration, 300 / 22050.0 * 1000.0);
+        EXPECT_EQ(egg.reference, 0.125);
+        EXPECT_EQ(egg.calA, 0.5);
+        EXPECT_EQ(egg.calB, -1.25);
+        EXPECT_EQ(egg.calC, 2.0);
+        EXPECT_EQ(egg.calD, 3.5);
+        EXPECT_EQ(egg.gain, 1.0);  // stored 0
+        EXPECT_EQ(audio.gain, 5.0);
+        EXPECT_EQ(egg.filterRate, 4000.0);
+        EXPECT_EQ(egg.stripHeight, 140);
+        EXPECT_EQ(egg.timeReference, 1);
+        EXPECT_EQ(egg.drawReference, 0);
+        EXPECT_EQ(egg.reserved1, (std::array<std::int32_t, 3>{7, 8, 9}));
+        EXPECT_EQ(egg.channelNumber, 1);
+        EXPECT_EQ(audio.channelNumber, 2);
+        EXPECT_EQ(egg.scaleMode, int16 ? 3 : 2);
+        EXPECT_EQ(egg.unit, c.layout == FixtureLayout::KovPc ? "" : kove ? "none" : "mV");
+        EXPECT_EQ(egg.auxFactors[0], kove ? 2.75 : 1.0);
+        EXPECT_EQ(egg.auxFactors[1], 1.0);
+        EXPECT_EQ(egg.audioFlag, 0);
+        EXPECT_EQ(audio.audioFlag, 1);
+
+        // Shown whole.
+        EXPECT_EQ(egg.show, 1);
+        EXPECT_EQ(egg.shownStart, 0.0);
+        EXPECT_EQ(egg.shownEnd, 300.0);
+        EXPECT_EQ(egg.shownLength, 300.0);
+        EXPECT_EQ(egg.shownEndTime, egg.duration);
+        EXPECT_EQ(egg.shownSpan, egg.duration);
+        EXPECT_EQ(egg.prevWindowEnd, 300.0);
+
+        ASSERT_EQ(egg.labelCount, 2);
+        ASSERT_EQ(audio.labelCount, 0);
+        LABEL l;
+        egg.GetLabel(1, l);
+        EXPECT_EQ(l.Text(), "closed");
+        EXPECT_EQ(l.time, 9.5);
+        EXPECT_EQ(l.relativeHeight, 0.25);
+        EXPECT_EQ(l.anchoring, 1);
+        EXPECT_EQ(l.markerLine, -1);
+        EXPECT_EQ(l.rect, (platform::Rect{60, 12, 110, 30}));
+        EXPECT_EQ(l.colour, platform::Rgb(0xFF, 0x20, 0x30));
+        EXPECT_EQ(l.font.height, -15);
+        if (mac) {
+            platform::LogFontA expected = platform::DefaultGuiFont();
+            expected.height = -15;
+            EXPECT_EQ(l.font, expected);
+        } else {
+            EXPECT_EQ(l.font.weight, 700);
+            EXPECT_EQ(l.font.italic, 1);
+            EXPECT_EQ(l.font.faceName, "Courier New");
+        }
+        egg.GetLabel(0, l);
+        EXPECT_EQ(l.Text(), "open");
+
+        for (int ch = 0; ch < 2; ++ch) {
+            const CChannels& channel = doc->Channel(ch);
+            ASSERT_TRUE(channel.HasSamples());
+            EXPECT_GE(channel.samples.size(), 300u);
+            for (int k : {0, 1, 150, 299}) {
+                float v = 0;
+                ASSERT_TRUE(channel.ReadSample(k, v));
+                EXPECT_EQ(v, Expected(f, ch, k)) << "channel " << ch << " sample " << k;
+            }
+        }
+    }
+}
+
+TEST_F(NativeReadersTest, TypeStringsAreComparedWhole) {
+    for (FixtureLayout written : kAllLayouts) {
+        const std::string path = Write(TwoChannelFile(written));
+        for (FixtureLayout reader : kAllLayouts) {
+            SCOPED_TRACE(std::string(test::FixtureTypeString(written)) + " by the reader of " +
+                         test::FixtureTypeString(reader));
+            std::unique_ptr<RecordingData> rec;
+            EXPECT_EQ(Read(SlotOf(reader), path, rec), written == reader ? kReaderLoaded : kReaderNotMine);
+        }
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(NativeReadersTest, PerChannelFloatCodeFollowsChannelCount) {
+    FixtureFile f;
+    f.layout = FixtureLayout::KovPcFloat;
+    f.channels = {test::RampChannel("a", 44100.0, 10, 0.0f, 0.1f)};
+    ASSERT_TRUE(doc->OnOpenDocument(Write(f)));
+    EXPECT_EQ(doc->GetFileTypeCode(), kFileTypeNativeFloat24);
+    f.channels.push_back(test::RampChannel("b", 1000.0, 3, 0.0f, 0.1f));
+    ASSERT_TRUE(doc->OnOpenDocument(Write(f)));
+    EXPECT_EQ(doc->GetFileTypeCode(), kFileTypeNativeByChannel);
+    // Per-channel layouts keep each channel's own rate and count.
+    EXPECT_EQ(doc->Channel(1).rate, 1000.0);
+    EXPECT_EQ(doc->Channel(1).sampleCount, 3.0);
+}
+
+TEST_F(NativeReadersTest, NineteenChannelsLoadInEveryLayout) {
+    for (FixtureLayout layout : kAllLayouts) {
+        SCOPED_TRACE(test::FixtureTypeString(layout));
+        FixtureFile f;
+        f.layout = layout;
+        for (int i = 0; i < 19; ++i) {
+            FixtureChannel c = test::RampChannel("ch" + std::to_string(i), 10000.0, 20, static_cast<float>(i), 0.5f);
+            if (IsInt16(layout)) {
+                for (int k = 0; k < 20; ++k)
+                    c.shorts.push_back(static_cast<std::int16_t>(i * 1000 + k));
+                c.floats.clear();
+            }
+            f.channels.push_back(c);
+        }
+        ASSERT_TRUE(doc->OnOpenDocument(Write(f)));
+        ASSERT_EQ(doc->GetChannelCount(), 19);
+        float v = 0;
+        ASSERT_TRUE(doc->Channel(18).ReadSample(19, v));
+        EXPECT_EQ(v, Expected(f, 18, 19));
+        EXPECT_EQ(doc->Channel(18).name, "ch18");
+    }
+}
+
+TEST_F(NativeReadersTest, AudioChannelRule) {
+    struct Case {
+        FixtureLayout layout;
+        double rate0, rate1;
+        int audio0, audio1;
+    };
+    const Case cases[] = {
+        {FixtureLayout::KovPcFloat24, 8000.0, 22050.0, 0, 1},
+        {FixtureLayout::KovPcFloat24, 8000.0, 8000.0, 0, 0},
+        {FixtureLayout::KovPc, 16000.0, 22050.0, 1, 0},
+        {FixtureLayout::KovMac, 8000.0, 11025.0, 0, 1},
+        {FixtureLayout::KovePc, 8000.0, 22050.0, 0, 0},  // this layout keeps its flags as stored
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(test::FixtureTypeString(c.layout));
+        FixtureFile f = TwoChannelFile(c.layout);
+        f.channels[1].audioFlag = 0;
+        f.channels[0].rate = c.rate0;
+        f.channels[1].rate = c.rate1;
+        ASSERT_TRUE(doc->OnOpenDocument(Write(f)));
+        EXPECT_EQ(doc->Channel(0).audioFlag, c.audio0);
+        EXPECT_EQ(doc->Channel(1).audioFlag, c.audio1);
+    }
+}
+
+TEST_F(NativeReadersTest, SixteenBitSamplesScaleByTheirBits) {
+    for (FixtureLayout layout : {FixtureLayout::KovPc, FixtureLayout::KovePc, FixtureLayout::KovMac}) {
+        SCOPED_TRACE(test::FixtureTypeString(layout));
+        FixtureFile f;
+        f.layout = layout;
+        FixtureChannel a, b, c;
+        a.bits = 16;
+        a.shorts = {16384, -32768, 32767};
+        b.bits = 12;
+        b.shorts = {1024, -2048};
+        c.bits = 99;  // no resolution a file can mean: taken as 16
+        c.shorts = {16384};
+        f.channels = {a, b, c};
+        ASSERT_TRUE(doc->OnOpenDocument(Write(f)));
+        EXPECT_EQ(doc->Channel(0).samples[0], 0.5f);
+        EXPECT_EQ(doc->Channel(0).samples[1], -1.0f);
+        EXPECT_EQ(doc->Channel(1).samples[0], 0.5f);
+        EXPECT_EQ(doc->Channel(1).samples[1], -1.0f);
+        EXPECT_EQ(doc->Channel(2).samples[0], 0.5f);
+        EXPECT_EQ(doc->Channel(2).bits, 16);
+    }
+}
+
+// Patches of a valid file that make it corrupt.
+struct Corruption {
+    const char* name;
+    FixtureLayout layout;
+    std::function<void(std::string& bytes, const test::FixtureOffsets& at, bool bigEndian)> apply;
+    const char* message;  // nullptr: refused silently
+};
+
+void PutI32(std::string& b, std::int64_t at, std::int32_t v, bool be) {
+    auto* p = reinterpret_cast<std::uint8_t*>(&b[static_cast<std::size_t>(at)]);
+    be ? platform::PutI32BE(p, v) : platform::PutI32LE(p, v);
+}
+void PutF64(std::string& b, std::int64_t at, double v, bool be) {
+    auto* p = reinterpret_cast<std::uint8_t*>(&b[static_cast<std::size_t>(at)]);
+    be ? platform::PutF64BE(p, v) : platform::PutF64LE(p, v);
+}
+
+TEST_F(NativeReadersTest, CorruptFilesAreRefusedAndLeaveTheDocumentAsItWas) {
+    const char* wrong = kWrongChannelNumberMessage;
+    const char* shortFile = kIncorrectDataMessage;
+    const std::int64_t labelCountAt = 92, koveLabelCountAt = 108;
+    const Corruption cases[] = {
+        {"channel count 0", FixtureLayout::KovPcFloat24, [](auto& b, auto&, bool be) { PutI32(b, 32, 0, be); }, wrong},
+        {"channel count 20", FixtureLayout::KovPcFloat, [](auto& b, auto&, bool be) { PutI32(b, 32, 20, be); }, wrong},
+        {"channel count -1", FixtureLayout::KovMac, [](auto& b, auto&, bool be) { PutI32(b, 32, -1, be); }, wrong},
+        {"more channels than headers", FixtureLayout::KovPc,
+         [](auto& b, auto&, bool be) { PutI32(b, 32, 19, be); }, shortFile},
+        {"file header cut", FixtureLayout::Usb2Float, [](auto& b, auto&, bool) { b.resize(100); }, shortFile},
+        {"channel header cut", FixtureLayout::KovePc,
+         [](auto& b, auto& at, bool) { b.resize(static_cast<std::size_t>(at.channelHeader[1] + 200)); }, shortFile},
+        {"label count past the end", FixtureLayout::KovPcFloat24,
+         [=](auto& b, auto& at, bool be) { PutI32(b, at.channelHeader[1] + labelCountAt, 1000000, be); }, shortFile},
+        {"label count past the end (KOVE)", FixtureLayout::KovePc,
+         [=](auto& b, auto& at, bool be) { PutI32(b, at.channelHeader[0] + koveLabelCountAt, 0x7FFFFFFF, be); },
+         shortFile},
+        {"negative label count", FixtureLayout::KovMac,
+         [=](auto& b, auto& at, bool be) { PutI32(b, at.channelHeader[0] + labelCountAt, -3, be); }, shortFile},
+        {"label records cut", FixtureLayout::KovPcFloat,
+         [](auto& b, auto& at, bool) { b.resize(static_cast<std::size_t>(at.channelHeader[0] + 248 + 368 + 100)); },
+         shortFile},
+        {"sample count past the end", FixtureLayout::KovPcFloat,
+         [](auto& b, auto& at, bool be) { PutF64(b, at.channelHeader[1] + 16, 1e12, be); }, shortFile},
+        {"sample count past the end (frames)", FixtureLayout::KovPcFloat24,
+         [](auto& b, auto& at, bool be) {
+             PutF64(b, at.channelHeader[0] + 16, 301, be);
+             PutF64(b, at.channelHeader[1] + 16, 301, be);
+         },
+         shortFile},
+        {"huge frame count", FixtureLayout::Usb2Float,
+         [](auto& b, auto& at, bool be) {
+             PutF64(b, at.channelHeader[0] + 16, 4e15, be);
+             PutF64(b, at.channelHeader[1] + 16, 4e15, be);
+         },
+         shortFile},
+        {"sample count NaN", FixtureLayout::KovPc,
+         [](auto& b, auto& at, bool be) {
+             PutF64(b, at.channelHeader[0] + 16, std::numeric_limits<double>::quiet_NaN(), be);
+         },
+         shortFile},
+        {"negative sample count", FixtureLayout::KovMac,
+         [](auto& b, auto& at, bool be) { PutF64(b, at.channelHeader[1] + 16, -2, be); }, shortFile},
+        {"frame channels disagree on the count", FixtureLayout::KovPcFloat24,
+         [](auto& b, auto& at, bool be) { PutF64(b, at.channelHeader[1] + 16, 100, be); }, shortFile},
+        {"samples cut", FixtureLayout::KovMac, [](auto& b, auto&, bool) { b.resize(b.size() - 1); }, shortFile},
+        {"frames cut", FixtureLayout::KovPcFloat24, [](auto& b, auto&, bool) { b.resize(b.size() - 4); }, shortFile},
+        {"type string without NUL", FixtureLayout::KovPcFloat24,
+         [](auto& b, auto&, bool) { std::memset(&b[0], 'K', 32); }, nullptr},
+        {"type string runs into the count", FixtureLayout::KovPc,
+         [](auto& b, auto&, bool) { std::memcpy(&b[0], "KOV_PCKOV_PCKOV_PCKOV_PCKOV_PCKO", 32); }, nullptr},
+    };
+
+    // A loaded document that every failed open must leave alone.
+    FixtureFile good;
+    good.layout = FixtureLayout::KovPcFloat24;
+    good.channels = {test::RampChannel("kept", 11025.0, 50, 1.0f, 1.0f)};
+    const std::string goodPath = Write(good, "good.vcm");
+    ASSERT_TRUE(doc->OnOpenDocument(goodPath));
+    doc->SetModifiedFlag(true);
+
+    for (const Corruption& c : cases) {
+        SCOPED_TRACE(c.name);
+        const FixtureFile f = TwoChannelFile(c.layout);
+        std::string bytes = test::BuildNativeFixture(f);
+        c.apply(bytes, test::NativeFixtureOffsets(f), c.layout == FixtureLayout::KovMac);
+        const std::string path = WriteBytes(bytes);
+
+        std::unique_ptr<RecordingData> rec;
+        prompts.messages.clear();
+        EXPECT_EQ(Read(SlotOf(c.layout), path, rec), kReaderNotMine);
+        if (c.message) {
+            ASSERT_EQ(prompts.messages.size(), 1u);
+            EXPECT_EQ(prompts.LastMessage(), c.message);
+        } else {
+            EXPECT_TRUE(prompts.messages.empty());
+        }
+
+        // Through the whole reader order: nothing is taken.
+        EXPECT_FALSE(doc->OnOpenDocument(path));
+        EXPECT_EQ(doc->GetPathName(), goodPath);
+        EXPECT_EQ(doc->GetChannelCount(), 1);
+        EXPECT_EQ(doc->GetFileTypeCode(), kFileTypeNativeFloat24);
+        EXPECT_EQ(doc->Channel(0).name, "kept");
+        EXPECT_EQ(doc->Channel(0).samples[49], 50.0f);
+        EXPECT_TRUE(doc->IsModified());
+        EXPECT_TRUE(ScratchFiles().empty());
+    }
+}
+
+// A two-channel "KOV_PC_FLOAT_24" file whose channel 0 claims durationMs.
+FixtureFile LongRecording(double durationMs, int channels = 2) {
+    FixtureFile f;
+    f.layout = FixtureLayout::KovPcFloat24;
+    for (int i = 0; i < channels; ++i) {
+        FixtureChannel c = test::RampChannel("c" + std::to_string(i), 22050.0, 1000, 100.0f * i, 0.25f);
+        c.duration = durationMs;
+        c.channelNumber = 7 + i;  // frames follow the channel order, not these numbers
+        f.channels.push_back(c);
+    }
+    return f;
+}
+
+TEST_F(NativeReadersTest, ThreeHundredSecondsAndMoreStayOnDisk) {
+    ASSERT_TRUE(doc->OnOpenDocument(Write(LongRecording(299999.9), "short.vcm")));
+    EXPECT_TRUE(doc->Channel(0).HasSamples());
+    EXPECT_FALSE(doc->Channel(0).IsFileBacked());
+    EXPECT_TRUE(ScratchFiles().empty());
+
+    for (int channels : {2, 19}) {
+        SCOPED_TRACE(channels);
+        const FixtureFile f = LongRecording(300000.0, channels);
+        ASSERT_TRUE(doc->OnOpenDocument(Write(f, "long.vcm")));
+        ASSERT_EQ(doc->GetChannelCount(), channels);
+        EXPECT_EQ(doc->GetFileTypeCode(), kFileTypeNativeFloat24);
+        const std::string scratch = doc->GetDataFilePath();
+        EXPECT_EQ(fs::path(scratch).parent_path(), fs::path(dir));
+        EXPECT_EQ(fs::path(scratch).filename().string().rfind("$$TempFile", 0), 0u);
+        ASSERT_TRUE(doc->GetDataFile()->IsOpen());
+        EXPECT_EQ(doc->GetDataFile()->GetLength(), 1000 * channels * 4);
+        for (int ch = 0; ch < channels; ++ch) {
+            const CChannels& c = doc->Channel(ch);
+            EXPECT_TRUE(c.IsFileBacked());
+            EXPECT_EQ(c.stride, channels);
+            EXPECT_EQ(c.channelNumber, ch + 1);
+            for (int k : {0, 500, 999}) {
+                float v = 0;
+                ASSERT_TRUE(c.ReadSample(k, v));
+                EXPECT_EQ(v, Expected(f, ch, k));
+            }
+        }
+    }
+}
+
+// A progress double that asks to abort at the first poll.
+class AbortingProgress : public platform::Progress {
+public:
+    explicit AbortingProgress(std::vector<std::string>& texts) : m_texts(texts) {}
+    void SetText(const std::string& text) override { m_texts.push_back(text); }
+    void SetFraction(double) override {}
+    bool AbortRequested() override { return true; }
+
+private:
+    std::vector<std::string>& m_texts;
+};
+
+TEST_F(NativeReadersTest, CancellingTheScratchCopyEndsTheOpenAndLeavesNoScratchFile) {
+    FixtureFile good;
+    good.channels = {test::RampChannel("kept", 11025.0, 5, 1.0f, 1.0f)};
+    ASSERT_TRUE(doc->OnOpenDocument(Write(good, "good.vcm")));
+
+    std::vector<std::string> texts;
+    doc->SetProgressFactory([&texts] { return std::make_unique<AbortingProgress>(texts); });
+    const std::string path = Write(LongRecording(600000.0), "long.vcm");
+    std::unique_ptr<RecordingData> rec;
+    EXPECT_EQ(Read(ReaderSlot::ReadKovPcFloat24File, path, rec), kReaderEndOpen);
+    EXPECT_EQ(texts, std::vector<std::string>{"Reading: long.vcm"});
+    EXPECT_TRUE(ScratchFiles().empty());
+
+    EXPECT_FALSE(doc->OnOpenDocument(path));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(ScratchFiles().empty());
+    EXPECT_EQ(doc->GetChannelCount(), 1);
+    EXPECT_EQ(doc->Channel(0).name, "kept");
+}
+
+TEST_F(NativeReadersTest, ScratchFileThatCannotBeCreatedIsReported) {
+    app.tempFolder = (fs::path(dir) / "missing" / "folder").string();
+    std::unique_ptr<RecordingData> rec;
+    EXPECT_EQ(Read(ReaderSlot::ReadKovPcFloat24File, Write(LongRecording(300000.0)), rec), kReaderNotMine);
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+TEST(NativeFormatTest, LabelRecordDecodesEveryField) {
+    // Golden bytes of one record, little-endian.
+    std::uint8_t b[368] = {};
+    platform::PutF64LE(b + 0, 12.5);
+    platform::PutF64LE(b + 8, 0.75);
+    platform::PutI32LE(b + 16, 2);
+    platform::PutI32LE(b + 20, 1);
+    platform::PutI32LE(b + 24, -1);
+    platform::PutI32LE(b + 28, 2);
+    platform::PutI32LE(b + 32, 3);
+    platform::PutI32LE(b + 36, 4);
+    platform::PutI32LE(b + 40, 10);
+    platform::PutI32LE(b + 44, 0x120);
+    platform::PutI32LE(b + 48, 30);
+    platform::PutI32LE(b + 52, -11);
+    std::memcpy(b + 80, "Tahoma", 6);
+    std::memset(b + 112, 'x', 256);  // no NUL: the record ends the text
+    const LABEL l = NativeLabelRecord::Decode(platform::ByteView(b, sizeof b), false).ToLabel();
+    EXPECT_EQ(l.time, 12.5);
+    EXPECT_EQ(l.relativeHeight, 0.75);
+    EXPECT_EQ(l.anchoring, 2);
+    EXPECT_EQ(l.markerLine, 1);
+    EXPECT_EQ(l.rect, (platform::Rect{-1, 2, 3, 4}));
+    EXPECT_EQ(l.colour, platform::Rgb(10, 0x20, 30));
+    EXPECT_EQ(l.font.height, -11);
+    EXPECT_EQ(l.font.faceName, "Tahoma");
+    EXPECT_EQ(l.Text(), std::string(255, 'x'));
+}
+
+}  // namespace
+}  // namespace vocomet

@@ -1,0 +1,244 @@
+#include "app/ui/COrielView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include "core/ApplicationState.h"
+#include "core/COrielDoc.h"
+#include "core/NativeReaders.h"
+#include "support/NativeFixtureWriter.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TestPaths.h"
+
+namespace vocomet {
+namespace {
+
+class MainView : public ::testing::Test {
+protected:
+    void SetUp() override { app.tempFolder = test::FreshTempDir(); }
+
+    ApplicationState app;
+    test::ScriptedPrompts prompts;
+};
+
+void SaveScreenshot(QWidget& w, const char* name) {
+    const QString path = QString::fromStdString(test::BuildDir()) + QStringLiteral("/screenshots/") +
+                         QString::fromLatin1(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    w.grab().save(path);
+}
+
+TEST_F(MainView, OpensAFileZoomsInAndScrollsWithTheBar) {
+    // Two channels of one second at different rates, channel-wise layout.
+    test::FixtureFile file;
+    file.layout = test::FixtureLayout::KovPcFloat;
+    file.channels.push_back(test::RampChannel("Audio", 22050.0, 22050, -1.0f, 2.0f / 22050));
+    file.channels.push_back(test::RampChannel("EGG", 11025.0, 11025, 0.5f, -1.0f / 11025));
+    file.channels[0].timeReference = 1;
+    const std::string path = app.tempFolder + "/two.vcm";
+    test::WriteNativeFixture(path, file);
+
+    COrielDoc doc(app, prompts);
+    RegisterNativeReaders(doc.Formats());
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_EQ(doc.GetChannelCount(), 2);
+    CChannels& a = doc.Channel(0);
+    CChannels& b = doc.Channel(1);
+
+    COrielView view(doc);
+    view.resize(640, 480);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_TRUE(view.IsInitialUpdateDone());
+
+    // Layout and surfaces at the client size.
+    const QSize client = view.viewport()->size();
+    EXPECT_EQ(view.SurfaceImage(COrielView::kComposite).size(), client);
+    EXPECT_EQ(view.SurfaceImage(COrielView::kSelectionTint).size(), client);
+    EXPECT_EQ(view.SurfaceImage(COrielView::kPlayCursor).size(), QSize(1, client.height()));
+    EXPECT_EQ(a.strip, (platform::Rect{50, 0, client.width() - 5, 100}));
+    EXPECT_EQ(b.strip, (platform::Rect{50, 105, client.width() - 5, 205}));
+    EXPECT_EQ(view.Layout().StackHeight(), 210);
+
+    QScrollBar* bar = view.horizontalScrollBar();
+    EXPECT_EQ(bar->maximum(), 0);  // the whole recording is shown
+
+    view.OnZoomIn();
+    EXPECT_DOUBLE_EQ(a.shownStart, 22050 * 0.25);
+    EXPECT_DOUBLE_EQ(a.shownEnd, 22050 * 0.75);
+    EXPECT_DOUBLE_EQ(b.shownStart, 11025 * 0.25);
+    EXPECT_EQ(bar->pageStep(), 15000);
+    EXPECT_EQ(bar->value(), 7500);
+    EXPECT_EQ(bar->maximum(), 15001);
+    EXPECT_TRUE(view.Scroll().canScroll);
+
+    // A page right runs into the end: the window keeps its length.
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(bar->value(), 15001);
+    EXPECT_DOUBLE_EQ(a.shownEnd, 22050);
+    EXPECT_DOUBLE_EQ(a.shownLength, 11025);
+    EXPECT_DOUBLE_EQ(b.shownEnd, 11025);
+
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);  // a tenth of the page
+    EXPECT_EQ(bar->value(), 13501);
+    EXPECT_DOUBLE_EQ(a.shownStart, 13501 * 22050 / 30000.0);
+    EXPECT_DOUBLE_EQ(b.shownStart, 13501 * 11025 / 30000.0);
+
+    // Dragging the thumb.
+    bar->setSliderPosition(3000);
+    EXPECT_EQ(bar->value(), 3000);
+    EXPECT_DOUBLE_EQ(a.shownStart, 2205);
+    EXPECT_DOUBLE_EQ(b.shownStart, 1102.5);
+    EXPECT_DOUBLE_EQ(view.Scroll().visibleStartTime, 100.0);
+    EXPECT_DOUBLE_EQ(view.Scroll().visibleEndTime, 600.0);
+
+    // The wheel moves a line forward in time.
+    QWheelEvent wheel(QPointF(100, 50), view.mapToGlobal(QPoint(100, 50)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+    EXPECT_EQ(bar->value(), 4500);
+
+    // Painting rebuilds the surfaces once and copies the composite.
+    EXPECT_TRUE(view.NeedsRedraw());
+    const QImage shot = view.viewport()->grab().toImage();
+    EXPECT_FALSE(view.NeedsRedraw());
+    const QImage& composite = view.SurfaceImage(COrielView::kComposite);
+    // The ramp's trace crosses every column of the first strip.
+    const QRgb background = composite.pixel(10, 50);
+    int inked = 0;
+    for (int y = 1; y < 99; ++y)
+        inked += composite.pixel(300, y) != background ? 1 : 0;
+    EXPECT_GT(inked, 0);
+    EXPECT_EQ(shot.size(), client);
+    SaveScreenshot(view, "main-view.png");
+
+    // Scrolling leaves the previous window: UnZoom goes back to the whole.
+    view.OnZoomUnzoom();
+    EXPECT_DOUBLE_EQ(a.shownStart, 0);
+    EXPECT_DOUBLE_EQ(a.shownEnd, 22050);
+    view.OnZoomIn();
+    view.OnZoomHome();
+    EXPECT_EQ(bar->maximum(), 0);
+    EXPECT_FALSE(view.Scroll().canScroll);
+}
+
+TEST_F(MainView, DeepZoomIntoAnHourScrollsWithoutLosingTheWindow) {
+    // Six one-hour channels at two rates, as a reader leaves a file-backed
+    // recording: counts and rates set, whole windows shown, no samples here.
+    COrielDoc doc(app, prompts);
+    doc.SetChannelCount(6);
+    for (int i = 0; i < 6; ++i) {
+        CChannels& ch = doc.Channel(i);
+        ch.rate = i % 2 == 0 ? 44100.0 : 8000.0;
+        ch.sampleCount = 3600.0 * ch.rate;
+        ch.duration = 3600000.0;
+        ch.shownEnd = ch.shownLength = ch.prevWindowEnd = ch.sampleCount;
+        ch.timeReference = i == 0 ? 1 : 0;
+        ch.name = "Channel " + std::to_string(i + 1);
+    }
+    doc.dataLoaded = 1;
+
+    COrielView view(doc);
+    view.resize(500, 320);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    CChannels& fast = doc.Channel(0);
+    CChannels& slow = doc.Channel(1);
+
+    // Zoom in until the fast channel shows at most 100 samples.
+    int steps = 0;
+    while (fast.shownLength > 100.0 && steps < 40) {
+        view.OnZoomIn();
+        ++steps;
+    }
+    ASSERT_LE(fast.shownLength, 100.0);
+    const double fastLength = fast.shownLength;
+    const double slowLength = slow.shownLength;
+    QScrollBar* bar = view.horizontalScrollBar();
+    EXPECT_EQ(bar->pageStep(), 0);  // far below one unit of the bar
+    const int pos = bar->value();
+
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(bar->value(), pos + 1);
+    EXPECT_DOUBLE_EQ(fast.shownLength, fastLength);
+    EXPECT_DOUBLE_EQ(slow.shownLength, slowLength);
+    EXPECT_DOUBLE_EQ(fast.shownStart, (pos + 1) * fast.sampleCount / 30000.0);
+
+    bar->setSliderPosition(bar->maximum());
+    EXPECT_EQ(bar->value(), 30000);
+    EXPECT_DOUBLE_EQ(fast.shownEnd, fast.sampleCount);
+    EXPECT_DOUBLE_EQ(fast.shownLength, fastLength);
+    EXPECT_DOUBLE_EQ(slow.shownEnd, slow.sampleCount);
+
+    // Six strips of 100 pixels do not fit: the vertical bar moves the stack.
+    QScrollBar* vbar = view.verticalScrollBar();
+    const int clientHeight = view.viewport()->height();
+    EXPECT_EQ(view.Layout().StackHeight(), 630);
+    EXPECT_EQ(vbar->pageStep(), clientHeight - 50);
+    vbar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(vbar->value(), clientHeight - 50);
+    EXPECT_EQ(view.Scroll().verticalOffset, -(clientHeight - 50));
+    vbar->triggerAction(QAbstractSlider::SliderToMaximum);  // not a scroll of its own
+    vbar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(vbar->value(), vbar->maximum());
+    EXPECT_EQ(view.Scroll().verticalOffset, -vbar->maximum());
+    vbar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(view.Scroll().verticalOffset, -vbar->value());
+
+    // A taller window that fits the stack goes back to the top.
+    view.resize(500, 900);
+    QApplication::processEvents();
+    EXPECT_EQ(view.Scroll().verticalOffset, 0);
+    EXPECT_EQ(vbar->maximum(), 0);
+    SaveScreenshot(view, "main-view-deep-zoom.png");
+}
+
+TEST_F(MainView, PaintsAWindowBeyondTheSamplesInMemory) {
+    // A short block under a longer sample count (a cut-short recording):
+    // the window past the block's end paints as empty, it does not read on.
+    COrielDoc doc(app, prompts);
+    doc.SetChannelCount(1);
+    CChannels& ch = doc.Channel(0);
+    ch.samples = platform::FloatBlock::Allocate(1000);
+    ch.rate = 1000.0;
+    ch.sampleCount = 100000.0;
+    ch.duration = 100000.0;
+    ch.shownEnd = ch.shownLength = ch.prevWindowEnd = ch.sampleCount;
+    ch.timeReference = 1;
+    ch.markerSample = 99000.0;
+    doc.dataLoaded = 1;
+
+    COrielView view(doc);
+    view.resize(400, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.OnZoomFromCursorForDuration();
+    EXPECT_DOUBLE_EQ(ch.shownStart, 99000.0);
+    EXPECT_DOUBLE_EQ(ch.shownEnd, 100000.0);
+    EXPECT_FALSE(view.viewport()->grab().isNull());
+    EXPECT_FALSE(view.NeedsRedraw());
+}
+
+TEST_F(MainView, ZoomOnAnEmptyDocumentChangesNothing) {
+    COrielDoc doc(app, prompts);
+    COrielView view(doc);
+    view.resize(300, 200);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.OnZoomIn();
+    view.OnZoomFromCursorForDuration();
+    view.ScrollToTime(500.0);
+    view.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(view.horizontalScrollBar()->value(), 0);
+    EXPECT_FALSE(view.Scroll().canScroll);
+    EXPECT_FALSE(view.viewport()->grab().isNull());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+}  // namespace
+}  // namespace vocomet
