@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ struct ZoomCase {
     double expP0, expP1; // previous window after
     double selStart = 0, selEnd = 0, marker = 0;
 };
+
+// Cases print as their names, so test names stay short and stable.
+void PrintTo(const ZoomCase& c, std::ostream* os) { *os << c.name; }
 
 class ZoomModes : public ::testing::TestWithParam<ZoomCase> {};
 
