@@ -414,20 +414,29 @@ void COrielDoc::OnFileSave() {
     OnSaveDocument(m_pathName);
 }
 
-void COrielDoc::OnFileSaveAs() {
+std::optional<std::string> COrielDoc::AskSaveTarget(const std::string& title, const std::string& initialPath) {
     platform::FileDialogRequest request;
-    request.title = "Save file As";
+    request.title = title;
     request.filter = kNativeAndWaveFilter;
-    request.initialPath = kUntitled;
+    request.initialPath = initialPath;
     request.defaultSuffix = "vcm";
     request.filterIndex = saveFilterIndex;
-    const std::optional<std::string> path = m_prompts.AskSavePath(request);
-    if (!path)
-        return;
-    const int filter = FilterForPath(*path);
+    return m_prompts.AskSavePath(request);
+}
+
+int COrielDoc::ChosenFilter(const std::string& path) {
+    // The chooser does not say which filter was picked: the extension does.
+    const int filter = FilterForPath(path);
     if (filter != 0)
         saveFilterIndex = filter;
-    const int code = CodeForFilter(filter);
+    return filter;
+}
+
+void COrielDoc::OnFileSaveAs() {
+    const std::optional<std::string> path = AskSaveTarget("Save file As", kUntitled);
+    if (!path)
+        return;
+    const int code = CodeForFilter(ChosenFilter(*path));
     // A document whose own format is written only through Save As (or that
     // has none) takes the file it is saved as; any other keeps its own file
     // unless it was written under its own code.
@@ -453,19 +462,12 @@ void COrielDoc::OnFileSaveAs() {
 }
 
 void COrielDoc::SaveCopy(bool selectionOnly) {
-    platform::FileDialogRequest request;
-    request.title = selectionOnly ? "Save Selection As" : "Save a Copy As";
-    request.filter = kNativeAndWaveFilter;
-    request.initialPath = (selectionOnly ? "Sel_" : "Copy_") + DefaultNameStem();
-    request.defaultSuffix = "vcm";
-    request.filterIndex = saveFilterIndex;
-    const std::optional<std::string> path = m_prompts.AskSavePath(request);
+    const std::optional<std::string> path =
+        AskSaveTarget(selectionOnly ? "Save Selection As" : "Save a Copy As",
+                      (selectionOnly ? "Sel_" : "Copy_") + DefaultNameStem());
     if (!path)
         return;
-    const int filter = FilterForPath(*path);
-    if (filter != 0)
-        saveFilterIndex = filter;
-    const int code = CodeForFilter(filter);
+    const int code = CodeForFilter(ChosenFilter(*path));
     if (!SaveDocumentAs(*path, code, selectionOnly)) {
         m_prompts.Beep();
         return;

@@ -224,6 +224,10 @@ private:
     std::string DefaultNameStem() const;
     bool CanSaveInPlace() const;
     void SaveCopy(bool selectionOnly);
+    // The native-and-WAV save chooser, starting at the remembered filter.
+    std::optional<std::string> AskSaveTarget(const std::string& title, const std::string& initialPath);
+    // The filter a chosen path stands for (0 for none); remembers it.
+    int ChosenFilter(const std::string& path);
     void ExportChannel(bool selectionOnly);
     void ApplySettingsToChannels();
     void CollectChannelSettings();

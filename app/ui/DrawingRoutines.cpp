@@ -83,19 +83,8 @@ struct TraceSource {
     std::function<void(const WaveformColumns& columns, std::vector<ColumnExtent>& out)> extents;
 };
 
-TraceSource MemorySource(std::span<const float> samples) {
-    return {[samples](std::int64_t first, std::size_t count, std::vector<double>& out) {
-                const auto n = static_cast<std::int64_t>(samples.size());
-                const std::int64_t end = std::min<std::int64_t>(n, first + static_cast<std::int64_t>(count));
-                const std::int64_t lo = std::clamp<std::int64_t>(first, 0, n);
-                out.assign(samples.begin() + lo, samples.begin() + std::max(lo, end));
-            },
-            [samples](const WaveformColumns& c, std::vector<ColumnExtent>& out) {
-                ScanColumnExtents(samples, c, out);
-            }};
-}
-
-TraceSource MemorySource(std::span<const double> samples) {
+template <typename T>
+TraceSource MemorySource(std::span<const T> samples) {
     return {[samples](std::int64_t first, std::size_t count, std::vector<double>& out) {
                 const auto n = static_cast<std::int64_t>(samples.size());
                 const std::int64_t end = std::min<std::int64_t>(n, first + static_cast<std::int64_t>(count));
