@@ -10,17 +10,16 @@
 #include <memory>
 
 #include "acquisition/AcquisitionView.h"
+#include "acquisition/PostedThread.h"
 #include "platform/SampleBlock.h"
 
 namespace platform {
 class File;
-class Worker;
-struct WorkerMessage;
 }  // namespace platform
 
 namespace vocomet {
 
-class CUSB2Thread {
+class CUSB2Thread : public PostedThread {
 public:
     static constexpr int kSample = kWorkerMessageBase + 2000;
     static constexpr int kPlay = kWorkerMessageBase + 2001;
@@ -28,32 +27,22 @@ public:
     static constexpr int kQuit = kWorkerMessageBase + 2010;
 
     CUSB2Thread();
-    ~CUSB2Thread();
+    ~CUSB2Thread() override;
     CUSB2Thread(const CUSB2Thread&) = delete;
     CUSB2Thread& operator=(const CUSB2Thread&) = delete;
 
-    void Start();
-    bool IsRunning() const { return m_worker != nullptr; }
-
-    // +2001 play (wParam 0, the view), +2003 stop, +2010 quit.
-    bool PostThreadMessage(int message, std::int64_t wParam = 0, AcquisitionView* view = nullptr);
-
-    // Sets the stop flag, ends the thread and waits at most timeout for it.
-    bool Stop(std::chrono::milliseconds timeout);
+    // Messages: +2001 play (wParam 0, the view), +2003 stop, +2010 quit.
 
     // Set by the callers before posting.
     platform::File* floatFile = nullptr;                 // the document's data file
     const platform::FloatBlock* memoryBlock = nullptr;   // channel 0's samples, or null
     std::int64_t firstSample = 0;
     std::int64_t endSample = 0;
-    std::atomic<int> stopFlag{0};  // 0 to play, 1 to stop
     int recordingFlag = 0;         // 0 for playback
     int channelCount = 1;
 
 private:
-    void Handle(const platform::WorkerMessage& message);
-
-    std::unique_ptr<platform::Worker> m_worker;
+    void Handle(int message, std::int64_t wParam, AcquisitionView* view) override;
 };
 
 }  // namespace vocomet

@@ -12,17 +12,16 @@
 #include <memory>
 
 #include "acquisition/AcquisitionView.h"
+#include "acquisition/PostedThread.h"
 #include "platform/SampleBlock.h"
 
 namespace platform {
 class File;
-class Worker;
-struct WorkerMessage;
 }  // namespace platform
 
 namespace vocomet {
 
-class CUSBThread {
+class CUSBThread : public PostedThread {
 public:
     static constexpr int kSample = kWorkerMessageBase + 1000;
     static constexpr int kPlayFile = kWorkerMessageBase + 1001;
@@ -33,22 +32,9 @@ public:
     // Stop flag set, mono mode. The thread starts with Start.
     CUSBThread();
     // Stops the thread if it still runs.
-    ~CUSBThread();
+    ~CUSBThread() override;
     CUSBThread(const CUSBThread&) = delete;
     CUSBThread& operator=(const CUSBThread&) = delete;
-
-    // Starts the worker thread; it then takes posted messages in order.
-    void Start();
-    bool IsRunning() const { return m_worker != nullptr; }
-
-    // Posts a message. The play messages carry wParam 0 and the view that
-    // plays; kQuit ends the thread after the messages before it. False when
-    // the thread is not running.
-    bool PostThreadMessage(int message, std::int64_t wParam = 0, AcquisitionView* view = nullptr);
-
-    // Sets the stop flag, ends the thread and waits at most timeout for it.
-    // True when it has ended.
-    bool Stop(std::chrono::milliseconds timeout);
 
     // Keeps the file to play (+1001) and seeks it to the start.
     void AttachFile(platform::File* file);
@@ -62,13 +48,10 @@ public:
     int channelCount = 1;
     std::int64_t firstSample = 0;
     std::int64_t endSample = 0;
-    // 1 asks a running play or recording loop to end; the worker polls it.
-    std::atomic<int> stopFlag{1};
 
 private:
-    void Handle(const platform::WorkerMessage& message);
+    void Handle(int message, std::int64_t wParam, AcquisitionView* view) override;
 
-    std::unique_ptr<platform::Worker> m_worker;
     platform::File* m_file = nullptr;
 };
 
