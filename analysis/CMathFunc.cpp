@@ -1,4 +1,5 @@
 #include "analysis/CMathFunc.h"
+#include "platform/Numbers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,14 +11,7 @@ namespace vocomet {
 
 namespace {
 
-// Number of whole values a real count stands for (0 for negative or NaN).
-std::size_t WholeCount(double count) {
-    if (!(count >= 1.0))
-        return 0;
-    if (count >= 9.0e15)
-        return static_cast<std::size_t>(9.0e15);
-    return static_cast<std::size_t>(count);
-}
+std::size_t WholeCount(double count) { return static_cast<std::size_t>(platform::WholeCount(count)); }
 
 }  // namespace
 

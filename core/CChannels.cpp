@@ -1,4 +1,5 @@
 #include "core/CChannels.h"
+#include "platform/Numbers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,14 +30,7 @@ int TruncToInt(double value) {
     return static_cast<int>(value);
 }
 
-// Number of whole values a real count stands for (0 for negative or NaN).
-std::int64_t WholeCount(double count) {
-    if (!(count >= 1.0))
-        return 0;
-    if (count >= 9.0e15)
-        return static_cast<std::int64_t>(9.0e15);
-    return static_cast<std::int64_t>(count);
-}
+using platform::WholeCount;
 
 template <typename T>
 T CloneOrNull(const T& block) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Numbers.h"
 #include "analysis/CMathFunc.h"
 #include "core/CChannels.h"
 #include "core/MovingSum.h"
@@ -18,14 +19,7 @@ namespace vocomet {
 
 namespace {
 
-// Number of whole values a real count stands for (0 for negative or NaN).
-std::int64_t WholeCount(double count) {
-    if (!(count >= 1.0))
-        return 0;
-    if (count >= 9.0e15)
-        return static_cast<std::int64_t>(9.0e15);
-    return static_cast<std::int64_t>(count);
-}
+using platform::WholeCount;
 
 // Levels of silent frames are marked with this until the curve's lowest
 // finite level is known.

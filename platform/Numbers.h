@@ -2,6 +2,7 @@
 // Number texts written to and read from files and the screen, independent of
 // the user's locale (always '.' as the decimal point, no grouping).
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,5 +25,15 @@ std::optional<long long> ParseInt(std::string_view text);
 // (leading blanks skipped, trailing text ignored, 0 when none).
 double LeadingDouble(std::string_view text);
 long long LeadingInt(std::string_view text);
+
+// Number of whole values a real count stands for: 0 for counts below 1 and
+// NaN, capped where doubles stop holding every integer.
+inline std::int64_t WholeCount(double count) {
+    if (!(count >= 1.0))
+        return 0;
+    if (count >= 9.0e15)
+        return static_cast<std::int64_t>(9.0e15);
+    return static_cast<std::int64_t>(count);
+}
 
 }  // namespace platform
