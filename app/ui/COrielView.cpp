@@ -11,6 +11,7 @@
 
 #include "app/ui/DrawingRoutines.h"
 #include "app/ui/QtText.h"
+#include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 
 namespace vocomet {
@@ -18,10 +19,6 @@ namespace vocomet {
 namespace {
 
 constexpr const char* kDisplaySetupError = "Error in setting up the display parameters.";
-
-QRect ToQRect(const platform::Rect& r) {
-    return QRect(r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0));
-}
 
 ScrollCode CodeOfAction(int action) {
     switch (action) {
@@ -49,6 +46,11 @@ void MirrorBar(QScrollBar* bar, const ScrollBarState& state) {
 }  // namespace
 
 COrielView::COrielView(COrielDoc& doc, QWidget* parent) : QAbstractScrollArea(parent), m_doc(doc) {
+    platform::LogFontA lf;  // the application font: Arial, 14 pixels
+    lf.height = 14;
+    lf.weight = 400;
+    lf.faceName = "Arial";
+    appFont = ToQFont(lf);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Every pixel comes from the surfaces: nothing to erase first.
@@ -138,50 +140,77 @@ void COrielView::OnSize() {
 
 // ---- painting ----
 
-void COrielView::RedrawBuffers() {
+void COrielView::RebuildSurfaces() {
+    if (m_surfaces[kBackground].isNull())
+        return;
+    ++m_rebuildCount;
     QImage& clean = m_surfaces[kClean];
     clean = m_surfaces[kBackground].copy();
-    QPainter dc(&clean);
-    dc.translate(0, m_scroll.verticalOffset);
-    const QColor ink(Qt::black);
-    const std::span<CChannels> channels = ChannelsInUse();
-    for (std::size_t i = 0; i < channels.size(); ++i) {
-        CChannels& ch = channels[i];
-        if (channels.size() > 1 && ch.show == 0)
-            continue;
-        const QRect strip = ToQRect(ch.strip);
-        if (strip.isEmpty())
-            continue;
-        dc.setPen(ink);
-        dc.drawRect(strip.adjusted(0, 0, -1, -1));
-        const bool hasData = ch.HasSamples() || (ch.sourceFile && ch.sourceFile->IsOpen());
-        try {
-            if (hasData)
-                    DrawWaveformBuffer(dc, ch.sourceFile.get(), std::max(ch.stride, 1),
-                                   std::max(ch.channelNumber - 1, 0), &ch.samples, ch.shownStart, ch.shownEnd,
-                                   strip.height() / 2.0, 0.5, strip, platform::Rgb(0, 0, 0), 0.0, false, 0);
-        } catch (const std::exception&) {
-            // An unreadable data file leaves the strip without its trace.
-        }
-        dc.setPen(ink);
-        dc.drawText(strip.adjusted(4, 2, -4, -2), Qt::AlignLeft | Qt::AlignTop, FromCp1252(ch.name));
+    if (m_doc.App().acquisition.recording.load() != 0) {
+        QPainter dc(&clean);
+        dc.setFont(appFont);
+        dc.setPen(Qt::black);
+        dc.drawText(20, 20 + dc.fontMetrics().ascent(),
+                    QStringLiteral("Recording...   press mouse IN THIS WINDOW to stop"));
+        dc.end();
+        m_surfaces[kComposite] = clean.copy();
+        return;  // the redraw flag stays set
     }
-    dc.end();
+    if (m_doc.IsDataLoaded()) {
+        PaintContext context;
+        context.verticalOffset = m_scroll.verticalOffset;
+        context.clickedChannel = clickedChannel;
+        context.visibleStartTime = m_scroll.visibleStartTime;
+        context.visibleEndTime = m_scroll.visibleEndTime;
+        context.stackHeight = m_layout.StackHeight();
+        context.appFont = appFont;
+        QPainter dc(&clean);
+        try {
+            m_painter.PaintChannels(dc, m_doc, context);
+        } catch (const std::exception&) {
+            // A failed rebuild keeps what was drawn; the next paint tries again.
+            dc.end();
+            ComposeOverlays();
+            return;
+        }
+    }
+    m_redraw = false;
     ComposeOverlays();
+}
+
+void COrielView::OnSamplesChanged(int slot) {
+    if (slot < 0)
+        m_summaries.InvalidateAll();
+    else
+        m_summaries.Invalidate(slot);
+    m_painter.CloseIntensityFiles();
+    m_redraw = true;
+    Invalidate();
 }
 
 void COrielView::ComposeOverlays() {
     QImage& composite = m_surfaces[kComposite];
     composite = m_surfaces[kClean].copy();
+    const std::span<CChannels> channels = ChannelsInUse();
+    if (channels.empty() || (!selectionShown && !markerShown))
+        return;
+    // The band and the marker follow channel 0's selection, over the whole
+    // stack as it stands on the screen.
+    platform::Rect sel;
+    channels[0].GetSelectionRect(sel);
+    const int top = sel.top + m_scroll.verticalOffset;
+    const int bottom = m_layout.StackHeight() + m_scroll.verticalOffset;
     QPainter dc(&composite);
-    if (selectionShown) {
-        const QRect band = ToQRect(m_layout.selectionBand).translated(0, m_scroll.verticalOffset);
+    if (selectionShown && sel.right > sel.left) {
+        const QRect band(sel.left, top, sel.right - sel.left, std::max(bottom - top, 0));
         dc.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
         dc.drawImage(band.topLeft(), m_surfaces[kSelectionTint], band);
         dc.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
-    if (markerShown)
-        dc.drawImage(QPoint(m_layout.markerStrip.left, 0), m_surfaces[kPlayCursor]);
+    if (markerShown) {
+        dc.setPen(QPen(Qt::black, 1));
+        dc.drawLine(sel.left, 0, sel.left, std::max(bottom - 1, 0));
+    }
 }
 
 void COrielView::paintEvent(QPaintEvent* event) {
@@ -190,10 +219,10 @@ void COrielView::paintEvent(QPaintEvent* event) {
         window.fillRect(event->rect(), ToQColor(m_doc.displayColours[0]));
         return;
     }
-    if (m_redraw) {
-        RedrawBuffers();
-        m_redraw = false;
-    }
+    if (m_redraw)
+        RebuildSurfaces();
+    else
+        ComposeOverlays();
     window.drawImage(event->rect().topLeft(), m_surfaces[kComposite], event->rect());
 }
 

@@ -23,8 +23,10 @@
 #include <array>
 #include <span>
 
+#include "app/MinMaxSummaryCache.h"
 #include "app/ViewLayout.h"
 #include "app/ZoomScroll.h"
+#include "app/ui/ChannelPainter.h"
 
 namespace vocomet {
 
@@ -78,6 +80,27 @@ public:
     // The next paint rebuilds the surfaces.
     void SetRedraw() { m_redraw = true; }
     const QImage& SurfaceImage(Surface s) const { return m_surfaces[static_cast<std::size_t>(s)]; }
+
+    // ---- painting ----
+
+    // Rebuilds the clean picture and the composite now (a paint does this
+    // when the redraw flag is set; scrolling and zooming only set the flag,
+    // so any number of them between two paints cost one rebuild). While a
+    // recording runs the surfaces show only the background and the
+    // recording banner, and the flag stays set.
+    void RebuildSurfaces();
+    // Surface rebuilds so far.
+    int RebuildCount() const { return m_rebuildCount; }
+    // To be called when samples or derived curves changed in place (edits,
+    // smoothing, a rewritten data or intensity file): forgets their
+    // summaries and open intensity files (slot -1: every channel) and
+    // redraws.
+    void OnSamplesChanged(int slot = -1);
+    MinMaxSummaryCache& SummaryCache() { return m_summaries; }
+    // The strip last pressed, -1 for none; it gets the inner black frame.
+    int clickedChannel = -1;
+    // The application font, in which names and scale labels are written.
+    QFont appFont;
     // Overlays on the composite surface, set by the mouse tracking: the
     // selection band and the marker strip of the layout.
     bool selectionShown = false;
@@ -107,8 +130,7 @@ private slots:
 private:
     std::span<CChannels> ChannelsInUse() const;
     void OnSize();
-    // Rebuilds the clean picture and the composite from the background.
-    void RedrawBuffers();
+    // The composite: the clean picture with the selection band and the marker.
     void ComposeOverlays();
     // The model's scroll bars into the widget's.
     void SyncScrollBars();
@@ -118,6 +140,10 @@ private:
     ViewLayout m_layout;
     ZoomScroll m_scroll;
     std::array<QImage, kSurfaceCount> m_surfaces;
+    // The summaries outlive the painter that reads them.
+    MinMaxSummaryCache m_summaries;
+    ChannelPainter m_painter{&m_summaries};
+    int m_rebuildCount = 0;
     bool m_redraw = true;
     bool m_initialUpdateDone = false;
     bool m_syncing = false;

@@ -114,9 +114,12 @@ void AddPoint(QPolygon& path, QPoint point) {
         path << point;
 }
 
-void DrawTrace(QPainter& dc, const TraceSource& source, double start, double end, double scale, double fraction,
-               const QRect& rect, const QPen& tracePen, bool drawReference, double referenceValue,
-               platform::ColorRef referenceColour) {
+// Draws what a trace's samples came to: a polyline through every sample of
+// a short window, two points per column (its maximum, then its minimum)
+// otherwise.
+void DrawValues(QPainter& dc, const TraceValues& t, double scale, double fraction, const QRect& rect,
+                const QPen& tracePen, bool drawReference, double referenceValue,
+                platform::ColorRef referenceColour) {
     const int w = rect.width();
     const int left = rect.x();
     const int b = BottomOf(rect);
@@ -129,29 +132,22 @@ void DrawTrace(QPainter& dc, const TraceSource& source, double start, double end
         const int y = yOf(referenceValue);
         dc.drawLine(left, y, RightOf(rect), y);
     }
-    const WaveformColumns columns(start, end, w);
-    if (columns.IsEmpty())
+    if (t.columns.IsEmpty() || t.columns.Width() != w)
         return;
     dc.setPen(tracePen);
-    const double n = end - start;
+    const double start = t.windowStart;
+    const double n = t.windowEnd - t.windowStart;
     QPolygon path;
-    if (columns.SamplesPerPixel() < 4.0) {
-        // Every sample of the window, at its own x.
-        const std::int64_t first = columns.Boundary(0);
-        std::vector<double> values;
-        source.read(first, static_cast<std::size_t>(columns.Boundary(w) - first), values);
-        path.reserve(static_cast<int>(values.size()));
-        for (std::size_t j = 0; j < values.size(); ++j) {
-            const double i = static_cast<double>(first + static_cast<std::int64_t>(j));
-            AddPoint(path, QPoint(left + Trunc((i - start) * w / n), yOf(values[j])));
+    if (t.perSample) {
+        path.reserve(static_cast<int>(t.values.size()));
+        for (std::size_t j = 0; j < t.values.size(); ++j) {
+            const double i = static_cast<double>(t.firstSample + static_cast<std::int64_t>(j));
+            AddPoint(path, QPoint(left + Trunc((i - start) * w / n), yOf(t.values[j])));
         }
     } else {
-        // Two points per column: its maximum, then its minimum.
-        std::vector<ColumnExtent> extents;
-        source.extents(columns, extents);
         path.reserve(2 * w);
-        for (int p = 0; p < w; ++p) {
-            const ColumnExtent& e = extents[static_cast<std::size_t>(p)];
+        for (int p = 0; p < w && p < static_cast<int>(t.extents.size()); ++p) {
+            const ColumnExtent& e = t.extents[static_cast<std::size_t>(p)];
             if (e.empty)
                 continue;
             const int y1 = yOf(e.max);
@@ -165,6 +161,26 @@ void DrawTrace(QPainter& dc, const TraceSource& source, double start, double end
         dc.drawPolyline(path);
     if (!path.isEmpty())
         dc.drawPoint(path.back());
+}
+
+void DrawTrace(QPainter& dc, const TraceSource& source, double start, double end, double scale, double fraction,
+               const QRect& rect, const QPen& tracePen, bool drawReference, double referenceValue,
+               platform::ColorRef referenceColour) {
+    TraceValues t;
+    t.windowStart = start;
+    t.windowEnd = end;
+    t.columns = WaveformColumns(start, end, rect.width());
+    if (!t.columns.IsEmpty()) {
+        t.perSample = t.columns.SamplesPerPixel() < 4.0;
+        if (t.perSample) {
+            t.firstSample = t.columns.Boundary(0);
+            source.read(t.firstSample, static_cast<std::size_t>(t.columns.Boundary(rect.width()) - t.firstSample),
+                        t.values);
+        } else {
+            source.extents(t.columns, t.extents);
+        }
+    }
+    DrawValues(dc, t, scale, fraction, rect, tracePen, drawReference, referenceValue, referenceColour);
 }
 
 // The first of these steps that divides the range into at most 30 parts.
@@ -207,6 +223,13 @@ void DrawChannelWaveform(QPainter& dc, const ChannelWaveform& c) {
     DrawWaveformBuffer(dc, &file, c.channelsPerFrame, c.channel, nullptr, c.windowStart, c.windowEnd,
                        c.amplitudeScale, c.baselineFraction, c.rect, c.traceColour, c.referenceValue,
                        c.drawReference, c.referenceColour);
+}
+
+void DrawWaveformValues(QPainter& dc, const TraceValues& values, double amplitudeScale, double baselineFraction,
+                        const QRect& rect, platform::ColorRef traceColour, int penWidth, double referenceValue,
+                        bool drawReference, platform::ColorRef referenceColour) {
+    DrawValues(dc, values, amplitudeScale, baselineFraction, rect, SolidPen(traceColour, penWidth), drawReference,
+               referenceValue, referenceColour);
 }
 
 void DrawDoubleCurve(QPainter& dc, std::span<const double> values, double windowStart, double windowEnd,

@@ -21,6 +21,7 @@
 #include <span>
 #include <string>
 
+#include "app/TraceFetcher.h"
 #include "platform/SampleBlock.h"
 #include "platform/WinTypes.h"
 
@@ -69,6 +70,14 @@ struct ChannelWaveform {
 // opened for the call and closed again, also when drawing fails (the
 // platform::FileException is passed on).
 void DrawChannelWaveform(QPainter& dc, const ChannelWaveform& waveform);
+
+// A trace whose samples were already read and reduced (TraceFetcher): the
+// same pixels as DrawWaveformBuffer over the same samples. The values must
+// have been fetched for rect.width() columns; otherwise only the reference
+// line is drawn.
+void DrawWaveformValues(QPainter& dc, const TraceValues& values, double amplitudeScale, double baselineFraction,
+                        const QRect& rect, platform::ColorRef traceColour, int penWidth, double referenceValue,
+                        bool drawReference, platform::ColorRef referenceColour);
 
 // A curve of doubles from memory (velocity, acceleration), 2-pixel trace.
 void DrawDoubleCurve(QPainter& dc, std::span<const double> values, double windowStart, double windowEnd,

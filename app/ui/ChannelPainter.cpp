@@ -1,0 +1,492 @@
+#include "app/ui/ChannelPainter.h"
+
+#include <QFontMetrics>
+#include <QPaintDevice>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "app/TraceFetcher.h"
+#include "app/ZoomScroll.h"
+#include "app/ui/DrawingRoutines.h"
+#include "app/ui/QtText.h"
+#include "core/COrielDoc.h"
+#include "platform/File.h"
+
+namespace vocomet {
+
+namespace {
+
+constexpr platform::ColorRef kBlack = 0x000000;
+constexpr platform::ColorRef kRed = 0x0000FF;
+constexpr platform::ColorRef kGreen = 0x00FF00;
+constexpr platform::ColorRef kBlue = 0xFF0000;
+// Surfaces wider than this are printer pages: marks scale with the text.
+constexpr int kScreenWidthLimit = 2000;
+constexpr double kPixelLimit = 1.0e7;
+
+int Trunc(double v) {
+    if (std::isnan(v))
+        return 0;
+    return static_cast<int>(std::clamp(v, -kPixelLimit, kPixelLimit));
+}
+
+QRect ToQRect(const platform::Rect& r) {
+    return QRect(r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0));
+}
+
+std::string Format(const char* format, double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+std::string FormatInt(long long value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%lld", value);
+    return buffer;
+}
+
+std::string TrimLeading(std::string s) {
+    const std::size_t first = s.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : s.substr(first);
+}
+
+long long TruncToInteger(double v) {
+    if (!std::isfinite(v))
+        return 0;
+    return static_cast<long long>(std::clamp(v, -9.0e18, 9.0e18));
+}
+
+// Writes text with its top-left corner at (x, top).
+void TextAt(QPainter& dc, int x, int top, const QString& text) {
+    dc.drawText(x, top + dc.fontMetrics().ascent(), text);
+}
+
+// Writes text so that it ends `gap` pixels left of `right`, its top at top;
+// a text wider than the margin starts at the surface's left edge instead of
+// losing its first digits.
+void TextEndingAt(QPainter& dc, int right, int gap, int top, const std::string& text) {
+    const QString t = FromCp1252(text);
+    TextAt(dc, std::max(0, right - gap - dc.fontMetrics().horizontalAdvance(t)), top, t);
+}
+
+// The font and the half bar height of the mark routines.
+struct MarkStyle {
+    QFont font;
+    int half = 5;
+};
+
+MarkStyle MarkStyleFor(QPainter& dc, const QFont& appFont) {
+    MarkStyle style{appFont, 5};
+    const QPaintDevice* device = dc.device();
+    if (device && device->width() > kScreenWidthLimit) {
+        QFont arial(QStringLiteral("Arial"));
+        arial.setWeight(QFont::Normal);
+        arial.setPixelSize(std::max(1, QFontMetrics(appFont).height()));
+        style.font = arial;
+        style.half = std::max(1, QFontMetrics(arial).height() / 2);
+    }
+    return style;
+}
+
+struct MarkPoint {
+    int dx = 0;  // x offset from the rectangle's left
+    int y = 0;
+    double scaled = 0.0;  // value x scale
+};
+
+MarkPoint Map(const MarkMapping& map, double index, double value) {
+    const double span = map.windowEnd - map.windowStart;
+    MarkPoint p;
+    p.dx = span != 0.0 ? Trunc((index - map.windowStart) * map.rect.width() / span) : 0;
+    p.scaled = value * map.scale;
+    p.y = map.rect.y() + map.rect.height() - Trunc(p.scaled) - map.offset;
+    return p;
+}
+
+void Bar(QPainter& dc, const MarkMapping& map, int dx, int y, int halfWidth, int half, const QColor& colour) {
+    dc.fillRect(QRect(map.rect.x() + dx - halfWidth, y - half, 2 * halfWidth, 2 * half), colour);
+}
+
+}  // namespace
+
+// ---- scale rules ----
+
+StripScale StripScaleOf(const CChannels& ch, int h, double previousBaseline) {
+    StripScale s;
+    switch (ch.scaleMode) {
+    case 0:
+    case 3:
+        s.baseline = 0.5;
+        break;
+    case 1:
+        s.baseline = 0.0;
+        break;
+    case -1:
+        s.baseline = 1.0;
+        break;
+    default:
+        s.baseline = previousBaseline;
+        break;
+    }
+    // Mode 1 runs from 0 at the strip's bottom to full scale at its top;
+    // taking the baseline fraction 0 as the scale would draw a flat line.
+    s.amplitude = ch.scaleMode == 1 ? h : h * s.baseline;
+    const bool velocity = ch.velocityValid != 0 && ch.drawVelocity != 0;
+    const bool acceleration = ch.accelerationValid != 0 && ch.drawAcceleration != 0;
+    if (velocity && acceleration) {
+        if (ch.scaleMode == 0) {
+            s.split = 0.33;
+            s.shift = 1.0 / 3.0;
+        } else if (ch.scaleMode == 1) {
+            s.split = 1.0 / 3.0;
+            s.shift = 2.0 / 3.0;
+        }
+    } else if (velocity || acceleration) {
+        if (ch.scaleMode == 0) {
+            s.split = 0.5;
+            s.shift = 0.25;
+        } else if (ch.scaleMode == 1) {
+            s.split = 0.5;
+            s.shift = 0.5;
+        }
+    }
+    return s;
+}
+
+ScaleLabels ScaleLabelsOf(const CChannels& ch) {
+    ScaleLabels labels;
+    const int bits = std::clamp(ch.bits, 0, 62);
+    const long long full = static_cast<long long>(std::ldexp(1.0, bits));
+    const long long half = full / 2;
+    switch (ch.scaleMode) {
+    case 0:
+        labels.top = TrimLeading(Format("%10.2f", static_cast<double>(TruncToInteger(half - ch.reference))));
+        labels.bottom = TrimLeading(Format("%10.5f", static_cast<double>(TruncToInteger(-half - ch.reference))));
+        break;
+    case 1:
+        labels.top = FormatInt(TruncToInteger(full - ch.reference));
+        labels.bottom = FormatInt(TruncToInteger(0 - ch.reference));
+        break;
+    case 3:
+        labels.top = TrimLeading(Format("%10.2f", ch.CalibrateValue(1.0)));
+        labels.bottom = TrimLeading(Format("%10.2f", ch.CalibrateValue(-1.0)));
+        break;
+    default:
+        break;
+    }
+    return labels;
+}
+
+// ---- EGG marks ----
+
+void DrawSeriesMarks(QPainter& dc, const RecordList<ArrayData>& points, const MarkMapping& map,
+                     platform::ColorRef colour, const QFont& appFont) {
+    const MarkStyle style = MarkStyleFor(dc, appFont);
+    const QColor c = ToQColor(colour);
+    for (const ArrayData& point : points) {
+        const MarkPoint p = Map(map, point.sampleIndex, point.amplitude);
+        if (p.dx >= 0)
+            Bar(dc, map, p.dx, p.y, 1, style.half, c);
+    }
+}
+
+void DrawCurveWithScale(QPainter& dc, const RecordList<ArrayCycle>& cycles, const MarkMapping& map,
+                        platform::ColorRef colour, const QFont& appFont) {
+    const MarkStyle style = MarkStyleFor(dc, appFont);
+    const QColor c = ToQColor(colour);
+    dc.save();
+    dc.setFont(style.font);
+    dc.setPen(Qt::black);
+    for (const ArrayCycle& cycle : cycles) {
+        const MarkPoint rise = Map(map, cycle.criterionRise.sampleIndex, cycle.criterionRise.amplitude);
+        if (!(rise.dx > 0 || rise.scaled > 0))
+            continue;
+        Bar(dc, map, rise.dx, rise.y, 1, style.half, c);
+        const MarkPoint fall = Map(map, cycle.criterionFall.sampleIndex, cycle.criterionFall.amplitude);
+        if (!(fall.dx > 0 || fall.scaled > 0))
+            continue;
+        Bar(dc, map, fall.dx, fall.y, 1, style.half, c);
+        const double quotients[] = {cycle.cq, cycle.cqH, cycle.cqPM, cycle.cqHT};
+        int top = map.rect.y();
+        for (double q : quotients) {
+            TextAt(dc, map.rect.x() + fall.dx, top, QString::fromStdString(Format("%5.3f", q)));
+            top += 2 * style.half;
+        }
+    }
+    dc.restore();
+}
+
+void DrawSeriesBars(QPainter& dc, const RecordList<ArrayCycle>& cycles, const MarkMapping& map,
+                    platform::ColorRef colour, const QFont& appFont) {
+    (void)appFont;  // these marks keep their size on every surface
+    const QColor c = ToQColor(colour);
+    for (const ArrayCycle& cycle : cycles) {
+        for (const ArrayCycle::Point* point : {&cycle.rise10, &cycle.rise90, &cycle.fall90, &cycle.fall10}) {
+            const MarkPoint p = Map(map, point->sampleIndex, point->amplitude);
+            if (p.dx == 0 && p.scaled == 0.0)
+                break;
+            Bar(dc, map, p.dx, p.y, 1, 5, c);
+        }
+    }
+}
+
+void DrawDerivativeCurve(QPainter& dc, const RecordList<ArrayCycle>& cycles, const MarkMapping& map,
+                         platform::ColorRef colour, const QFont& appFont) {
+    const MarkStyle style = MarkStyleFor(dc, appFont);
+    const QColor c = ToQColor(colour);
+    dc.save();
+    dc.setFont(style.font);
+    dc.setPen(c);
+    for (const ArrayCycle& cycle : cycles) {
+        const MarkPoint p = Map(map, cycle.velocityMax.sampleIndex, cycle.velocityMax.value);
+        const int x = map.rect.x() + p.dx + 1;
+        dc.fillRect(QRect(x, p.y - style.half, 1, 2 * style.half), c);
+        int top = p.y - style.half - 30;
+        if (top < map.rect.y())
+            top = map.rect.y();
+        TextAt(dc, x, top, QString::fromStdString(Format("%5.1f", cycle.velocityMax.value)));
+    }
+    dc.restore();
+}
+
+// ---- painting ----
+
+ChannelPainter::~ChannelPainter() = default;
+
+void ChannelPainter::CloseIntensityFiles() {
+    m_intensityFiles.clear();
+}
+
+const platform::File* ChannelPainter::IntensityFile(int slot, const std::string& path) {
+    std::unique_ptr<platform::File>& f = m_intensityFiles[slot];
+    if (f && f->IsOpen() && f->GetFilePath() == path)
+        return f.get();
+    f = std::make_unique<platform::File>();
+    if (!f->Open(path, platform::File::Mode::Read)) {
+        f.reset();
+        return nullptr;
+    }
+    return f.get();
+}
+
+void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintContext& ctx) {
+    const int count = std::clamp(doc.GetChannelCount(), 0, kDocumentSlots);
+    if (count == 0)
+        return;
+    std::span<CChannels> channels(doc.Channels().data(), static_cast<std::size_t>(count));
+    dc.save();
+    dc.setRenderHint(QPainter::Antialiasing, false);
+    dc.setRenderHint(QPainter::TextAntialiasing, true);
+    dc.setBackgroundMode(Qt::TransparentMode);
+    dc.setFont(ctx.appFont);
+
+    // The time grid across the whole stack, from the reference channel.
+    const int reference = std::max(ZoomScroll::ReferenceChannel(channels), 0);
+    const platform::Rect& rs = channels[static_cast<std::size_t>(reference)].strip;
+    const QRect grid(rs.left, rs.top + ctx.verticalOffset, std::max(rs.Width(), 0),
+                     std::max(ctx.stackHeight - rs.top, 0));
+    if (grid.width() > 0 && grid.height() > 0 && ctx.visibleEndTime > ctx.visibleStartTime)
+        DrawTimeAxis(dc, grid, 0, true, ctx.visibleStartTime, ctx.visibleEndTime, doc.settings.display.fifth, false,
+                     ctx.appFont, kGridColour);
+
+    // Which channels are drawn, and the reads their traces need, together.
+    struct Shown {
+        int index;
+        QRect r;
+        StripScale scale;
+        int trace = -1;
+        int intensity = -1;
+    };
+    std::vector<Shown> shown;
+    TraceFetcher fetcher(m_cache);
+    double previousBaseline = 0.5;
+    for (int i = 0; i < count; ++i) {
+        CChannels& ch = channels[static_cast<std::size_t>(i)];
+        if (count > 1 && ch.show == 0)
+            continue;
+        Shown s{i, ToQRect(ch.strip).translated(0, ctx.verticalOffset), {}, -1, -1};
+        s.scale = StripScaleOf(ch, s.r.height(), previousBaseline);
+        previousBaseline = s.scale.baseline;
+        if (s.r.width() > 0) {
+            TraceFetcher::Request t;
+            t.windowStart = ch.shownStart;
+            t.windowEnd = ch.shownEnd;
+            t.width = s.r.width();
+            t.slot = i;
+            if (ch.HasSamples()) {
+                t.memory = std::span<const float>(ch.samples.data(), ch.samples.size());
+                s.trace = fetcher.Add(t);
+            } else if (ch.sourceFile && ch.sourceFile->IsOpen()) {
+                t.file = ch.sourceFile.get();
+                t.channelsPerFrame = std::max(ch.stride, 1);
+                t.channel = std::max(ch.channelNumber - 1, 0);
+                s.trace = fetcher.Add(t);
+            }
+            if (ch.intensityValid != 0 && ch.drawIntensity != 0 && ch.sampleCount > 0.0) {
+                TraceFetcher::Request in;
+                const double factor = ch.intensityCount / ch.sampleCount;
+                in.windowStart = ch.shownStart * factor;
+                in.windowEnd = ch.shownEnd * factor;
+                in.width = s.r.width();
+                in.slot = i;
+                in.kind = MinMaxSummaryCache::Kind::Intensity;
+                if (!ch.intensity.IsNull()) {
+                    in.memory = std::span<const float>(ch.intensity.data(), ch.intensity.size());
+                    s.intensity = fetcher.Add(in);
+                } else if (const platform::File* f = IntensityFile(i, ch.intensityFilePath)) {
+                    in.file = f;
+                    s.intensity = fetcher.Add(in);
+                }
+            }
+        }
+        shown.push_back(s);
+    }
+    fetcher.Fetch();
+
+    const QFontMetrics metrics(ctx.appFont);
+    for (const Shown& s : shown) {
+        CChannels& ch = channels[static_cast<std::size_t>(s.index)];
+        const QRect& r = s.r;
+        const int h = r.height();
+        const int bottom = r.y() + h;
+        const double I = s.scale.split;
+        const double k = s.scale.baseline;
+        const double traceScale = s.scale.amplitude * I;
+        const double traceFraction = k + s.scale.shift;
+
+        // Frame, inner frame of the clicked channel, name.
+        dc.setBrush(Qt::NoBrush);
+        dc.setPen(QPen(ToQColor(kStripFrameColour), 1));
+        if (r.width() > 0 && h > 0)
+            dc.drawRect(r.adjusted(0, 0, -1, -1));
+        if (s.index == ctx.clickedChannel && r.width() > 4 && h > 4) {
+            dc.setPen(QPen(ToQColor(kClickedFrameColour), 1));
+            dc.drawRect(r.adjusted(2, 2, -3, -3));
+        }
+        dc.setPen(ToQColor(kBlack));
+        TextAt(dc, r.x() + 2, r.y(), FromCp1252(ch.name));
+
+        // The trace.
+        if (s.trace >= 0) {
+            const TraceValues& t = fetcher.Result(s.trace);
+            DrawWaveformValues(dc, t, traceScale, traceFraction, r, kBlack, 1, ch.reference, ch.drawReference != 0,
+                               kGridColour);
+        } else if (ch.drawReference != 0 && r.width() > 0) {
+            TraceValues none;
+            DrawWaveformValues(dc, none, traceScale, traceFraction, r, kBlack, 1, ch.reference, true, kGridColour);
+        }
+
+        // Scale labels in the left margin.
+        const ScaleLabels labels = ScaleLabelsOf(ch);
+        dc.setPen(ToQColor(kBlack));
+        if (!labels.top.empty()) {
+            TextEndingAt(dc, r.x(), 5, r.y(), labels.top);
+            const int textHeight = metrics.height();
+            const int half = Trunc(h * I * 0.5);
+            if (ch.scaleMode == 0)
+                TextEndingAt(dc, r.x(), 5, r.y() + 2 * half - textHeight, labels.bottom);
+            else if (ch.scaleMode == 3)
+                TextEndingAt(dc, r.x(), 15, r.y() + 2 * half - textHeight, labels.bottom);
+            else if (ch.scaleMode == 1)
+                TextEndingAt(dc, r.x(), 5, bottom - Trunc(h * traceFraction) - textHeight, labels.bottom);
+        }
+
+        // EGG marks on the trace, kept inside the strip.
+        dc.save();
+        dc.setClipRect(QRect(r.x(), r.y() - 1000, r.width(), h + 2000));
+        const MarkMapping traceMap{ch.shownStart, ch.shownEnd, r, traceScale, Trunc(h * traceFraction)};
+        if (ch.eggPoints2Valid != 0 && ch.eggPoints2Int != 0)
+            DrawSeriesMarks(dc, ch.eggPoints2, traceMap, kRed, ctx.appFont);
+        if (ch.peaksValid != 0 && ch.drawPeaks != 0)
+            DrawSeriesMarks(dc, ch.peaks, traceMap, kGreen, ctx.appFont);
+        if (ch.valleysValid != 0 && ch.drawValleys != 0)
+            DrawSeriesMarks(dc, ch.valleys, traceMap, kBlue, ctx.appFont);
+        if (ch.eggPoints3Ints[0] != 0 && ch.eggPoints3Ints[1] != 0)
+            DrawSeriesMarks(dc, ch.eggPoints3, traceMap, kBlue, ctx.appFont);
+        if (ch.eggPoints4Ints[0] != 0 && ch.eggPoints4Ints[1] != 0)
+            DrawSeriesMarks(dc, ch.eggPoints4, traceMap, kBlue, ctx.appFont);
+        if (ch.cyclesValid != 0 && ch.drawThresholdMarks != 0) {
+            DrawCurveWithScale(dc, ch.cycles, traceMap, kCycleMarkColour, ctx.appFont);
+            DrawSeriesBars(dc, ch.cycles, traceMap, kCycleMarkColour, ctx.appFont);
+        }
+        dc.restore();
+
+        // Intensity over the whole strip, from 0 at its bottom.
+        if (s.intensity >= 0) {
+            const double range = ch.relativeIntensity != 0 ? ch.intensityMax - ch.intensityMin : ch.intensityMax;
+            const double scale = range != 0.0 && std::isfinite(range) ? h / range : 0.0;
+            DrawWaveformValues(dc, fetcher.Result(s.intensity), scale, 0.0, r, kBlue, 1, 0.0, false, kBlack);
+        }
+
+        // Velocity and acceleration panes below the trace. With both shown
+        // the velocity takes the middle share and the acceleration the
+        // bottom one, so the two curves do not overlap.
+        const bool velocity = ch.velocityValid != 0 && ch.drawVelocity != 0 && !ch.velocity.IsNull();
+        const bool acceleration =
+            ch.accelerationValid != 0 && ch.drawAcceleration != 0 && !ch.acceleration.IsNull();
+        auto pane = [&](const DoubleBlock& curve, double maximum, double minimum, double fraction,
+                        platform::ColorRef colour, const char* title) -> MarkMapping {
+            const double extent = 2.0 * std::max(std::fabs(maximum), std::fabs(minimum));
+            const double scale = extent > 0.0 && std::isfinite(extent) ? h * I / extent : 0.0;
+            DrawDoubleCurve(dc, std::span<const double>(curve.data(), curve.size()), ch.shownStart, ch.shownEnd, scale,
+                            fraction, r, ch.drawReference != 0, kGridColour, ch.reference, colour);
+            const int base = bottom - Trunc(h * fraction);
+            const int paneHalf = Trunc(h * I * 0.5);
+            dc.setPen(ToQColor(colour));
+            const int th = metrics.height();
+            TextEndingAt(dc, r.x(), 5, base - th / 2, "0");
+            TextEndingAt(dc, r.x(), 5, base - paneHalf, FormatInt(TruncToInteger(maximum)));
+            TextEndingAt(dc, r.x(), 5, base + paneHalf - th, FormatInt(TruncToInteger(minimum)));
+            TextEndingAt(dc, r.x(), 5, base - paneHalf + th, title);
+            return MarkMapping{ch.shownStart, ch.shownEnd, r, scale, Trunc(h * fraction)};
+        };
+        if (velocity) {
+            const double fraction = acceleration ? I / 2 + I : I / 2;
+            const MarkMapping map =
+                pane(ch.velocity, ch.velocityMax, ch.velocityMin, fraction, kRed, "Velocity");
+            if (ch.cyclesValid != 0) {
+                dc.save();
+                dc.setClipRect(QRect(r.x(), r.y() - 1000, r.width(), h + 2000));
+                DrawDerivativeCurve(dc, ch.cycles, map, kRed, ctx.appFont);
+                dc.restore();
+            }
+        }
+        if (acceleration)
+            pane(ch.acceleration, ch.accelerationMax, ch.accelerationMin, I / 2, kBlue, "Acceleration");
+
+        DrawChannelLabels(dc, ch, ctx, 1.0);
+    }
+    dc.restore();
+}
+
+void ChannelPainter::DrawChannelLabels(QPainter& dc, CChannels& ch, const PaintContext& ctx, double fontScale) {
+    const QtTextMeasurer measurer;
+    dc.save();
+    dc.setBackgroundMode(Qt::TransparentMode);
+    for (int i = 0; i < ch.labels.GetSize(); ++i) {
+        LABEL label;
+        if (ch.PlaceLabel(i, label, ctx.visibleStartTime, ctx.visibleEndTime, measurer) == 0)
+            continue;
+        int x = label.rect.left;
+        if (label.anchoring == LABEL::kAnchorCentre)
+            x = (label.rect.left + label.rect.right) / 2;
+        else if (label.anchoring == LABEL::kAnchorRight)
+            x = label.rect.right;
+        if (label.markerLine != 0) {
+            dc.setPen(QPen(Qt::black, 1));
+            dc.drawLine(x, ch.strip.top + ctx.verticalOffset, x, ch.strip.bottom - 1 + ctx.verticalOffset);
+        }
+        platform::LogFontA font = label.font;
+        font.height = Trunc(font.height * fontScale);
+        dc.setFont(ToQFont(font));
+        dc.setPen(ToQColor(label.colour));
+        TextAt(dc, label.rect.left, label.rect.top + ctx.verticalOffset, FromCp1252(label.Text()));
+    }
+    dc.restore();
+}
+
+}  // namespace vocomet

@@ -1,0 +1,123 @@
+#pragma once
+// Paints a document's channels into a surface of the main view (or a
+// printer or bitmap context): the time grid across the stack, and for every
+// shown channel its strip frame, name, trace, scale labels, EGG marks,
+// intensity curve, velocity and acceleration panes and labels.
+//
+// The traces of one repaint are read together (TraceFetcher), from the
+// min/max summaries of the cache when it has them, so a repaint costs what
+// the surface shows, not what the recording holds. Intensity curves kept in
+// files are read through files the painter keeps open between repaints.
+//
+// Belongs to the user-interface thread.
+
+#include <QFont>
+#include <QRect>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "app/MinMaxSummaryCache.h"
+#include "core/ChannelRecords.h"
+#include "core/RecordList.h"
+#include "platform/WinTypes.h"
+
+class QPainter;
+
+namespace platform {
+class File;
+}
+
+namespace vocomet {
+
+class COrielDoc;
+class CChannels;
+
+// Colours of the channel painting.
+inline constexpr platform::ColorRef kStripFrameColour = 0x0000FF;
+inline constexpr platform::ColorRef kClickedFrameColour = 0x000000;
+inline constexpr platform::ColorRef kGridColour = 0xC8C8C8;
+inline constexpr platform::ColorRef kCycleMarkColour = 0x14FFC8;
+
+// What the painter needs of the view.
+struct PaintContext {
+    int verticalOffset = 0;  // pixels the stack is moved (0 or negative)
+    int clickedChannel = -1;
+    double visibleStartTime = 0.0;  // ms
+    double visibleEndTime = 0.0;
+    int stackHeight = 0;
+    QFont appFont;
+};
+
+// Scale rule of a channel strip: baseline fraction k and the factors of the
+// split into trace and derived panes.
+struct StripScale {
+    double baseline = 0.5;   // k
+    double amplitude = 0.0;  // A, pixels per unit before the split
+    double split = 1.0;      // I: share of the amplitude the trace keeps
+    double shift = 0.0;      // s: extra baseline share of the trace
+};
+// The rule for a channel of strip height h; `previousBaseline` is what a
+// channel of scale mode 2 takes.
+StripScale StripScaleOf(const CChannels& channel, int h, double previousBaseline);
+
+// The top and bottom scale labels of a channel (empty when its mode has
+// none), leading blanks removed.
+struct ScaleLabels {
+    std::string top;
+    std::string bottom;
+};
+ScaleLabels ScaleLabelsOf(const CChannels& channel);
+
+// How the EGG marks map samples to pixels: x = (index - start) x width /
+// (end - start) + left, y = bottom - trunc(value x scale) - offset.
+struct MarkMapping {
+    double windowStart = 0.0;
+    double windowEnd = 0.0;
+    QRect rect;
+    double scale = 0.0;
+    int offset = 0;
+};
+
+// Filled 2-pixel bars, 10 high (twice half the height of "0" on surfaces
+// wider than 2000 pixels), at every point with x at or right of the strip's
+// left edge.
+void DrawSeriesMarks(QPainter& dc, const RecordList<ArrayData>& points, const MarkMapping& map,
+                     platform::ColorRef colour, const QFont& appFont);
+// Criterion crossings of each cycle with its four quotients.
+void DrawCurveWithScale(QPainter& dc, const RecordList<ArrayCycle>& cycles, const MarkMapping& map,
+                        platform::ColorRef colour, const QFont& appFont);
+// The 10 % and 90 % crossings of each cycle.
+void DrawSeriesBars(QPainter& dc, const RecordList<ArrayCycle>& cycles, const MarkMapping& map,
+                    platform::ColorRef colour, const QFont& appFont);
+// A bar at each cycle's velocity maximum with its value; `map` is the
+// velocity pane's mapping.
+void DrawDerivativeCurve(QPainter& dc, const RecordList<ArrayCycle>& cycles, const MarkMapping& map,
+                         platform::ColorRef colour, const QFont& appFont);
+
+class ChannelPainter {
+public:
+    // cache may be null: every trace is then scanned.
+    explicit ChannelPainter(MinMaxSummaryCache* cache) : m_cache(cache) {}
+    ~ChannelPainter();
+
+    // Every shown channel of the document (a one-channel document always
+    // shows its channel). A trace whose data file cannot be read is left out.
+    void PaintChannels(QPainter& dc, COrielDoc& doc, const PaintContext& context);
+    // The labels of a channel in the visible time range, their fonts scaled.
+    void DrawChannelLabels(QPainter& dc, CChannels& channel, const PaintContext& context, double fontScale);
+
+    // Closes the intensity files kept open (before they are rewritten).
+    void CloseIntensityFiles();
+
+private:
+    // The open intensity file of a slot, opened or reopened for its path;
+    // null when it cannot be opened.
+    const platform::File* IntensityFile(int slot, const std::string& path);
+
+    MinMaxSummaryCache* m_cache;
+    std::map<int, std::unique_ptr<platform::File>> m_intensityFiles;
+};
+
+}  // namespace vocomet
