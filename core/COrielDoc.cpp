@@ -322,8 +322,10 @@ COrielDoc::WriteOutcome COrielDoc::WriteFile(const std::string& path, int fileTy
         return WriteOutcome::CannotCreate;
     }
     platform::BusyGuard busy(m_prompts);
+    WriteRequest toTarget = request;
+    toTarget.targetPath = path;
     try {
-        (*writer)(*this, scratch->GetFile(), request);
+        (*writer)(*this, scratch->GetFile(), toTarget);
         // A writer that wrote nothing has not saved anything: the target
         // keeps what it held.
         if (scratch->GetFile().GetLength() == 0) {
@@ -348,7 +350,7 @@ bool COrielDoc::OnSaveDocument(const std::string& path) {
         return false;
     }
     std::string error;
-    const WriteRequest request{false, 0, GetChannelCount(), false};
+    const WriteRequest request{false, 0, GetChannelCount(), false, {}};
     switch (WriteFile(path, GetFileTypeCode(), request, &error)) {
     case WriteOutcome::Written:
         if (path == m_pathName) {
@@ -375,7 +377,7 @@ bool COrielDoc::OnSaveDocument(const std::string& path) {
 
 int COrielDoc::SaveDocumentAs(const std::string& path, int fileTypeCode, bool selectionOnly) {
     std::string error;
-    const WriteRequest request{selectionOnly, 0, GetChannelCount(), false};
+    const WriteRequest request{selectionOnly, 0, GetChannelCount(), false, {}};
     const WriteOutcome outcome = WriteFile(path, fileTypeCode, request, &error);
     if (outcome == WriteOutcome::CannotCreate)
         ReportLoadSaveError(kInvalidFileName, error);
@@ -406,12 +408,12 @@ int COrielDoc::CodeForFilter(int filterIndex) const {
     return kFileTypeNativeFloat24;
 }
 
-void COrielDoc::OnFileSave() {
-    if (!CanSaveInPlace()) {
-        OnFileSaveAs();
-        return;
-    }
-    OnSaveDocument(m_pathName);
+void COrielDoc::OnFileSave() { FileSave(); }
+
+bool COrielDoc::FileSave() {
+    if (!CanSaveInPlace())
+        return FileSaveAs();
+    return OnSaveDocument(m_pathName);
 }
 
 std::optional<std::string> COrielDoc::AskSaveTarget(const std::string& title, const std::string& initialPath) {
@@ -432,10 +434,12 @@ int COrielDoc::ChosenFilter(const std::string& path) {
     return filter;
 }
 
-void COrielDoc::OnFileSaveAs() {
+void COrielDoc::OnFileSaveAs() { FileSaveAs(); }
+
+bool COrielDoc::FileSaveAs() {
     const std::optional<std::string> path = AskSaveTarget("Save file As", kUntitled);
     if (!path)
-        return;
+        return false;
     const int code = CodeForFilter(ChosenFilter(*path));
     // A document whose own format is written only through Save As (or that
     // has none) takes the file it is saved as; any other keeps its own file
@@ -445,7 +449,7 @@ void COrielDoc::OnFileSaveAs() {
     if (!SaveDocumentAs(*path, code, false)) {
         m_prompts.Beep();
         m_prompts.Message(kSaveOperationError);
-        return;
+        return false;
     }
     if (becomesOwnFile) {
         SetFileTypeCode(code);
@@ -459,6 +463,7 @@ void COrielDoc::OnFileSaveAs() {
         // The document's own file now holds another format.
         m_modified = true;
     }
+    return true;
 }
 
 void COrielDoc::SaveCopy(bool selectionOnly) {
@@ -513,7 +518,7 @@ void COrielDoc::ExportChannel(bool selectionOnly) {
         return;
 
     std::string error;
-    const WriteRequest write{selectionOnly, channel, count, true};
+    const WriteRequest write{selectionOnly, channel, count, true, {}};
     switch (WriteFile(*path, kFileTypeWave, write, &error)) {
     case WriteOutcome::Written:
         if (*path == m_pathName)
@@ -548,9 +553,10 @@ bool COrielDoc::SaveModified() {
         return false;
     if (answer == platform::Answer::No)
         return true;
-    OnFileSave();
-    // A failed or cancelled save keeps the document open.
-    return !IsModified();
+    // A failed or cancelled save keeps the document open; a save that
+    // wrote the recording lets it close, even when it went to a file of
+    // another format that the document did not take as its own.
+    return FileSave();
 }
 
 // ---- configuration commands -------------------------------------------------------

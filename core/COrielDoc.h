@@ -108,7 +108,7 @@ public:
     // The document's flags and path are not touched.
     int SaveDocumentAs(const std::string& path, int fileTypeCode, bool selectionOnly);
     // Asks before a modified document closes: true when it may close (not
-    // modified, No, or Yes and the save left it unmodified).
+    // modified, No, or Yes and the recording was saved).
     bool SaveModified();
 
     // ---- File menu commands ----
@@ -212,6 +212,9 @@ public:
 
 private:
     enum class WriteOutcome { Written, NoWriter, CannotCreate, WriterAbandoned, WriterFailed };
+    // Save and Save As; true when the recording was written.
+    bool FileSave();
+    bool FileSaveAs();
     // Writes through a scratch file beside path with the writer of code.
     WriteOutcome WriteFile(const std::string& path, int fileTypeCode, const WriteRequest& request,
                            std::string* error);

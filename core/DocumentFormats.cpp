@@ -1,6 +1,8 @@
 #include "core/DocumentFormats.h"
 
 #include "core/NativeReaders.h"
+#include "core/NativeWriters.h"
+#include "core/WaveFile.h"
 
 namespace vocomet {
 
@@ -43,6 +45,8 @@ const DocumentFormats& StandardDocumentFormats() {
     static const DocumentFormats formats = [] {
         DocumentFormats f;
         RegisterNativeReaders(f);
+        RegisterNativeWriters(f);
+        RegisterWaveFormats(f);
         return f;
     }();
     return formats;

@@ -29,6 +29,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <string>
 #include <utility>
 
 #include "core/RecordingData.h"
@@ -74,6 +75,9 @@ struct WriteRequest {
     int channelIndex = 0;        // first channel (WAV)
     int channelCount = 0;        // the document's channel count (WAV)
     bool oneChannel = false;     // only channelIndex (WAV export)
+    // The file the written file will replace (for progress texts); the
+    // writer's own file is a scratch file beside it.
+    std::string targetPath;
 };
 
 using DocumentWriter = std::function<void(COrielDoc& document, platform::File& file, const WriteRequest& request)>;

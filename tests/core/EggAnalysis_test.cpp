@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -67,6 +69,8 @@ struct PulseCase {
     double f0;
     double cq;
 };
+
+void PrintTo(const PulseCase& c, std::ostream* os) { *os << c.f0 << " Hz, CQ " << c.cq; }
 
 class EggPulseTrainTest : public ::testing::TestWithParam<PulseCase> {};
 

@@ -1,0 +1,527 @@
+#include "core/WaveFile.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/TextBufferUtils.h"
+#include "core/COrielDoc.h"
+#include "core/InterleavedFrames.h"
+#include "core/NativeReaders.h"
+#include "platform/Progress.h"
+#include "platform/UserPrompts.h"
+
+namespace vocomet {
+
+namespace {
+
+// The file's bytes are converted this many at a time, in memory and into
+// a scratch file alike, so no second copy of a whole recording is held.
+constexpr std::size_t kIoBlockBytes = std::size_t{8} << 20;
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+// Recordings this long (ms) and longer stay on disk.
+constexpr double kLongFileMs = kScratchFileSeconds * 1000.0;
+
+bool IdIs(const std::uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+
+void PutId(std::uint8_t* p, const char* id) { std::memcpy(p, id, 4); }
+
+void Tell(COrielDoc& document, const std::string& text) {
+    document.Prompts().Message(text, platform::Buttons::Ok, platform::Icon::Warning);
+}
+
+// How the samples of a file are stored.
+enum class SampleKind { UnsignedByte, Int16, Int24, Int32, Float32, MuLaw };
+
+struct SampleFormat {
+    SampleKind kind = SampleKind::Int16;
+    std::size_t bytes = 2;  // per sample
+};
+
+// The stored form of the file's samples; false for a format the document
+// does not read.
+bool SampleFormatOf(const WaveFormat& f, SampleFormat& out) {
+    switch (f.formatTag) {
+    case kWaveFormatPcm:
+        // Integer samples sit in whole bytes, left-justified, so a width
+        // that is no multiple of 8 reads as its container.
+        if (f.bitsPerSample >= 1 && f.bitsPerSample <= 8)
+            out = {SampleKind::UnsignedByte, 1};
+        else if (f.bitsPerSample <= 16)
+            out = {SampleKind::Int16, 2};
+        else if (f.bitsPerSample <= 24)
+            out = {SampleKind::Int24, 3};
+        else if (f.bitsPerSample <= 32)
+            out = {SampleKind::Int32, 4};
+        else
+            return false;
+        return f.bitsPerSample != 0;
+    case kWaveFormatIeeeFloat:
+        // Only single precision: a 64-bit float file would read as noise.
+        if (f.bitsPerSample != 32)
+            return false;
+        out = {SampleKind::Float32, 4};
+        return true;
+    case kWaveFormatMuLaw: out = {SampleKind::MuLaw, 1}; return true;
+    default: return false;  // A-law, ADPCM, the extensible tag...
+    }
+}
+
+template <SampleKind K>
+float Decode(const std::uint8_t* p) {
+    if constexpr (K == SampleKind::UnsignedByte)
+        return static_cast<float>((static_cast<int>(p[0]) - 128) / 128.0);
+    else if constexpr (K == SampleKind::Int16)
+        return static_cast<float>(platform::GetI16LE(p) / 32768.0);
+    else if constexpr (K == SampleKind::Int24)
+        return static_cast<float>(platform::GetI24LE(p) / 8388608.0);
+    else if constexpr (K == SampleKind::Int32)
+        return static_cast<float>(platform::GetI32LE(p) / 2147483648.0);
+    else if constexpr (K == SampleKind::Float32)
+        return platform::GetF32LE(p);
+    else
+        return static_cast<float>(MuLawToLinear(p[0]) / 32768.0);
+}
+
+// Where converted samples go: channel c's sample of frame k is written to
+// out[c][k * step].
+struct Destination {
+    std::vector<float*> out;
+    std::size_t step = 1;
+};
+
+template <SampleKind K>
+void ConvertFramesAs(const std::uint8_t* raw, std::size_t frames, std::size_t blockAlign, std::size_t sampleBytes,
+                     const Destination& d) {
+    for (std::size_t c = 0; c < d.out.size(); ++c) {
+        const std::uint8_t* src = raw + c * sampleBytes;
+        float* dst = d.out[c];
+        for (std::size_t k = 0; k < frames; ++k)
+            dst[k * d.step] = Decode<K>(src + k * blockAlign);
+    }
+}
+
+void ConvertFrames(SampleKind kind, const std::uint8_t* raw, std::size_t frames, std::size_t blockAlign,
+                   std::size_t sampleBytes, const Destination& d) {
+    switch (kind) {
+    case SampleKind::UnsignedByte:
+        ConvertFramesAs<SampleKind::UnsignedByte>(raw, frames, blockAlign, sampleBytes, d);
+        break;
+    case SampleKind::Int16: ConvertFramesAs<SampleKind::Int16>(raw, frames, blockAlign, sampleBytes, d); break;
+    case SampleKind::Int24: ConvertFramesAs<SampleKind::Int24>(raw, frames, blockAlign, sampleBytes, d); break;
+    case SampleKind::Int32: ConvertFramesAs<SampleKind::Int32>(raw, frames, blockAlign, sampleBytes, d); break;
+    case SampleKind::Float32: ConvertFramesAs<SampleKind::Float32>(raw, frames, blockAlign, sampleBytes, d); break;
+    case SampleKind::MuLaw: ConvertFramesAs<SampleKind::MuLaw>(raw, frames, blockAlign, sampleBytes, d); break;
+    }
+}
+
+// What a load needs to know about the file.
+struct WaveLayout {
+    WaveChunks chunks;
+    SampleFormat sample;
+    std::size_t channels = 0;
+    std::size_t blockAlign = 0;
+    std::int64_t frames = 0;
+    double rate = 0.0;
+    double durationMs = 0.0;
+};
+
+void SetUpChannel(CChannels& ch, int index, const WaveLayout& w) {
+    const double count = static_cast<double>(w.frames);
+    ch.samples.Free();
+    ch.sourceFile.reset();
+    ch.stride = 0;
+    ch.sampleCount = count;
+    ch.rate = w.rate;
+    ch.duration = w.durationMs;
+    char name[32];
+    std::snprintf(name, sizeof name, "Chan  %d", index + 1);
+    ch.name = name;
+    ch.channelNumber = index + 1;
+    ch.audioFlag = index == 0 ? 1 : 0;
+    ch.timeReference = index == 0 ? 1 : 0;
+    ch.bits = w.chunks.format.bitsPerSample;
+    ch.scaleMode = 3;
+    ch.show = 1;
+    ch.shownStart = 0.0;
+    ch.shownEnd = count;
+    ch.shownLength = count;
+    ch.shownStartTime = 0.0;
+    ch.shownEndTime = w.durationMs;
+    ch.shownSpan = w.durationMs;
+    ch.prevWindowStart = 0.0;
+    ch.prevWindowEnd = count;
+    ch.reference = 0.0;
+    ch.auxFactors = {1.0, 1.0};
+    ch.calA = 0.0;
+    ch.calB = 0.0;
+    ch.calC = 1.0;
+    ch.calD = 0.0;
+    ch.unit = "normalized";
+    ch.gain = 1.0;
+    ch.filterRate = w.rate / 2.0;
+}
+
+// Reads the data chunk into one block per channel. False when a block or
+// the read buffer cannot be had, or the file gives fewer bytes than it did.
+bool LoadIntoMemory(const platform::File& file, const WaveLayout& w, RecordingData& recording) {
+    const auto frames = static_cast<std::size_t>(w.frames);
+    for (std::size_t c = 0; c < w.channels; ++c) {
+        CChannels& ch = recording.channels[c];
+        ch.samples = ReallocGlobalBuffer(ch.samples, frames * sizeof(float));
+        if (frames > 0 && ch.samples.IsNull())
+            return false;
+    }
+    const std::size_t framesPerBlock = std::max<std::size_t>(1, kIoBlockBytes / w.blockAlign);
+    std::vector<std::uint8_t> raw(std::min(frames, framesPerBlock) * w.blockAlign);
+    Destination d;
+    d.out.resize(w.channels);
+    for (std::size_t k0 = 0; k0 < frames;) {
+        const std::size_t n = std::min(frames - k0, framesPerBlock);
+        const std::size_t bytes = n * w.blockAlign;
+        if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(), bytes) !=
+            bytes)
+            return false;
+        for (std::size_t c = 0; c < w.channels; ++c)
+            d.out[c] = recording.channels[c].samples.data() + k0;
+        ConvertFrames(w.sample.kind, raw.data(), n, w.blockAlign, w.sample.bytes, d);
+        k0 += n;
+    }
+    return true;
+}
+
+// Removes a scratch file that is not to be kept.
+class ScratchGuard {
+public:
+    ScratchGuard(std::shared_ptr<platform::File> file, std::string path)
+        : m_file(std::move(file)), m_path(std::move(path)) {}
+    ~ScratchGuard() {
+        if (m_keep)
+            return;
+        m_file->Close();
+        platform::RemoveFile(m_path);
+    }
+    void Keep() { m_keep = true; }
+
+private:
+    std::shared_ptr<platform::File> m_file;
+    std::string m_path;
+    bool m_keep = false;
+};
+
+// Converts the data chunk into a scratch file of float frames, which
+// becomes the recording's data file. kReaderEndOpen when the user aborts.
+int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const WaveLayout& w,
+                        RecordingData& recording) {
+    std::string path;
+    auto data = std::make_shared<platform::File>();
+    try {
+        path = document.MakeTempFileName();
+        platform::FileException error(platform::FileException::Cause::Generic, path, "Cannot create \"" + path + "\"");
+        if (!data->Open(path, platform::File::Mode::Create, &error))
+            throw error;
+    } catch (const platform::FileException& e) {
+        if (!path.empty())
+            platform::RemoveFile(path);
+        Tell(document, std::string(kInvalidFileName) + "\n\n" + e.what());
+        return kReaderNotMine;
+    }
+    ScratchGuard guard(data, path);
+
+    auto progress = document.MakeProgress();
+    progress->SetText(kReadingProgressText + std::filesystem::path(file.GetFilePath()).filename().string());
+    progress->SetFraction(0.0);
+
+    const auto frames = static_cast<std::size_t>(w.frames);
+    const std::size_t framesPerBlock = std::max<std::size_t>(1, kIoBlockBytes / w.blockAlign);
+    const std::size_t blockFrames = std::min(frames, framesPerBlock);
+    std::vector<std::uint8_t> raw(blockFrames * w.blockAlign);
+    // Frames of float samples and nothing else are already what the
+    // scratch file holds.
+    const bool verbatim = w.sample.kind == SampleKind::Float32 && w.blockAlign == w.channels * sizeof(float);
+    std::vector<float> out(verbatim ? 0 : blockFrames * w.channels);
+    Destination d;
+    d.step = w.channels;
+    for (std::size_t c = 0; c < w.channels; ++c)
+        d.out.push_back(out.data() + c);
+
+    auto lastShown = std::chrono::steady_clock::now();
+    for (std::size_t k0 = 0; k0 < frames;) {
+        const std::size_t n = std::min(frames - k0, framesPerBlock);
+        const std::size_t bytes = n * w.blockAlign;
+        if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(), bytes) !=
+            bytes)
+            return kReaderNotMine;
+        if (verbatim) {
+            data->Write(raw.data(), bytes);
+        } else {
+            ConvertFrames(w.sample.kind, raw.data(), n, w.blockAlign, w.sample.bytes, d);
+            if constexpr (std::endian::native != std::endian::little) {
+                for (std::size_t i = 0; i < n * w.channels; ++i) {
+                    std::uint8_t b[4];
+                    platform::PutF32LE(b, out[i]);
+                    std::memcpy(&out[i], b, 4);
+                }
+            }
+            data->Write(out.data(), n * w.channels * sizeof(float));
+        }
+        k0 += n;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastShown >= kProgressInterval || k0 == frames) {
+            progress->SetFraction(static_cast<double>(k0) / static_cast<double>(frames));
+            lastShown = now;
+        }
+        if (progress->AbortRequested())
+            return kReaderEndOpen;
+    }
+
+    for (std::size_t c = 0; c < w.channels; ++c) {
+        CChannels& ch = recording.channels[c];
+        ch.samples.Free();
+        ch.sourceFile = data;
+        ch.stride = static_cast<std::int32_t>(w.channels);
+        ch.channelNumber = static_cast<std::int32_t>(c + 1);
+    }
+    recording.dataFile = data;
+    recording.dataFilePath = path;
+    guard.Keep();
+    return kReaderLoaded;
+}
+
+// The file's layout; false when the document does not read it.
+bool DescribeWave(const platform::File& file, WaveLayout& w) {
+    if (CWave::FindWaveChunks(file, w.chunks) != 0)
+        return false;
+    const WaveFormat& f = w.chunks.format;
+    if (f.channels == 0 || f.channels > kDocumentSlots)
+        return false;
+    if (!SampleFormatOf(f, w.sample))
+        return false;
+    w.channels = f.channels;
+    w.blockAlign = f.blockAlign;
+    // A frame must hold one sample of every channel.
+    if (w.blockAlign < w.channels * w.sample.bytes)
+        return false;
+    if (f.sampleRate == 0)
+        return false;
+    w.rate = static_cast<double>(f.sampleRate);
+    w.frames = w.chunks.dataLength / static_cast<std::int64_t>(w.blockAlign);
+    w.durationMs = static_cast<double>(w.frames) * 1000.0 / w.rate;
+    return true;
+}
+
+}  // namespace
+
+// ---- format record and chunks ------------------------------------------------------
+
+WaveFormat WaveFormat::Decode(platform::ByteView b) {
+    WaveFormat f;
+    f.formatTag = b.U16LE(0);
+    f.channels = b.U16LE(2);
+    f.sampleRate = b.U32LE(4);
+    f.bytesPerSecond = b.U32LE(8);
+    f.blockAlign = b.U16LE(12);
+    f.bitsPerSample = b.U16LE(14);
+    f.extraSize = b.U16LE(16);
+    return f;
+}
+
+void WaveFormat::Encode(platform::ByteSpan b) const {
+    b.U16LE(0, formatTag);
+    b.U16LE(2, channels);
+    b.U32LE(4, sampleRate);
+    b.U32LE(8, bytesPerSecond);
+    b.U16LE(12, blockAlign);
+    b.U16LE(14, bitsPerSample);
+}
+
+int CWave::FindWaveChunks(const platform::File& file, WaveChunks& chunks) {
+    chunks = WaveChunks{};
+    try {
+        const std::int64_t length = file.GetLength();
+        std::uint8_t head[12];
+        if (file.ReadAt(0, head, sizeof head) != sizeof head)
+            return -1;
+        if (!IdIs(head, "RIFF") && !IdIs(head + 8, "WAVE"))
+            return -1;
+        // Each step moves on by at least the 8-byte chunk header, so the
+        // walk ends however the sizes are made up.
+        for (std::int64_t offset = 12; offset < length;) {
+            std::uint8_t header[8];
+            if (file.ReadAt(offset, header, sizeof header) != sizeof header)
+                return -1;
+            const std::uint32_t size = platform::GetU32LE(header + 4);
+            const std::int64_t body = offset + 8;
+            if (IdIs(header, "fmt ")) {
+                std::array<std::uint8_t, WaveFormat::kReadSize> bytes{};
+                file.ReadAt(body, bytes.data(), std::min<std::size_t>(size, bytes.size()));
+                chunks.format = WaveFormat::Decode(platform::ByteView(bytes.data(), bytes.size()));
+            } else if (IdIs(header, "data")) {
+                // Streams written before their length was known carry a
+                // placeholder size: the data ends with the file.
+                chunks.dataOffset = body;
+                chunks.dataLength = std::min<std::int64_t>(size, length - body);
+                return 0;
+            }
+            offset = body + size + (size & 1u);
+        }
+    } catch (const platform::FileException&) {
+    }
+    return -1;
+}
+
+void CWave::WriteWaveHeader(platform::File& file, const WaveFormat& format, std::uint32_t dataBytes) {
+    std::array<std::uint8_t, 44> h{};
+    platform::ByteSpan b(h.data(), h.size());
+    PutId(h.data(), "RIFF");
+    b.U32LE(4, dataBytes + 36);
+    PutId(h.data() + 8, "WAVE");
+    PutId(h.data() + 12, "fmt ");
+    b.U32LE(16, static_cast<std::uint32_t>(WaveFormat::kWrittenSize));
+    format.Encode(platform::ByteSpan(h.data() + 20, WaveFormat::kWrittenSize));
+    PutId(h.data() + 36, "data");
+    b.U32LE(40, dataBytes);
+    file.Write(h.data(), h.size());
+}
+
+int MuLawToLinear(std::uint8_t byte) {
+    const int b = static_cast<std::uint8_t>(~byte);
+    const int exponent = (b >> 4) & 0x07;
+    const int mantissa = b & 0x0F;
+    const int magnitude = (((mantissa << 3) + 132) << exponent) - 132;
+    return (byte & 0x80) ? magnitude : -magnitude;
+}
+
+// ---- reading ----------------------------------------------------------------------
+
+int ReadWaveFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
+    recording.channelCount = 0;
+    try {
+        WaveLayout w;
+        if (!DescribeWave(file, w))
+            return kReaderNotMine;
+        recording.channelCount = static_cast<int>(w.channels);
+        for (std::size_t c = 0; c < w.channels; ++c)
+            SetUpChannel(recording.channels[c], static_cast<int>(c), w);
+
+        if (w.durationMs < kLongFileMs) {
+            if (!LoadIntoMemory(file, w, recording))
+                return kReaderNotMine;
+        } else {
+            const int loaded = LoadIntoScratchFile(document, file, w, recording);
+            if (loaded != kReaderLoaded)
+                return loaded;
+        }
+        recording.fileTypeCode = kFileTypeWave;
+        recording.saveAsRequired = 0;
+        document.SetModifiedFlag(false);
+        return kReaderLoaded;
+    } catch (const platform::FileException&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return kReaderNotMine;
+}
+
+// ---- writing ----------------------------------------------------------------------
+
+namespace {
+
+[[noreturn]] void FailSave(COrielDoc& document, const char* first = nullptr) {
+    if (first)
+        Tell(document, first);
+    Tell(document, kWaveSaveErrorMessage);
+    throw platform::UserException();
+}
+
+std::string TargetName(const platform::File& file, const WriteRequest& request) {
+    const std::string& path = request.targetPath.empty() ? file.GetFilePath() : request.targetPath;
+    return std::filesystem::path(path).filename().string();
+}
+
+}  // namespace
+
+void WriteWaveFile(COrielDoc& document, platform::File& file, const WriteRequest& request) {
+    const int documentChannels = request.channelCount;
+    if (documentChannels < 1 || documentChannels > kDocumentSlots)
+        FailSave(document);
+    const int picked = request.oneChannel ? request.channelIndex : 0;
+    if (picked < 0 || picked >= documentChannels)
+        FailSave(document);
+
+    std::vector<const CChannels*> channels;
+    if (request.oneChannel)
+        channels.push_back(&document.Channel(picked));
+    else
+        for (int c = 0; c < documentChannels; ++c)
+            channels.push_back(&document.Channel(c));
+    const CChannels& first = document.Channel(picked);
+
+    const double rate = std::trunc(first.rate);
+    if (!(rate >= 1.0) || rate > 4294967295.0)
+        FailSave(document);
+    const std::uint64_t channelCount = channels.size();
+    const std::uint64_t byteRate = static_cast<std::uint64_t>(rate) * channelCount * 4;
+    if (byteRate > 0xFFFFFFFFull)
+        FailSave(document);
+
+    // Every channel is written over the first (or picked) channel's range.
+    const SampleRange range = ChannelRange(first, request.selectionOnly);
+    const std::uint64_t dataBytes = static_cast<std::uint64_t>(range.count) * channelCount * 4;
+    if (dataBytes > CWave::kMaxDataBytes) {
+        Tell(document, kWaveTooLargeMessage);
+        throw platform::UserException();
+    }
+
+    // File-backed channels need their data file.
+    bool fileBacked = false;
+    for (const CChannels* ch : channels) {
+        if (ch->IsFileBacked()) {
+            if (!ch->sourceFile->IsOpen())
+                FailSave(document);
+            fileBacked = true;
+        }
+    }
+
+    WaveFormat format;
+    format.formatTag = kWaveFormatIeeeFloat;
+    format.channels = static_cast<std::uint16_t>(channelCount);
+    format.sampleRate = static_cast<std::uint32_t>(rate);
+    format.bytesPerSecond = static_cast<std::uint32_t>(byteRate);
+    format.blockAlign = static_cast<std::uint16_t>(channelCount * 4);
+    format.bitsPerSample = 32;
+
+    try {
+        CWave::WriteWaveHeader(file, format, static_cast<std::uint32_t>(dataBytes));
+        std::unique_ptr<platform::Progress> progress;
+        if (fileBacked) {
+            progress = document.MakeProgress();
+            progress->SetText(kSavingProgressText + TargetName(file, request));
+            progress->SetFraction(0.0);
+        }
+        switch (WriteInterleavedFrames(file, channels, range.first, range.count, progress.get())) {
+        case FrameWriteResult::Written: break;
+        case FrameWriteResult::Aborted: FailSave(document);
+        case FrameWriteResult::NoMemory: FailSave(document, kWaveMemoryErrorMessage);
+        }
+    } catch (const platform::FileException&) {
+        FailSave(document);
+    } catch (const std::bad_alloc&) {
+        FailSave(document, kWaveMemoryErrorMessage);
+    }
+}
+
+void RegisterWaveFormats(DocumentFormats& formats) {
+    formats.SetReader(ReaderSlot::ReadWaveFile, ReadWaveFile);
+    formats.SetWriter(kFileTypeWave, WriteWaveFile);
+}
+
+}  // namespace vocomet

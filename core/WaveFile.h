@@ -1,0 +1,102 @@
+#pragma once
+// RIFF WAVE files: the chunk walk, the document's reader (any channel
+// count; 8-, 16-, 24- and 32-bit integer PCM, 32-bit IEEE float and mu-law)
+// and its writer (always 32-bit IEEE float with only "fmt " and "data").
+//
+// Recordings shorter than 300 s are read into memory; longer ones are
+// converted into a scratch file of interleaved 32-bit float frames in the
+// temp folder, which becomes the recording's data file, and their channels
+// read from it on demand.
+//
+// The RIFF chunk writing is our own: the 12-byte RIFF header, a 16-byte
+// "fmt " chunk and the "data" chunk header are written field by field, then
+// the frames.
+
+#include <cstdint>
+
+#include "core/DocumentFormats.h"
+#include "core/RecordingData.h"
+#include "platform/ByteCodec.h"
+#include "platform/File.h"
+
+namespace vocomet {
+
+class COrielDoc;
+
+inline constexpr const char* kWaveSaveErrorMessage = "Error in saving as WAV format.";
+inline constexpr const char* kWaveMemoryErrorMessage = "Error allocating memory to save the file.";
+inline constexpr const char* kWaveTooLargeMessage =
+    "This recording is too large for a WAV file: its samples would take more than 4 GB, the most a WAV file "
+    "can hold.\nSave it as a Vocomet file, or save a selection or a single channel as WAV.";
+inline constexpr const char* kSavingProgressText = "Saving: ";
+
+inline constexpr std::uint16_t kWaveFormatPcm = 1;
+inline constexpr std::uint16_t kWaveFormatIeeeFloat = 3;
+inline constexpr std::uint16_t kWaveFormatMuLaw = 7;
+
+// The "fmt " chunk body as the system reads it (its first 18 bytes) and
+// writes it (the first 16).
+struct WaveFormat {
+    static constexpr std::size_t kReadSize = 18;
+    static constexpr std::size_t kWrittenSize = 16;
+
+    std::uint16_t formatTag = 0;
+    std::uint16_t channels = 0;
+    std::uint32_t sampleRate = 0;
+    std::uint32_t bytesPerSecond = 0;
+    std::uint16_t blockAlign = 0;
+    std::uint16_t bitsPerSample = 0;
+    std::uint16_t extraSize = 0;
+
+    // bytes holds kReadSize bytes (zero where the chunk was shorter).
+    static WaveFormat Decode(platform::ByteView bytes);
+    // Writes the first kWrittenSize bytes.
+    void Encode(platform::ByteSpan bytes) const;
+};
+
+// Where a file's samples are, found by walking its chunks.
+struct WaveChunks {
+    WaveFormat format;            // zero when no "fmt " chunk came before "data"
+    std::int64_t dataOffset = 0;  // the first byte of the "data" chunk's body
+    std::int64_t dataLength = 0;  // its size, cut to the bytes the file holds
+};
+
+class CWave {
+public:
+    // Walks the chunks from offset 12 up to the "data" chunk. The file is
+    // taken for a WAV when it starts with "RIFF" or its form type is "WAVE"
+    // (either suffices). Returns 0 when a "data" chunk was found, -1 when the
+    // file is no WAV, has no "data" chunk, or cannot be read.
+    static int FindWaveChunks(const platform::File& file, WaveChunks& chunks);
+
+    // Writes the RIFF header (size dataBytes + 36), the 16-byte "fmt " chunk
+    // and the "data" chunk header at the file's position; the dataBytes of
+    // frames are to follow. dataBytes + 36 must fit the 32-bit size field.
+    static void WriteWaveHeader(platform::File& file, const WaveFormat& format, std::uint32_t dataBytes);
+
+    // The largest "data" size a WAV file can describe.
+    static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
+};
+
+// The ITU-T G.711 mu-law expansion of one byte: -32124 to 32124.
+int MuLawToLinear(std::uint8_t byte);
+
+// The document's WAV reader (see DocumentFormats.h for the results). A file
+// of another format, a refused format (tags other than PCM, IEEE float and
+// mu-law, among them the extensible tag; float of other than 32 bits; PCM of
+// more than 32 bits), no channels or more than the document's 20, a rate of
+// 0 or frames that do not hold their channels give kReaderNotMine; the user
+// aborting a long load gives kReaderEndOpen.
+int ReadWaveFile(COrielDoc& document, platform::File& file, RecordingData& recording);
+
+// The document's WAV writer: every channel of the request's channel count
+// (or only the request's channel), over the first (or the picked) channel's
+// whole range or selection, as 32-bit float frames. Failures show "Error in
+// saving as WAV format." (a recording too large for a WAV file its own
+// message, before anything is written) and throw platform::UserException.
+void WriteWaveFile(COrielDoc& document, platform::File& file, const WriteRequest& request);
+
+// Registers the reader and the writer of code 2.
+void RegisterWaveFormats(DocumentFormats& formats);
+
+}  // namespace vocomet

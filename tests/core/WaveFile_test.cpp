@@ -1,0 +1,549 @@
+#include "core/WaveFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/ApplicationState.h"
+#include "core/COrielDoc.h"
+#include "platform/ByteCodec.h"
+#include "platform/File.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TestPaths.h"
+
+namespace vocomet {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A progress that records its texts and asks to abort when told to.
+class RecordingProgress : public platform::Progress {
+public:
+    RecordingProgress(std::vector<std::string>& texts, bool abort) : m_texts(texts), m_abort(abort) {}
+    void SetText(const std::string& text) override { m_texts.push_back(text); }
+    void SetFraction(double) override {}
+    bool AbortRequested() override { return m_abort; }
+
+private:
+    std::vector<std::string>& m_texts;
+    bool m_abort;
+};
+
+class WaveFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = test::FreshTempDir();
+        app.tempFolder = dir;
+        app.startFolder = dir;
+        doc = std::make_unique<COrielDoc>(app, prompts);
+    }
+
+    std::string PathIn(const std::string& name) const { return (fs::path(dir) / name).string(); }
+
+    // Runs a tool; fails the test when it fails.
+    void Run(const std::string& command) { ASSERT_EQ(test::RunCommand(command), 0) << command; }
+
+    // What sox makes of a file: every sample as a float, frame by frame.
+    std::vector<float> SoxFloats(const std::string& path) {
+        const std::string raw = path + ".f32";
+        EXPECT_EQ(test::RunCommand("sox -V1 '" + path + "' -t f32 '" + raw + "'"), 0);
+        const std::string bytes = test::ReadAll(raw);
+        std::vector<float> v(bytes.size() / 4);
+        for (std::size_t i = 0; i < v.size(); ++i)
+            v[i] = platform::GetF32LE(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4 * i);
+        return v;
+    }
+
+    // soxi's answer for one option (-c, -r, -s, -b, -e).
+    std::string Soxi(const std::string& option, const std::string& path) {
+        const std::string out = path + ".soxi";
+        EXPECT_EQ(test::RunCommand("soxi " + option + " '" + path + "' > '" + out + "'"), 0);
+        std::string text = test::ReadAll(out);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        return text;
+    }
+
+    // Every channel of the document equals sox's reading of the file.
+    // tolerance: sox rounds 32-bit integers to 25 bits before it makes
+    // floats of them; every other format must match exactly.
+    void ExpectDocumentEqualsSox(const std::string& path, int channels, float tolerance = 0.0f) {
+        const std::vector<float> frames = SoxFloats(path);
+        ASSERT_EQ(doc->GetChannelCount(), channels);
+        ASSERT_EQ(frames.size() % static_cast<std::size_t>(channels), 0u);
+        const auto count = static_cast<std::int64_t>(frames.size() / static_cast<std::size_t>(channels));
+        ASSERT_GT(count, 0);
+        for (int c = 0; c < channels; ++c) {
+            const CChannels& ch = doc->Channel(c);
+            ASSERT_EQ(ch.sampleCount, static_cast<double>(count)) << "channel " << c;
+            int mismatches = 0;
+            for (std::int64_t k = 0; k < count && mismatches < 5; ++k) {
+                float v = 0;
+                ASSERT_TRUE(ch.ReadSample(k, v));
+                const float expected = frames[static_cast<std::size_t>(k * channels + c)];
+                if (!(std::fabs(v - expected) <= tolerance)) {
+                    ++mismatches;
+                    ADD_FAILURE() << "channel " << c << " sample " << k << ": " << v << " != " << expected;
+                }
+            }
+        }
+    }
+
+    // Runs the WAV reader alone on a fresh staging recording.
+    int ReadDirect(const std::string& path, std::unique_ptr<RecordingData>& out) {
+        platform::File file(path, platform::File::Mode::Read);
+        out = doc->NewStagingRecording();
+        return ReadWaveFile(*doc, file, *out);
+    }
+
+    std::vector<std::string> ScratchFiles() const {
+        std::vector<std::string> found;
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().filename().string().rfind("$$TempFile", 0) == 0)
+                found.push_back(e.path().string());
+        return found;
+    }
+
+    std::string dir;
+    ApplicationState app;
+    test::ScriptedPrompts prompts;
+    std::unique_ptr<COrielDoc> doc;
+};
+
+bool HaveSox() { return test::HaveTool("sox") && test::HaveTool("soxi"); }
+
+// ---- bytes of hand-made files -----------------------------------------------------------
+
+std::string Le16(std::uint16_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+std::string Le32(std::uint32_t v) { return Le16(static_cast<std::uint16_t>(v & 0xFFFF)) + Le16(static_cast<std::uint16_t>(v >> 16)); }
+std::string Chunk(const std::string& id, const std::string& body, std::uint32_t claimed = 0xFFFFFFFF) {
+    std::string c = id + Le32(claimed == 0xFFFFFFFF ? static_cast<std::uint32_t>(body.size()) : claimed) + body;
+    if (body.size() % 2)
+        c += '\0';
+    return c;
+}
+std::string Fmt(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t align,
+                std::uint16_t bits, std::size_t bodySize = 16) {
+    std::string body = Le16(tag) + Le16(channels) + Le32(rate) + Le32(rate * align) + Le16(align) + Le16(bits);
+    body.resize(bodySize, '\0');
+    return Chunk("fmt ", body);
+}
+std::string Riff(const std::string& chunks, const char* riff = "RIFF", const char* form = "WAVE") {
+    return std::string(riff) + Le32(static_cast<std::uint32_t>(chunks.size() + 4)) + form + chunks;
+}
+std::string Bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values)
+        s += static_cast<char>(v);
+    return s;
+}
+
+// ---- files made by other programs ----------------------------------------------------------
+
+struct ToolCase {
+    const char* name;
+    const char* soxOutput;  // sox options of the output file
+    int channels;
+    int rate;
+    int bits;
+    float tolerance = 0.0f;  // see ExpectDocumentEqualsSox
+};
+
+TEST_F(WaveFileTest, FilesMadeBySoxLoadSampleForSample) {
+    if (!HaveSox())
+        GTEST_SKIP() << "sox is not installed";
+    const ToolCase cases[] = {
+        {"u8_mono", "-t wavpcm -e unsigned-integer -b 8", 1, 8000, 8},
+        {"s16_stereo", "-t wavpcm -e signed-integer -b 16", 2, 22050, 16},
+        {"s24_stereo", "-t wavpcm -e signed-integer -b 24", 2, 44100, 24},
+        {"s32_mono", "-t wavpcm -e signed-integer -b 32", 1, 16000, 32, 0x1p-24f},
+        {"f32_stereo_with_fact", "-t wav -e floating-point -b 32", 2, 11025, 32},
+        {"mulaw_mono", "-t wav -e mu-law", 1, 8000, 8},
+        {"s16_six_channels", "-t wavpcm -e signed-integer -b 16", 6, 16000, 16},
+        {"f32_twenty_channels", "-t wavpcm -e floating-point -b 32", 20, 8000, 32},
+    };
+    for (const ToolCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = PathIn(std::string(c.name) + ".wav");
+        std::ostringstream cmd;
+        cmd << "sox -V1 -n -r " << c.rate << " -c " << c.channels << " " << c.soxOutput << " '" << path
+            << "' synth 0.03 sine 300 noise sawtooth 120 square 77 vol 0.8";
+        Run(cmd.str());
+        prompts.messages.clear();
+        doc->SetModifiedFlag(true);
+        ASSERT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(prompts.messages.empty());
+        EXPECT_EQ(doc->GetFileTypeCode(), kFileTypeWave);
+        EXPECT_FALSE(doc->IsModified());
+        ExpectDocumentEqualsSox(path, c.channels, c.tolerance);
+        for (int ch = 0; ch < c.channels; ++ch) {
+            const CChannels& channel = doc->Channel(ch);
+            EXPECT_TRUE(channel.HasSamples());
+            EXPECT_EQ(channel.rate, c.rate);
+            EXPECT_EQ(channel.bits, c.bits);
+            EXPECT_EQ(channel.name, "Chan  " + std::to_string(ch + 1));
+            EXPECT_EQ(channel.channelNumber, ch + 1);
+            EXPECT_EQ(channel.audioFlag, ch == 0 ? 1 : 0);
+            EXPECT_EQ(channel.timeReference, ch == 0 ? 1 : 0);
+            EXPECT_EQ(channel.unit, "normalized");
+            EXPECT_EQ(channel.calC, 1.0);
+            EXPECT_EQ(channel.filterRate, c.rate / 2.0);
+            EXPECT_EQ(channel.scaleMode, 3);
+            EXPECT_EQ(channel.shownEnd, channel.sampleCount);
+            EXPECT_DOUBLE_EQ(channel.duration, channel.sampleCount * 1000.0 / c.rate);
+        }
+    }
+}
+
+TEST_F(WaveFileTest, EspeakStreamWithPlaceholderSizeLoadsToTheEndOfTheFile) {
+    if (!HaveSox() || !test::HaveTool("espeak-ng"))
+        GTEST_SKIP() << "espeak-ng or sox is not installed";
+    const std::string path = PathIn("espeak.wav");
+    Run("espeak-ng --stdout 'one two' > '" + path + "'");
+    // The stream's sizes are placeholders far beyond the file.
+    const std::string bytes = test::ReadAll(path);
+    ASSERT_GT(bytes.size(), 44u);
+    ASSERT_GT(platform::GetU32LE(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 40), bytes.size());
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    EXPECT_EQ(doc->Channel(0).sampleCount, static_cast<double>((bytes.size() - 44) / 2));
+    ExpectDocumentEqualsSox(path, 1);
+}
+
+TEST_F(WaveFileTest, PraatsOwnWaveLoads) {
+    if (!HaveSox() || !test::HaveTool("praat"))
+        GTEST_SKIP() << "praat or sox is not installed";
+    const std::string path = PathIn("praat.wav");
+    const std::string script = PathIn("make.praat");
+    test::WriteAll(script, "Create Sound from formula: \"s\", 2, 0, 0.04, 16000, \"0.5*sin(2*pi*440*x) + 0.1*row\"\n"
+                           "Save as WAV file: \"" + path + "\"\n");
+    Run("praat --run '" + script + "' > /dev/null 2>&1");
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    EXPECT_EQ(doc->Channel(1).rate, 16000.0);
+    ExpectDocumentEqualsSox(path, 2);
+}
+
+TEST_F(WaveFileTest, RefusedFormatsAreRefusedCleanly) {
+    if (!HaveSox())
+        GTEST_SKIP() << "sox is not installed";
+    const struct {
+        const char* name;
+        const char* soxOutput;
+        int channels;
+    } cases[] = {
+        {"extensible", "-t wav -e signed-integer -b 24", 4},
+        {"a_law", "-t wav -e a-law", 1},
+        {"float64", "-t wav -e floating-point -b 64", 1},
+    };
+    // A loaded recording stays as it was.
+    const std::string good = PathIn("good.wav");
+    Run("sox -V1 -n -r 8000 -c 1 -t wavpcm -b 16 '" + good + "' synth 0.01 sine 100");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(doc->OnOpenDocument(good));
+        const std::string path = PathIn(std::string(c.name) + ".wav");
+        Run("sox -V1 -n -r 8000 -c " + std::to_string(c.channels) + " " + c.soxOutput + " '" + path +
+            "' synth 0.01 sine 100");
+        std::unique_ptr<RecordingData> rec;
+        EXPECT_EQ(ReadDirect(path, rec), kReaderNotMine);
+        EXPECT_EQ(rec->channelCount, 0);
+        EXPECT_FALSE(doc->OnOpenDocument(path));
+        EXPECT_EQ(doc->GetPathName(), good);
+        EXPECT_EQ(doc->GetChannelCount(), 1);
+        EXPECT_EQ(doc->GetFileTypeCode(), kFileTypeWave);
+        EXPECT_TRUE(ScratchFiles().empty());
+    }
+}
+
+// ---- the chunk walk and the checks, on hand-made files ---------------------------------------
+
+TEST_F(WaveFileTest, ChunkWalkAndFormatChecks) {
+    const std::string pcm8 = Fmt(1, 1, 8000, 1, 8);
+    const std::string data4 = Chunk("data", Bytes({0, 64, 128, 255}));
+    struct Case {
+        const char* name;
+        std::string bytes;
+        int result;
+        double samples;  // when loaded
+    };
+    const Case cases[] = {
+        {"plain", Riff(pcm8 + data4), kReaderLoaded, 4},
+        {"RIFF with another form type", Riff(pcm8 + data4, "RIFF", "AVI "), kReaderLoaded, 4},
+        {"WAVE without RIFF", Riff(pcm8 + data4, "RIFX", "WAVE"), kReaderLoaded, 4},
+        {"neither", Riff(pcm8 + data4, "RIFX", "AVI "), kReaderNotMine, 0},
+        {"odd chunk and its pad byte before data", Riff(pcm8 + Chunk("LIST", "abc") + data4), kReaderLoaded, 4},
+        {"data claims more than the file holds", Riff(pcm8 + Chunk("data", Bytes({1, 2, 3, 4, 5, 6}), 1000)),
+         kReaderLoaded, 6},
+        {"fmt of 40 bytes", Riff(Fmt(1, 1, 8000, 1, 8, 40) + data4), kReaderLoaded, 4},
+        {"extensible tag", Riff(Fmt(0xFFFE, 1, 8000, 1, 8, 40) + data4), kReaderNotMine, 0},
+        {"no data chunk", Riff(pcm8 + Chunk("LIST", "abcd")), kReaderNotMine, 0},
+        {"data before fmt", Riff(data4 + pcm8), kReaderNotMine, 0},
+        {"no channels", Riff(Fmt(1, 0, 8000, 1, 8) + data4), kReaderNotMine, 0},
+        {"21 channels", Riff(Fmt(1, 21, 8000, 21, 8) + data4), kReaderNotMine, 0},
+        {"block alignment 0", Riff(Fmt(1, 1, 8000, 0, 8) + data4), kReaderNotMine, 0},
+        {"frame smaller than its channels", Riff(Fmt(1, 2, 8000, 2, 16) + data4), kReaderNotMine, 0},
+        {"rate 0", Riff(Fmt(1, 1, 0, 1, 8) + data4), kReaderNotMine, 0},
+        {"PCM of 40 bits", Riff(Fmt(1, 1, 8000, 5, 40) + data4), kReaderNotMine, 0},
+        {"cut inside the header", std::string("RIFF\x10\0\0\0WA", 10), kReaderNotMine, 0},
+        {"cut inside a chunk header", Riff(pcm8 + "da"), kReaderNotMine, 0},
+        {"huge chunk size", Riff(Chunk("junk", "", 0xFFFFFFF0) + pcm8 + data4), kReaderNotMine, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = PathIn("hand.wav");
+        test::WriteAll(path, c.bytes);
+        std::unique_ptr<RecordingData> rec;
+        EXPECT_EQ(ReadDirect(path, rec), c.result);
+        if (c.result == kReaderLoaded) {
+            EXPECT_EQ(rec->channels[0].sampleCount, c.samples);
+            EXPECT_EQ(rec->fileTypeCode, kFileTypeWave);
+        } else {
+            EXPECT_EQ(rec->channelCount, 0);
+        }
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(WaveFileTest, EightBitSamplesAreCentredOn128) {
+    std::string data;
+    for (int i = 0; i < 100; ++i)
+        data += static_cast<char>(i * 2 + 28);
+    const std::string path = PathIn("u8.wav");
+    test::WriteAll(path, Riff(Fmt(1, 1, 8000, 1, 8) + Chunk("data", data)));
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    ASSERT_EQ(doc->GetChannelCount(), 1);
+    ASSERT_EQ(doc->Channel(0).sampleCount, 100.0);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(doc->Channel(0).samples[static_cast<std::size_t>(i)], (i * 2 + 28 - 128) / 128.0f);
+}
+
+TEST_F(WaveFileTest, MuLawExpansionAgreesWithSoxForEveryByte) {
+    EXPECT_EQ(MuLawToLinear(0x00), -32124);
+    EXPECT_EQ(MuLawToLinear(0x80), 32124);
+    EXPECT_EQ(MuLawToLinear(0xFF), 0);
+    EXPECT_EQ(MuLawToLinear(0x7F), 0);
+    if (!HaveSox())
+        GTEST_SKIP() << "sox is not installed";
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    const std::string raw = PathIn("all.ul");
+    test::WriteAll(raw, all);
+    const std::string out = PathIn("all.f32");
+    Run("sox -V1 -t ul -r 8000 -c 1 '" + raw + "' -t f32 '" + out + "'");
+    const std::string bytes = test::ReadAll(out);
+    ASSERT_EQ(bytes.size(), 256u * 4);
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(MuLawToLinear(static_cast<std::uint8_t>(b)) / 32768.0f,
+                  platform::GetF32LE(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4 * b))
+            << "byte " << b;
+}
+
+// ---- long files: a scratch file of float frames -------------------------------------------------
+
+TEST_F(WaveFileTest, ThreeHundredSecondsGoToAScratchFileAndShorterStaysInMemory) {
+    if (!HaveSox())
+        GTEST_SKIP() << "sox is not installed";
+    // 100 Hz keeps five minutes small.
+    const struct {
+        const char* seconds;
+        const char* encoding;
+        bool fileBacked;
+    } cases[] = {{"300", "-b 16", true}, {"299.99", "-b 16", false}, {"300", "-e floating-point -b 32", true}};
+    for (const auto& [seconds, encoding, fileBacked] : cases) {
+        SCOPED_TRACE(std::string(seconds) + " " + encoding);
+        const std::string path = PathIn(std::string("long") + seconds + (encoding[1] == 'e' ? "f" : "") + ".wav");
+        Run("sox -V1 -n -r 100 -c 3 -t wavpcm " + std::string(encoding) + " '" + path + "' synth " + seconds +
+            " noise sine 7 square 3");
+        std::vector<std::string> texts;
+        doc->SetProgressFactory([&texts] { return std::make_unique<RecordingProgress>(texts, false); });
+        ASSERT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_EQ(doc->Channel(2).IsFileBacked(), fileBacked);
+        EXPECT_EQ(doc->Channel(0).HasSamples(), !fileBacked);
+        if (fileBacked) {
+            EXPECT_EQ(texts, std::vector<std::string>{"Reading: " + fs::path(path).filename().string()});
+            EXPECT_EQ(fs::path(doc->GetDataFilePath()).parent_path(), fs::path(dir));
+            EXPECT_EQ(fs::file_size(doc->GetDataFilePath()), 30000u * 3 * 4);
+            EXPECT_EQ(doc->Channel(2).stride, 3);
+        }
+        ExpectDocumentEqualsSox(path, 3);
+    }
+}
+
+TEST_F(WaveFileTest, AbortingALongLoadEndsTheOpenAndLeavesNoScratchFile) {
+    const std::string path = PathIn("long.wav");
+    test::WriteAll(path, Riff(Fmt(1, 1, 10, 2, 16) + Chunk("data", std::string(6000, '\1'))));
+    std::vector<std::string> texts;
+    doc->SetProgressFactory([&texts] { return std::make_unique<RecordingProgress>(texts, true); });
+    std::unique_ptr<RecordingData> rec;
+    EXPECT_EQ(ReadDirect(path, rec), kReaderEndOpen);
+    EXPECT_FALSE(doc->OnOpenDocument(path));
+    EXPECT_TRUE(ScratchFiles().empty());
+    EXPECT_EQ(doc->GetChannelCount(), 0);
+}
+
+// ---- writing -----------------------------------------------------------------------------------
+
+// A document of three channels in memory: channel c, sample k = (c + 1) * 0.01 * k - 0.5.
+void FillThreeChannels(COrielDoc& d, int count, double rate) {
+    d.SetChannelCount(3);
+    for (int c = 0; c < 3; ++c) {
+        CChannels& ch = d.Channel(c);
+        ch.samples = platform::FloatBlock::Allocate(static_cast<std::size_t>(count));
+        for (int k = 0; k < count; ++k)
+            ch.samples[static_cast<std::size_t>(k)] = static_cast<float>((c + 1) * 0.01 * k - 0.5);
+        ch.sampleCount = count;
+        ch.rate = rate;
+        ch.duration = count * 1000.0 / rate;
+        ch.name = "c" + std::to_string(c);
+    }
+    d.dataLoaded = 1;
+}
+
+TEST_F(WaveFileTest, WrittenFilesAreFloatWithOnlyFmtAndDataAndSoxAgrees) {
+    FillThreeChannels(*doc, 200, 12000.0);
+    doc->Channel(1).selStartSample = 50.7;  // the picked channel's selection
+    doc->Channel(1).selEndSample = 120.2;
+    doc->Channel(0).selStartSample = 10;
+    doc->Channel(0).selEndSample = 30;
+    struct Case {
+        const char* name;
+        bool selection;
+        bool one;
+        int channel;
+        int channels, first, count;
+    };
+    const Case cases[] = {
+        {"whole document", false, false, 0, 3, 0, 200},
+        {"selection of every channel", true, false, 0, 3, 10, 20},
+        {"one channel", false, true, 1, 1, 0, 200},
+        {"selection of one channel", true, true, 1, 1, 50, 69},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = PathIn(std::string(c.name) + ".wav");
+        prompts.messages.clear();
+        if (c.one) {
+            doc->Hooks().chooseChannel = [&c](const std::vector<std::string>&, int) { return c.channel; };
+            prompts.paths.push_back(path);
+            c.selection ? doc->OnFileExportSelectionChannelAsWave() : doc->OnFileExportChannelAsWave();
+        } else {
+            ASSERT_EQ(doc->SaveDocumentAs(path, kFileTypeWave, c.selection), 1);
+        }
+        EXPECT_TRUE(prompts.messages.empty());
+        const std::string bytes = test::ReadAll(path);
+        const std::uint32_t dataBytes = static_cast<std::uint32_t>(c.count * c.channels * 4);
+        ASSERT_EQ(bytes.size(), 44u + dataBytes);
+        const platform::ByteView b(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+        EXPECT_EQ(b.U32LE(4), dataBytes + 36);
+        EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+        EXPECT_EQ(b.U32LE(16), 16u);
+        EXPECT_EQ(b.U16LE(20), 3);
+        EXPECT_EQ(b.U16LE(22), c.channels);
+        EXPECT_EQ(b.U32LE(24), 12000u);
+        EXPECT_EQ(b.U32LE(28), 12000u * c.channels * 4);
+        EXPECT_EQ(b.U16LE(32), c.channels * 4);
+        EXPECT_EQ(b.U16LE(34), 32);
+        EXPECT_EQ(bytes.substr(36, 4), "data");
+        EXPECT_EQ(b.U32LE(40), dataBytes);
+        for (int k = 0; k < c.count; ++k)
+            for (int l = 0; l < c.channels; ++l) {
+                const int ch = c.one ? c.channel : l;
+                ASSERT_EQ(b.F32LE(44 + 4 * (k * c.channels + l)),
+                          doc->Channel(ch).samples[static_cast<std::size_t>(c.first + k)]);
+            }
+        if (HaveSox()) {
+            EXPECT_EQ(Soxi("-c", path), std::to_string(c.channels));
+            EXPECT_EQ(Soxi("-r", path), "12000");
+            EXPECT_EQ(Soxi("-s", path), std::to_string(c.count));
+            EXPECT_EQ(Soxi("-b", path), "32");
+            EXPECT_EQ(Soxi("-e", path), "Floating Point PCM");
+        }
+    }
+}
+
+TEST_F(WaveFileTest, ALongRecordingWritesTheSameBytesFromItsScratchFileAsFromMemory) {
+    // Five minutes of three channels at 100 Hz load file-backed.
+    const std::string path = PathIn("long.wav");
+    std::string data;
+    for (int k = 0; k < 30000 * 3; ++k)
+        data += Le16(static_cast<std::uint16_t>(k * 37));
+    test::WriteAll(path, Riff(Fmt(1, 3, 100, 6, 16) + Chunk("data", data)));
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    ASSERT_TRUE(doc->Channel(0).IsFileBacked());
+    for (int c = 0; c < 3; ++c) {
+        doc->Channel(c).selStartSample = 441;
+        doc->Channel(c).selEndSample = 451;
+    }
+    std::vector<std::string> texts;
+    doc->SetProgressFactory([&texts] { return std::make_unique<RecordingProgress>(texts, false); });
+    const std::string fromFile = PathIn("from_file.wav");
+    const std::string fromFileSel = PathIn("from_file_sel.wav");
+    ASSERT_EQ(doc->SaveDocumentAs(fromFile, kFileTypeWave, false), 1);
+    ASSERT_EQ(doc->SaveDocumentAs(fromFileSel, kFileTypeWave, true), 1);
+    EXPECT_EQ(texts.back(), "Saving: from_file_sel.wav");
+
+    // The same recording held in memory.
+    for (int c = 0; c < 3; ++c) {
+        CChannels& ch = doc->Channel(c);
+        platform::FloatBlock block = platform::FloatBlock::Allocate(30000);
+        for (int k = 0; k < 30000; ++k)
+            ASSERT_TRUE(ch.ReadSample(k, block[static_cast<std::size_t>(k)]));
+        ch.samples = std::move(block);
+    }
+    const std::string fromMemory = PathIn("from_memory.wav");
+    const std::string fromMemorySel = PathIn("from_memory_sel.wav");
+    ASSERT_EQ(doc->SaveDocumentAs(fromMemory, kFileTypeWave, false), 1);
+    ASSERT_EQ(doc->SaveDocumentAs(fromMemorySel, kFileTypeWave, true), 1);
+    EXPECT_EQ(test::ReadAll(fromFile), test::ReadAll(fromMemory));
+    EXPECT_EQ(test::ReadAll(fromFileSel), test::ReadAll(fromMemorySel));
+    const std::string sel = test::ReadAll(fromFileSel);
+    ASSERT_EQ(sel.size(), 44u + 10 * 3 * 4);
+    EXPECT_EQ(platform::GetF32LE(reinterpret_cast<const std::uint8_t*>(sel.data()) + 44),
+              static_cast<std::int16_t>(441 * 3 * 37) / 32768.0f);
+}
+
+TEST_F(WaveFileTest, ARecordingTooLargeForWaveIsRefusedBeforeAnythingIsWritten) {
+    // Two channels of 600 million samples: 4.8 GB of float frames. The
+    // samples are never touched.
+    doc->SetChannelCount(2);
+    for (int c = 0; c < 2; ++c) {
+        doc->Channel(c).rate = 44100.0;
+        doc->Channel(c).sampleCount = 600e6;
+    }
+    const std::string path = PathIn("big.wav");
+    test::WriteAll(path, "the user's file");
+    const auto filesBefore = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+    EXPECT_EQ(doc->SaveDocumentAs(path, kFileTypeWave, false), 0);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, kWaveTooLargeMessage);
+    EXPECT_EQ(test::ReadAll(path), "the user's file");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), filesBefore)
+        << "no scratch file left";
+}
+
+TEST_F(WaveFileTest, AWrittenFileReadsBackEqual) {
+    FillThreeChannels(*doc, 50, 8000.0);
+    const std::string path = PathIn("round.wav");
+    ASSERT_EQ(doc->SaveDocumentAs(path, kFileTypeWave, false), 1);
+    COrielDoc back(app, prompts);
+    ASSERT_TRUE(back.OnOpenDocument(path));
+    ASSERT_EQ(back.GetChannelCount(), 3);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(back.Channel(c).bits, 32);
+        ASSERT_EQ(back.Channel(c).sampleCount, 50.0);
+        for (std::size_t k = 0; k < 50; ++k)
+            EXPECT_EQ(back.Channel(c).samples[k], doc->Channel(c).samples[k]);
+    }
+}
+
+}  // namespace
+}  // namespace vocomet
