@@ -251,8 +251,10 @@ int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const W
     std::vector<float> out(verbatim ? 0 : blockFrames * w.channels);
     Destination d;
     d.step = w.channels;
-    for (std::size_t c = 0; c < w.channels; ++c)
-        d.out.push_back(out.data() + c);
+    // Verbatim frames are written as read, so no converted frames exist.
+    if (!verbatim)
+        for (std::size_t c = 0; c < w.channels; ++c)
+            d.out.push_back(out.data() + c);
 
     auto lastShown = std::chrono::steady_clock::now();
     for (std::size_t k0 = 0; k0 < frames;) {
