@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
 
+#include "core/ScratchDataFile.h"
 #include "platform/ByteCodec.h"
 
 namespace vocomet {
@@ -16,7 +16,6 @@ namespace {
 
 // Frames are built and written in blocks of about this many bytes.
 constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
-constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
 
 std::int64_t WholeSamples(double value) {
@@ -154,9 +153,9 @@ FrameWriteResult WriteInterleavedFrames(platform::File& out, const std::vector<c
         return FrameWriteResult::NoMemory;
     }
 
-    auto lastShown = std::chrono::steady_clock::now();
+    ThrottledProgress shown(progress);
     for (std::int64_t done = 0; done < count;) {
-        if (progress && progress->AbortRequested())
+        if (shown.AbortRequested())
             return FrameWriteResult::Aborted;
         const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(count - done, blockFrames));
         const std::int64_t frame0 = first + done;
@@ -199,13 +198,7 @@ FrameWriteResult WriteInterleavedFrames(platform::File& out, const std::vector<c
         WriteFloatsLE(out, block, n * m);
         done += static_cast<std::int64_t>(n);
 
-        if (progress) {
-            const auto now = std::chrono::steady_clock::now();
-            if (now - lastShown >= kProgressInterval || done == count) {
-                progress->SetFraction(static_cast<double>(done) / static_cast<double>(count));
-                lastShown = now;
-            }
-        }
+        shown.Update(static_cast<double>(done), static_cast<double>(count));
     }
     return FrameWriteResult::Written;
 }

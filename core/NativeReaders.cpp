@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <bit>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "app/TextBufferUtils.h"
 #include "core/COrielDoc.h"
+#include "core/ScratchDataFile.h"
 #include "platform/ByteCodec.h"
 #include "platform/Progress.h"
 #include "platform/UserPrompts.h"
@@ -22,7 +23,6 @@ namespace {
 // without ever holding a second copy of a whole recording.
 constexpr std::size_t kIoBlockBytes = std::size_t{8} << 20;
 // The copy into a scratch file shows its progress this often.
-constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
 // Extra samples after each block, as every channel block carries.
 constexpr std::size_t kBlockSlackBytes = 40;
@@ -207,45 +207,19 @@ bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, co
     return true;
 }
 
-// Removes a scratch file that is not to be kept.
-class ScratchGuard {
-public:
-    ScratchGuard(std::shared_ptr<platform::File> file, std::string path)
-        : m_file(std::move(file)), m_path(std::move(path)) {}
-    ~ScratchGuard() {
-        if (m_keep)
-            return;
-        m_file->Close();
-        platform::RemoveFile(m_path);
-    }
-    void Keep() { m_keep = true; }
-
-private:
-    std::shared_ptr<platform::File> m_file;
-    std::string m_path;
-    bool m_keep = false;
-};
-
 // Copies the frames into a new scratch file, which becomes the recording's
 // data file, and makes every channel read from it. kReaderEndOpen when the
 // user cancels.
 int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, const NativeFileDescription& d,
                               RecordingData& recording) {
     const std::size_t n = d.channels.size();
-    std::string path;
-    auto data = std::make_shared<platform::File>();
+    std::optional<ScratchDataFile> scratch;
     try {
-        path = document.MakeTempFileName();
-        platform::FileException error(platform::FileException::Cause::Generic, path, "Cannot create \"" + path + "\"");
-        if (!data->Open(path, platform::File::Mode::Create, &error))
-            throw error;
+        scratch.emplace(document);
     } catch (const platform::FileException& e) {
-        if (!path.empty())
-            platform::RemoveFile(path);
         Tell(document, e.what());
         return kReaderNotMine;
     }
-    ScratchGuard guard(data, path);
 
     auto progress = document.MakeProgress();
     progress->SetText(kReadingProgressText + std::filesystem::path(file.GetFilePath()).filename().string());
@@ -253,20 +227,16 @@ int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, c
 
     const std::uint64_t total = static_cast<std::uint64_t>(d.frameCount) * n * sizeof(float);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(total, kIoBlockBytes)));
-    auto lastShown = std::chrono::steady_clock::now();
+    ThrottledProgress shown(progress.get());
     try {
         for (std::uint64_t done = 0; done < total;) {
             const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(total - done, buffer.size()));
             if (file.ReadAt(d.frameOffset + static_cast<std::int64_t>(done), buffer.data(), count) != count)
                 Fail(document, kIncorrectDataMessage);
-            data->WriteAt(static_cast<std::int64_t>(done), buffer.data(), count);
+            scratch->File().WriteAt(static_cast<std::int64_t>(done), buffer.data(), count);
             done += count;
-            const auto now = std::chrono::steady_clock::now();
-            if (now - lastShown >= kProgressInterval || done == total) {
-                progress->SetFraction(static_cast<double>(done) / static_cast<double>(total));
-                lastShown = now;
-            }
-            if (progress->AbortRequested())
+            shown.Update(static_cast<double>(done), static_cast<double>(total));
+            if (shown.AbortRequested())
                 return kReaderEndOpen;
         }
     } catch (const platform::FileException& e) {
@@ -274,19 +244,7 @@ int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, c
         return kReaderNotMine;
     }
 
-    for (std::size_t l = 0; l < n; ++l) {
-        CChannels& ch = recording.channels[l];
-        ch.samples.Free();
-        ch.sourceFile = data;
-        ch.stride = static_cast<std::int32_t>(n);
-        // A file-backed channel reads the value at its channel number in
-        // each frame; frames hold the channels in their order, whatever
-        // numbers their headers carry.
-        ch.channelNumber = static_cast<std::int32_t>(l + 1);
-    }
-    recording.dataFile = data;
-    recording.dataFilePath = path;
-    guard.Keep();
+    scratch->AdoptInto(recording, n);
     return kReaderLoaded;
 }
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <new>
 #include <string>
 #include <vector>
@@ -17,6 +17,7 @@
 #include "core/COrielDoc.h"
 #include "core/InterleavedFrames.h"
 #include "core/NativeReaders.h"
+#include "core/ScratchDataFile.h"
 #include "platform/Progress.h"
 #include "platform/UserPrompts.h"
 
@@ -27,7 +28,6 @@ namespace {
 // The file's bytes are converted this many at a time, in memory and into
 // a scratch file alike, so no second copy of a whole recording is held.
 constexpr std::size_t kIoBlockBytes = std::size_t{8} << 20;
-constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 // Recordings this long (ms) and longer stay on disk.
 constexpr double kLongFileMs = kScratchFileSeconds * 1000.0;
 
@@ -199,43 +199,18 @@ bool LoadIntoMemory(const platform::File& file, const WaveLayout& w, RecordingDa
     return true;
 }
 
-// Removes a scratch file that is not to be kept.
-class ScratchGuard {
-public:
-    ScratchGuard(std::shared_ptr<platform::File> file, std::string path)
-        : m_file(std::move(file)), m_path(std::move(path)) {}
-    ~ScratchGuard() {
-        if (m_keep)
-            return;
-        m_file->Close();
-        platform::RemoveFile(m_path);
-    }
-    void Keep() { m_keep = true; }
-
-private:
-    std::shared_ptr<platform::File> m_file;
-    std::string m_path;
-    bool m_keep = false;
-};
-
 // Converts the data chunk into a scratch file of float frames, which
 // becomes the recording's data file. kReaderEndOpen when the user aborts.
 int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const WaveLayout& w,
                         RecordingData& recording) {
-    std::string path;
-    auto data = std::make_shared<platform::File>();
+    std::optional<ScratchDataFile> scratch;
     try {
-        path = document.MakeTempFileName();
-        platform::FileException error(platform::FileException::Cause::Generic, path, "Cannot create \"" + path + "\"");
-        if (!data->Open(path, platform::File::Mode::Create, &error))
-            throw error;
+        scratch.emplace(document);
     } catch (const platform::FileException& e) {
-        if (!path.empty())
-            platform::RemoveFile(path);
         Tell(document, std::string(kInvalidFileName) + "\n\n" + e.what());
         return kReaderNotMine;
     }
-    ScratchGuard guard(data, path);
+    platform::File* data = &scratch->File();
 
     auto progress = document.MakeProgress();
     progress->SetText(kReadingProgressText + std::filesystem::path(file.GetFilePath()).filename().string());
@@ -256,7 +231,7 @@ int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const W
         for (std::size_t c = 0; c < w.channels; ++c)
             d.out.push_back(out.data() + c);
 
-    auto lastShown = std::chrono::steady_clock::now();
+    ThrottledProgress shown(progress.get());
     for (std::size_t k0 = 0; k0 < frames;) {
         const std::size_t n = std::min(frames - k0, framesPerBlock);
         const std::size_t bytes = n * w.blockAlign;
@@ -277,25 +252,12 @@ int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const W
             data->Write(out.data(), n * w.channels * sizeof(float));
         }
         k0 += n;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastShown >= kProgressInterval || k0 == frames) {
-            progress->SetFraction(static_cast<double>(k0) / static_cast<double>(frames));
-            lastShown = now;
-        }
-        if (progress->AbortRequested())
+        shown.Update(static_cast<double>(k0), static_cast<double>(frames));
+        if (shown.AbortRequested())
             return kReaderEndOpen;
     }
 
-    for (std::size_t c = 0; c < w.channels; ++c) {
-        CChannels& ch = recording.channels[c];
-        ch.samples.Free();
-        ch.sourceFile = data;
-        ch.stride = static_cast<std::int32_t>(w.channels);
-        ch.channelNumber = static_cast<std::int32_t>(c + 1);
-    }
-    recording.dataFile = data;
-    recording.dataFilePath = path;
-    guard.Keep();
+    scratch->AdoptInto(recording, w.channels);
     return kReaderLoaded;
 }
 
