@@ -12,6 +12,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <QApplication>
 #include <chrono>
 #include <cmath>
@@ -34,26 +36,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kChannels = 16;
 constexpr double kRate = 22050.0;
-
-class QuietPrompts : public platform::UserPrompts {
-public:
-    platform::Answer Message(const std::string&, platform::Buttons, platform::Icon, const std::string&) override {
-        return platform::Answer::Ok;
-    }
-    void Beep() override {}
-    std::optional<std::string> AskOpenPath(const platform::FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::string> AskSavePath(const platform::FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::string> AskFolder(const std::string&, const std::string&) override { return std::nullopt; }
-    void SetBusy(bool) override {}
-};
-
-fs::path WorkFolder() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    const fs::path folder = (ec ? fs::current_path() : exe.parent_path()) / "painting-bench";
-    fs::create_directories(folder);
-    return folder;
-}
 
 // Frames of a voice-like signal per channel (a tone under a slow swell with
 // a little noise), written in large blocks.
@@ -113,13 +95,13 @@ struct Recording {
     }
 
     vocomet::ApplicationState app;
-    QuietPrompts prompts;
+    bench::QuietPrompts prompts;
     std::unique_ptr<vocomet::COrielDoc> doc;
     std::unique_ptr<vocomet::COrielView> view;
 };
 
 void BM_RebuildHourAgainstTenSeconds(benchmark::State& state) {
-    const fs::path folder = WorkFolder();
+    const fs::path folder = bench::WorkFolder("painting-bench");
     const fs::path hourPath = folder / "hour.f32";
     const fs::path shortPath = folder / "ten-seconds.f32";
     WriteFrames(hourPath, 3600.0);

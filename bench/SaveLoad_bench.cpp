@@ -11,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -35,59 +37,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kChannels = 16;
 constexpr double kRate = 16000.0;
 constexpr double kSeconds = 3600.0;
-constexpr std::size_t kBlockBytes = std::size_t{8} << 20;
-
-class QuietPrompts : public platform::UserPrompts {
-public:
-    platform::Answer Message(const std::string&, platform::Buttons, platform::Icon, const std::string&) override {
-        return platform::Answer::Ok;
-    }
-    void Beep() override {}
-    std::optional<std::string> AskOpenPath(const platform::FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::string> AskSavePath(const platform::FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::string> AskFolder(const std::string&, const std::string&) override { return std::nullopt; }
-    void SetBusy(bool) override {}
-};
-
-fs::path WorkFolder() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    const fs::path folder = (ec ? fs::current_path() : exe.parent_path()) / "save-load-bench";
-    fs::create_directories(folder);
-    return folder;
-}
-
-// Writes the source recording, its frames in large blocks.
-void WriteRecording(const fs::path& path) {
-    const std::int64_t frames = static_cast<std::int64_t>(kSeconds * kRate);
-    platform::File file(path.string(), platform::File::Mode::Create);
-    std::vector<std::uint8_t> head(vocomet::kNativeFileHeaderSize + kChannels * vocomet::kNativeChannelHeaderSize);
-    platform::ByteSpan out(head.data(), head.size());
-    out.Text(0, 32, "KOV_PC_FLOAT_24");
-    out.I32LE(32, kChannels);
-    for (int c = 0; c < kChannels; ++c) {
-        const std::size_t at = vocomet::kNativeFileHeaderSize + c * vocomet::kNativeChannelHeaderSize;
-        out.F64LE(at + 0, static_cast<double>(frames) / kRate * 1000.0);
-        out.F64LE(at + 8, kRate);
-        out.F64LE(at + 16, static_cast<double>(frames));
-        out.F64LE(at + 48, 1.0);  // C
-        out.I32LE(at + 68, 24);
-        out.I32LE(at + 80, c + 1);
-        out.I32LE(at + 84, 1);
-        out.Text(at + 116, 64, "ch" + std::to_string(c + 1));
-        out.Text(at + 180, 68, "normalized");
-    }
-    file.Write(head.data(), head.size());
-    std::vector<float> block(kBlockBytes / sizeof(float));
-    for (std::size_t i = 0; i < block.size(); ++i)
-        block[i] = static_cast<float>(i % 1000) * 0.001f;
-    std::uint64_t left = static_cast<std::uint64_t>(frames) * kChannels * sizeof(float);
-    while (left > 0) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, kBlockBytes));
-        file.Write(block.data(), n);
-        left -= n;
-    }
-}
+using bench::kBlockBytes;
 
 // The yardstick: a plain block copy of the file into a new file beside it.
 double PlainCopySeconds(const fs::path& path) {
@@ -115,16 +65,16 @@ double Timed(Step&& step) {
 }
 
 void BM_SaveAndReadBackOneHour16Channels(benchmark::State& state) {
-    const fs::path folder = WorkFolder();
+    const fs::path folder = bench::WorkFolder("save-load-bench");
     const fs::path source = folder / "source.vcm";
     const fs::path native = folder / "saved.vcm";
     const fs::path wave = folder / "saved.wav";
-    WriteRecording(source);
+    bench::WriteNativeRecording(source, kSeconds, kChannels, kRate);
 
     vocomet::ApplicationState app;
     app.tempFolder = folder.string();
     app.startFolder = folder.string();
-    QuietPrompts prompts;
+    bench::QuietPrompts prompts;
     bool ok = true;
     // Each step is timed right after its own yardstick, a plain copy of the
     // file it reads, so both meet the same state of the page cache.
