@@ -16,6 +16,7 @@
 #include "core/NativeFormat.h"
 #include "platform/ByteCodec.h"
 #include "platform/File.h"
+#include "support/DocumentFixture.h"
 #include "support/NativeFixtureWriter.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
@@ -102,17 +103,8 @@ FixtureFile TwoChannelFile(FixtureLayout layout) {
     return f;
 }
 
-class NativeReadersTest : public ::testing::Test {
+class NativeReadersTest : public test::DocumentTest {
 protected:
-    void SetUp() override {
-        dir = test::FreshTempDir();
-        app.tempFolder = dir;
-        app.startFolder = dir;
-        // The document's own reader order, as every open uses it.
-        doc = std::make_unique<COrielDoc>(app, prompts);
-        prompts.messages.clear();
-    }
-
     std::string Write(const FixtureFile& f, const std::string& name = "rec.vcm") {
         std::string path = (fs::path(dir) / name).string();
         test::WriteNativeFixture(path, f);
@@ -131,18 +123,6 @@ protected:
         return doc->Formats().GetReader(slot)(*doc, file, *out);
     }
 
-    std::vector<std::string> ScratchFiles() const {
-        std::vector<std::string> found;
-        for (const auto& e : fs::directory_iterator(dir))
-            if (e.path().filename().string().rfind("$$TempFile", 0) == 0)
-                found.push_back(e.path().string());
-        return found;
-    }
-
-    std::string dir;
-    ApplicationState app;
-    test::ScriptedPrompts prompts;
-    std::unique_ptr<COrielDoc> doc;
 };
 
 float Expected(const FixtureFile& f, int channel, int k) {
@@ -502,25 +482,13 @@ TEST_F(NativeReadersTest, ThreeHundredSecondsAndMoreStayOnDisk) {
     }
 }
 
-// A progress double that asks to abort at the first poll.
-class AbortingProgress : public platform::Progress {
-public:
-    explicit AbortingProgress(std::vector<std::string>& texts) : m_texts(texts) {}
-    void SetText(const std::string& text) override { m_texts.push_back(text); }
-    void SetFraction(double) override {}
-    bool AbortRequested() override { return true; }
-
-private:
-    std::vector<std::string>& m_texts;
-};
-
 TEST_F(NativeReadersTest, CancellingTheScratchCopyEndsTheOpenAndLeavesNoScratchFile) {
     FixtureFile good;
     good.channels = {test::RampChannel("kept", 11025.0, 5, 1.0f, 1.0f)};
     ASSERT_TRUE(doc->OnOpenDocument(Write(good, "good.vcm")));
 
     std::vector<std::string> texts;
-    doc->SetProgressFactory([&texts] { return std::make_unique<AbortingProgress>(texts); });
+    doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, true); });
     const std::string path = Write(LongRecording(600000.0), "long.vcm");
     std::unique_ptr<RecordingData> rec;
     EXPECT_EQ(Read(ReaderSlot::ReadKovPcFloat24File, path, rec), kReaderEndOpen);

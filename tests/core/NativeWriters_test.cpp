@@ -13,6 +13,7 @@
 #include "core/NativeFormat.h"
 #include "platform/ByteCodec.h"
 #include "platform/File.h"
+#include "support/DocumentFixture.h"
 #include "support/NativeFixtureWriter.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
@@ -25,18 +26,6 @@ using test::FixtureChannel;
 using test::FixtureFile;
 using test::FixtureLabel;
 using test::FixtureLayout;
-
-class AbortingProgress : public platform::Progress {
-public:
-    explicit AbortingProgress(std::vector<std::string>& texts, bool abort) : m_texts(texts), m_abort(abort) {}
-    void SetText(const std::string& text) override { m_texts.push_back(text); }
-    void SetFraction(double) override {}
-    bool AbortRequested() override { return m_abort; }
-
-private:
-    std::vector<std::string>& m_texts;
-    bool m_abort;
-};
 
 FixtureLabel Label(double time, const std::string& text) {
     FixtureLabel l;
@@ -97,17 +86,8 @@ int CodeOf(FixtureLayout l) {
 
 constexpr FixtureLayout kWritten[] = {FixtureLayout::KovPcFloat24, FixtureLayout::Usb2Float, FixtureLayout::KovPcFloat};
 
-class NativeWritersTest : public ::testing::Test {
+class NativeWritersTest : public test::DocumentTest {
 protected:
-    void SetUp() override {
-        dir = test::FreshTempDir();
-        app.tempFolder = dir;
-        app.startFolder = dir;
-        doc = std::make_unique<COrielDoc>(app, prompts);
-    }
-
-    std::string PathIn(const std::string& name) const { return (fs::path(dir) / name).string(); }
-
     std::string Load(const FixtureFile& f, const std::string& name = "in.vcm") {
         const std::string path = PathIn(name);
         test::WriteNativeFixture(path, f);
@@ -130,11 +110,6 @@ protected:
             ch.selEndTime = last * 1000.0 / rate;
         }
     }
-
-    std::string dir;
-    ApplicationState app;
-    test::ScriptedPrompts prompts;
-    std::unique_ptr<COrielDoc> doc;
 };
 
 TEST_F(NativeWritersTest, ALoadedFileIsWrittenBackByteForByte) {
@@ -253,7 +228,7 @@ TEST_F(NativeWritersTest, FileBackedRecordingsAreCopiedFromTheirDataFile) {
         Load(f, "long.vcm");
         ASSERT_TRUE(doc->Channel(0).IsFileBacked());
         std::vector<std::string> texts;
-        doc->SetProgressFactory([&texts] { return std::make_unique<AbortingProgress>(texts, false); });
+        doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, false); });
 
         const std::string whole = PathIn("whole.vcm");
         ASSERT_EQ(doc->SaveDocumentAs(whole, CodeOf(layout), false), 1);
@@ -281,7 +256,7 @@ TEST_F(NativeWritersTest, FileBackedRecordingsAreCopiedFromTheirDataFile) {
         doc->Channel(0).show = 1;
 
         // Cancelling the copy leaves the target as it was and no scratch file.
-        doc->SetProgressFactory([&texts] { return std::make_unique<AbortingProgress>(texts, true); });
+        doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, true); });
         const auto before = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
         EXPECT_EQ(doc->SaveDocumentAs(whole, CodeOf(layout), false), 0);
         EXPECT_EQ(test::ReadAll(whole), test::BuildNativeFixture(f));

@@ -16,6 +16,7 @@
 #include "core/COrielDoc.h"
 #include "platform/ByteCodec.h"
 #include "platform/File.h"
+#include "support/DocumentFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
 
@@ -24,30 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A progress that records its texts and asks to abort when told to.
-class RecordingProgress : public platform::Progress {
-public:
-    RecordingProgress(std::vector<std::string>& texts, bool abort) : m_texts(texts), m_abort(abort) {}
-    void SetText(const std::string& text) override { m_texts.push_back(text); }
-    void SetFraction(double) override {}
-    bool AbortRequested() override { return m_abort; }
-
-private:
-    std::vector<std::string>& m_texts;
-    bool m_abort;
-};
-
-class WaveFileTest : public ::testing::Test {
+class WaveFileTest : public test::DocumentTest {
 protected:
-    void SetUp() override {
-        dir = test::FreshTempDir();
-        app.tempFolder = dir;
-        app.startFolder = dir;
-        doc = std::make_unique<COrielDoc>(app, prompts);
-    }
-
-    std::string PathIn(const std::string& name) const { return (fs::path(dir) / name).string(); }
-
     // Runs a tool; fails the test when it fails.
     void Run(const std::string& command) { ASSERT_EQ(test::RunCommand(command), 0) << command; }
 
@@ -104,18 +83,6 @@ protected:
         return ReadWaveFile(*doc, file, *out);
     }
 
-    std::vector<std::string> ScratchFiles() const {
-        std::vector<std::string> found;
-        for (const auto& e : fs::directory_iterator(dir))
-            if (e.path().filename().string().rfind("$$TempFile", 0) == 0)
-                found.push_back(e.path().string());
-        return found;
-    }
-
-    std::string dir;
-    ApplicationState app;
-    test::ScriptedPrompts prompts;
-    std::unique_ptr<COrielDoc> doc;
 };
 
 bool HaveSox() { return test::HaveTool("sox") && test::HaveTool("soxi"); }
@@ -363,7 +330,7 @@ TEST_F(WaveFileTest, ThreeHundredSecondsGoToAScratchFileAndShorterStaysInMemory)
         Run("sox -V1 -n -r 100 -c 3 -t wavpcm " + std::string(encoding) + " '" + path + "' synth " + seconds +
             " noise sine 7 square 3");
         std::vector<std::string> texts;
-        doc->SetProgressFactory([&texts] { return std::make_unique<RecordingProgress>(texts, false); });
+        doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, false); });
         ASSERT_TRUE(doc->OnOpenDocument(path));
         EXPECT_EQ(doc->Channel(2).IsFileBacked(), fileBacked);
         EXPECT_EQ(doc->Channel(0).HasSamples(), !fileBacked);
@@ -381,7 +348,7 @@ TEST_F(WaveFileTest, AbortingALongLoadEndsTheOpenAndLeavesNoScratchFile) {
     const std::string path = PathIn("long.wav");
     test::WriteAll(path, Riff(Fmt(1, 1, 10, 2, 16) + Chunk("data", std::string(6000, '\1'))));
     std::vector<std::string> texts;
-    doc->SetProgressFactory([&texts] { return std::make_unique<RecordingProgress>(texts, true); });
+    doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, true); });
     std::unique_ptr<RecordingData> rec;
     EXPECT_EQ(ReadDirect(path, rec), kReaderEndOpen);
     EXPECT_FALSE(doc->OnOpenDocument(path));
@@ -484,7 +451,7 @@ TEST_F(WaveFileTest, ALongRecordingWritesTheSameBytesFromItsScratchFileAsFromMem
         doc->Channel(c).selEndSample = 451;
     }
     std::vector<std::string> texts;
-    doc->SetProgressFactory([&texts] { return std::make_unique<RecordingProgress>(texts, false); });
+    doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, false); });
     const std::string fromFile = PathIn("from_file.wav");
     const std::string fromFileSel = PathIn("from_file_sel.wav");
     ASSERT_EQ(doc->SaveDocumentAs(fromFile, kFileTypeWave, false), 1);
