@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/Numbers.h"
-#include "analysis/CMathFunc.h"
+#include "dsp/CMathFunc.h"
 #include "core/CChannels.h"
 #include "core/MovingSum.h"
 

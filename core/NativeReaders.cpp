@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/TextBufferUtils.h"
+#include "platform/SampleBuffers.h"
 #include "core/COrielDoc.h"
 #include "core/ScratchDataFile.h"
 #include "platform/ByteCodec.h"
@@ -68,7 +68,7 @@ platform::FloatBlock SampleBlockFor(CChannels& channel, std::int64_t count, std:
     const auto samples = static_cast<std::uint64_t>(count);
     if (samples > (SIZE_MAX - slackBytes) / sizeof(float))
         return {};
-    return ReallocGlobalBuffer(channel.samples, static_cast<std::size_t>(samples) * sizeof(float) + slackBytes);
+    return platform::ReallocGlobalBuffer(channel.samples, static_cast<std::size_t>(samples) * sizeof(float) + slackBytes);
 }
 
 // The bits a 16-bit sample is scaled by: 2^(bits-1) is full scale. A value

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TextBufferUtils.h"
+#include "platform/SampleBuffers.h"
 #include "core/COrielDoc.h"
 #include "core/InterleavedFrames.h"
 #include "core/NativeReaders.h"
@@ -177,7 +177,7 @@ bool LoadIntoMemory(const platform::File& file, const WaveLayout& w, RecordingDa
     const auto frames = static_cast<std::size_t>(w.frames);
     for (std::size_t c = 0; c < w.channels; ++c) {
         CChannels& ch = recording.channels[c];
-        ch.samples = ReallocGlobalBuffer(ch.samples, frames * sizeof(float));
+        ch.samples = platform::ReallocGlobalBuffer(ch.samples, frames * sizeof(float));
         if (frames > 0 && ch.samples.IsNull())
             return false;
     }

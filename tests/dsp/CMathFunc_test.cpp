@@ -1,4 +1,4 @@
-#include "analysis/CMathFunc.h"
+#include "dsp/CMathFunc.h"
 
 #include <gtest/gtest.h>
 
