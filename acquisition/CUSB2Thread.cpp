@@ -6,8 +6,8 @@ namespace vocomet {
 // Stop flag clear: ready to play.
 CUSB2Thread::CUSB2Thread() : PostedThread(kQuit, 0) {}
 
-// The thread ends before the handler's object goes.
-CUSB2Thread::~CUSB2Thread() { Stop(std::chrono::milliseconds(2000)); }
+// No message may reach Handle once this object starts to go.
+CUSB2Thread::~CUSB2Thread() { EndThread(kEndTimeout); }
 
 void CUSB2Thread::Handle(int message, std::int64_t, AcquisitionView* view) {
     if (message == kPlay && view) {

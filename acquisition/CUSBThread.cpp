@@ -7,8 +7,8 @@ namespace vocomet {
 // Stop flag set: nothing runs until a message starts it.
 CUSBThread::CUSBThread() : PostedThread(kQuit, 1) {}
 
-// The thread ends before the handler's object goes.
-CUSBThread::~CUSBThread() { Stop(std::chrono::milliseconds(2000)); }
+// No message may reach Handle once this object starts to go.
+CUSBThread::~CUSBThread() { EndThread(kEndTimeout); }
 
 void CUSBThread::AttachFile(platform::File* file) {
     m_file = file;

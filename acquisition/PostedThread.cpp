@@ -7,7 +7,9 @@ namespace vocomet {
 PostedThread::PostedThread(int quitMessage, int initialStopFlag)
     : stopFlag(initialStopFlag), m_quitMessage(quitMessage) {}
 
-PostedThread::~PostedThread() { Stop(std::chrono::milliseconds(2000)); }
+// Only a fallback: by now the derived part is gone, so a derived class that
+// handles messages has already ended the thread in its own destructor.
+PostedThread::~PostedThread() { EndThread(kEndTimeout); }
 
 void PostedThread::Start() {
     if (!m_worker)
@@ -29,6 +31,15 @@ bool PostedThread::Stop(std::chrono::milliseconds timeout) {
     const bool ended = m_worker->Join(timeout);
     if (ended)
         m_worker.reset();
+    return ended;
+}
+
+bool PostedThread::EndThread(std::chrono::milliseconds timeout) {
+    stopFlag.store(1);
+    if (!m_worker)
+        return true;
+    const bool ended = m_worker->Close(timeout);
+    m_worker.reset();  // a thread still running keeps its own state
     return ended;
 }
 

@@ -16,19 +16,29 @@ namespace platform {
 // opened and FileException on a read error.
 std::size_t ReadBinaryFile(const std::string& path, void* buffer, std::size_t count);
 
-// Writes count bytes as the whole content of the file. The bytes go to a new
-// file beside the target, which is flushed and then renamed over the target,
-// so a failed or interrupted write leaves the old file as it was. Throws
-// UserException when the file cannot be created and FileException on a
-// write error.
+// Writes count bytes as the whole content of the file through a
+// ScratchReplacement, so a failed or interrupted write leaves the old file as
+// it was. Throws FileException, carrying the system's reason, when the file
+// cannot be created, written or put in place.
 void WriteBinaryFile(const std::string& path, const void* buffer, std::size_t count);
 
 // A scratch file beside a target that replaces the target only on Commit.
 // Destroying it without a successful Commit removes the scratch file and
 // leaves the target untouched.
+//
+// The replaced file is the one the target names after following symbolic
+// links, so a link stays a link and its file gets the new content. An
+// existing file keeps its permission bits (and, where the system allows, its
+// owner and group). Scratch names are built from the target's name, cut to
+// fit the folder's file-name limit, plus a mark of the full name; scratch
+// files of the same target that an earlier run left behind (a crash) are
+// removed when the target is next saved. A scratch file in use is locked, so
+// a save running at the same time never loses its own.
 class ScratchReplacement {
 public:
-    // Creates an exclusive scratch file beside target. Throws FileException.
+    // Creates an exclusive scratch file beside the file target names.
+    // Throws FileException (with the system's reason) when the target is
+    // not writable, its name is too long or the scratch file cannot be made.
     explicit ScratchReplacement(std::string target);
     ~ScratchReplacement();
     ScratchReplacement(const ScratchReplacement&) = delete;
@@ -43,8 +53,10 @@ public:
 
 private:
     std::string m_target;
+    std::string m_replaced;  // m_target with its symbolic links followed
     std::string m_scratchPath;
     File m_file;
+    int m_lockFd = -1;  // holds the scratch file's lock until it is gone
     bool m_committed = false;
 };
 

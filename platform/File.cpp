@@ -9,8 +9,10 @@
 
 namespace platform {
 
-FileException::FileException(Cause cause, std::string path, const std::string& what)
-    : std::runtime_error(what), m_cause(cause), m_path(std::move(path)) {}
+FileException::FileException(Cause cause, std::string path, const std::string& what, int systemError)
+    : std::runtime_error(what), m_cause(cause), m_path(std::move(path)), m_systemError(systemError) {}
+
+std::string FileException::GetReason() const { return m_systemError != 0 ? std::strerror(m_systemError) : ""; }
 
 FileException FileException::FromErrno(int err, const std::string& path, const std::string& operation) {
     Cause cause = Cause::Generic;
@@ -26,7 +28,7 @@ FileException FileException::FromErrno(int err, const std::string& path, const s
     case EDQUOT: cause = Cause::DiskFull; break;
     default: break;
     }
-    return FileException(cause, path, operation + " \"" + path + "\": " + std::strerror(err));
+    return FileException(cause, path, operation + " \"" + path + "\": " + std::strerror(err), err);
 }
 
 File::File(const std::string& path, Mode mode) {

@@ -11,22 +11,31 @@
 namespace platform {
 
 // Why a file operation failed. Callers show their own message; the cause
-// and path are for that message and for logs.
+// and path are for that message and for logs. When the system refused the
+// operation, what() ends with the system's own words for why (as strerror
+// gives them) and GetSystemError/GetReason hold that errno value and text.
 class FileException : public std::runtime_error {
 public:
     enum class Cause { Generic, FileNotFound, BadPath, AccessDenied, EndOfFile, DiskFull, Closed };
 
-    FileException(Cause cause, std::string path, const std::string& what);
+    FileException(Cause cause, std::string path, const std::string& what, int systemError = 0);
 
     Cause GetCause() const { return m_cause; }
     const std::string& GetPath() const { return m_path; }
+    // The errno value behind the failure; 0 when the system was not asked.
+    int GetSystemError() const { return m_systemError; }
+    // The system's text for GetSystemError ("Permission denied", ...);
+    // empty when the system was not asked.
+    std::string GetReason() const;
 
-    // Builds the exception from an errno value.
+    // Builds the exception from an errno value: what() reads
+    // `<operation> "<path>": <system's reason>`.
     static FileException FromErrno(int err, const std::string& path, const std::string& operation);
 
 private:
     Cause m_cause;
     std::string m_path;
+    int m_systemError = 0;
 };
 
 // A silent abort: the command that catches it ends without a message of its

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/BinaryFile.h"
@@ -106,7 +111,6 @@ TEST(BinaryFile, WholeFileReadAndWrite) {
     EXPECT_EQ(back[4], 5);
     EXPECT_EQ(back[5], 9);  // a short file leaves the rest as it was
     EXPECT_THROW(ReadBinaryFile(dir + "/missing.cfg", back, 1), UserException);
-    EXPECT_THROW(WriteBinaryFile(dir + "/no/such/folder/x.cfg", data, 1), UserException);
 }
 
 TEST(BinaryFile, AnInterruptedReplacementLeavesTheOldFileIntact) {
@@ -144,6 +148,205 @@ TEST(BinaryFile, AnInterruptedReplacementLeavesTheOldFileIntact) {
         return true;
     }));
     EXPECT_EQ(ReadAll(path), "new content");
+}
+
+std::string ScratchNameOf(const std::string& target) {
+    ScratchReplacement s(target);
+    return s.GetScratchPath();
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(dir.c_str());
+    while (const dirent* e = d ? ::readdir(d) : nullptr) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.push_back(e->d_name);
+    }
+    if (d)
+        ::closedir(d);
+    return names;
+}
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+void Save(const std::string& path, const std::string& bytes) { WriteBinaryFile(path, bytes.data(), bytes.size()); }
+
+TEST(BinaryFile, ReplacingKeepsTheFilesPermissions) {
+    const std::string dir = FreshTempDir();
+    for (unsigned mode : {0600u, 0640u, 0755u, 0604u}) {
+        const std::string path = dir + "/m" + std::to_string(mode) + ".cfg";
+        WriteAll(path, "old");
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        Save(path, "new");
+        EXPECT_EQ(ReadAll(path), "new");
+        EXPECT_EQ(ModeOf(path), mode) << std::oct << mode;
+    }
+    if (::geteuid() == 0) {  // a privileged save does not take the file over
+        const std::string path = dir + "/theirs.cfg";
+        WriteAll(path, "old");
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        Save(path, "new");
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+}
+
+TEST(BinaryFile, SavingThroughALinkReplacesTheFileItPointsTo) {
+    const std::string dir = FreshTempDir();
+    ASSERT_EQ(::mkdir((dir + "/data").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((dir + "/links").c_str(), 0755), 0);
+    WriteAll(dir + "/data/real.cfg", "old");
+    ASSERT_EQ(::chmod((dir + "/data/real.cfg").c_str(), 0640), 0);
+    // A relative link (read from the link's own folder), a link to that link
+    // by absolute path, and a link to a file that does not exist yet.
+    ASSERT_EQ(::symlink("../data/real.cfg", (dir + "/links/rel.cfg").c_str()), 0);
+    ASSERT_EQ(::symlink((dir + "/links/rel.cfg").c_str(), (dir + "/abs.cfg").c_str()), 0);
+    ASSERT_EQ(::symlink("data/new.cfg", (dir + "/dangling.cfg").c_str()), 0);
+
+    Save(dir + "/links/rel.cfg", "via relative");
+    EXPECT_EQ(ReadAll(dir + "/data/real.cfg"), "via relative");
+    Save(dir + "/abs.cfg", "via chain");
+    EXPECT_EQ(ReadAll(dir + "/data/real.cfg"), "via chain");
+    EXPECT_EQ(ModeOf(dir + "/data/real.cfg"), 0640u);
+    Save(dir + "/dangling.cfg", "created");
+    EXPECT_EQ(ReadAll(dir + "/data/new.cfg"), "created");
+
+    for (const char* link : {"/links/rel.cfg", "/abs.cfg", "/dangling.cfg"}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat((dir + link).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+    }
+    EXPECT_EQ(FolderEntries(dir + "/links").size(), 1u);  // nothing was written beside the link
+
+    ASSERT_EQ(::symlink("loop.cfg", (dir + "/loop.cfg").c_str()), 0);
+    EXPECT_THROW(Save(dir + "/loop.cfg", "x"), FileException);
+}
+
+TEST(BinaryFile, NamesUpToTheFolderLimitSave) {
+    const std::string dir = FreshTempDir();
+    const long limit = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+    ASSERT_GT(limit, 64);
+    std::string accented;  // two bytes a letter: a cut must not split one
+    while (accented.size() + 2 <= 250)
+        accented += "\xC3\xA9";
+    for (const std::string& name :
+         {std::string(250, 'a') + ".vcm", std::string(static_cast<std::size_t>(limit), 'b'), accented}) {
+        const std::string path = dir + "/" + name;
+        WriteAll(path, "old");
+        Save(path, "saved");
+        EXPECT_EQ(ReadAll(path), "saved") << name.size();
+        const std::string scratch = ScratchNameOf(path);
+        const std::string scratchName = scratch.substr(dir.size() + 1);
+        EXPECT_LE(scratchName.size(), static_cast<std::size_t>(limit));
+        EXPECT_NE(static_cast<unsigned char>(scratchName[0]) & 0xC0, 0x80u);
+    }
+    try {
+        Save(dir + "/" + std::string(static_cast<std::size_t>(limit) + 1, 'c'), "x");
+        ADD_FAILURE() << "a name past the limit saved";
+    } catch (const FileException& e) {
+        EXPECT_EQ(e.GetSystemError(), ENAMETOOLONG);
+    }
+}
+
+// Every failure to create carries the system's own words for why.
+TEST(BinaryFile, FailuresCarryTheSystemsReason) {
+    const std::string dir = FreshTempDir();
+    WriteAll(dir + "/plain", "a file, not a folder");
+    struct Case {
+        std::string path;
+        int error;
+    };
+    std::vector<Case> cases = {
+        {dir + "/plain/x.cfg", ENOTDIR},
+        {dir + "/no/such/folder/x.cfg", ENOENT},
+        {dir, EISDIR},
+    };
+    if (::geteuid() != 0) {  // permission bits do not stop a privileged user
+        ASSERT_EQ(::mkdir((dir + "/locked").c_str(), 0555), 0);
+        cases.push_back({dir + "/locked/x.cfg", EACCES});
+        WriteAll(dir + "/readonly.cfg", "kept");
+        ASSERT_EQ(::chmod((dir + "/readonly.cfg").c_str(), 0444), 0);
+        cases.push_back({dir + "/readonly.cfg", EACCES});
+    }
+    for (const Case& c : cases) {
+        try {
+            Save(c.path, "new");
+            ADD_FAILURE() << c.path << " saved";
+        } catch (const FileException& e) {
+            EXPECT_EQ(e.GetSystemError(), c.error) << c.path;
+            EXPECT_EQ(e.GetReason(), std::strerror(c.error));
+            EXPECT_NE(std::string(e.what()).find(std::strerror(c.error)), std::string::npos) << e.what();
+            EXPECT_EQ(e.GetPath(), c.path);
+        }
+    }
+    if (::geteuid() != 0) {
+        EXPECT_EQ(ReadAll(dir + "/readonly.cfg"), "kept");
+    }
+}
+
+TEST(BinaryFile, ASaveRemovesOnlyItsTargetsLeftoverScratchFiles) {
+    const std::string dir = FreshTempDir();
+    const std::string target = dir + "/settings.cfg";
+    WriteAll(target, "old");
+    // A long name whose scratch names share their cut beginning with the
+    // target of another long name.
+    const std::string longTarget = dir + "/" + std::string(240, 'n') + "1.vcm";
+    const std::string longOther = dir + "/" + std::string(240, 'n') + "2.vcm";
+
+    // Scratch names as a crashed run would have left them: other process
+    // ids, and this one's (a reused id), with the target's own mark.
+    auto leftoverLike = [](const std::string& scratch, const std::string& numbers) {
+        const std::size_t markEnd = scratch.rfind(".~") + 2 + 16;
+        return scratch.substr(0, markEnd) + "-" + numbers + ".tmp";
+    };
+    const std::string scratch = ScratchNameOf(target);
+    const std::string crashed = leftoverLike(scratch, "999999-7");
+    const std::string reusedId = leftoverLike(scratch, std::to_string(::getpid()) + "-99999");
+    const std::string longCrashed = leftoverLike(ScratchNameOf(longTarget), "999999-1");
+    const std::string otherCrashed = leftoverLike(ScratchNameOf(longOther), "999999-1");
+    const std::string neighbour = leftoverLike(ScratchNameOf(dir + "/other.cfg"), "999999-7");
+    for (const std::string& path : {crashed, reusedId, longCrashed, otherCrashed, neighbour})
+        WriteAll(path, "leftover");
+
+    // Names that only look alike, and a link bearing a leftover's name.
+    const std::vector<std::string> keep = {
+        target + ".bak",
+        target + ".~0123456789abcdef-1-2.tmp",  // another name's mark
+        leftoverLike(scratch, "12-x"),
+        leftoverLike(scratch, "12-3") + ".old",
+        dir + "/x" + crashed.substr(dir.size() + 1),
+    };
+    for (const std::string& path : keep)
+        WriteAll(path, "keep");
+    WriteAll(dir + "/pointed.txt", "keep");
+    const std::string linkLeftover = leftoverLike(scratch, "888888-1");
+    ASSERT_EQ(::symlink("pointed.txt", linkLeftover.c_str()), 0);
+
+    {
+        // A save of the same target still in progress keeps its scratch file.
+        ScratchReplacement inProgress(target);
+        inProgress.GetFile().Write("in progress", 11);
+        Save(target, "new");
+        Save(longTarget, "new");
+        EXPECT_TRUE(PathExists(inProgress.GetScratchPath()));
+        inProgress.Commit();
+    }
+    EXPECT_EQ(ReadAll(target), "in progress");
+    for (const std::string& gone : {crashed, reusedId, longCrashed})
+        EXPECT_FALSE(PathExists(gone)) << gone;
+    for (const std::string& stays : {otherCrashed, neighbour})
+        EXPECT_EQ(ReadAll(stays), "leftover") << stays;
+    for (const std::string& stays : keep)
+        EXPECT_EQ(ReadAll(stays), "keep") << stays;
+    struct stat st {};
+    EXPECT_EQ(::lstat(linkLeftover.c_str(), &st), 0);
+    EXPECT_EQ(ReadAll(dir + "/pointed.txt"), "keep");
 }
 
 }  // namespace
