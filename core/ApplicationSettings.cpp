@@ -1,5 +1,6 @@
 #include "core/ApplicationSettings.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/ConfigurationBlock.h"
@@ -16,6 +17,49 @@ int IntOr(const ConfigurationBlock& block, std::size_t off, int current) {
 std::string TextOrEmpty(const ConfigurationBlock& block, std::size_t off, std::size_t size) {
     return block.Has(off, size) ? block.View().Text(off, size) : std::string();
 }
+
+bool IsFlag(int v) { return v == 0 || v == 1; }
+bool IsAny(int) { return true; }
+bool IsNonNegative(int v) { return v >= 0; }
+
+// The values the recording forms offer for each of their seventeen ints.
+bool IsAudioBoxRate(int v) { return v == 11025 || v == 22050 || v == 44100; }
+bool IsAudioBoxChannels(int v) { return v == 1 || v == 2; }
+bool IsAudioBoxGain(int v) {
+    // The gain table, and 20 for the line input.
+    constexpr std::array<int, 11> kGains{10, 20, 30, 50, 80, 100, 200, 300, 500, 700, 800};
+    return std::find(kGains.begin(), kGains.end(), v) != kGains.end();
+}
+bool IsAudioBoxGainIndex(int v) { return v >= 0 && v <= 9; }
+bool IsScopeFftPoints(int v) { return v >= 64 && v <= 1024 && (v & (v - 1)) == 0; }
+bool IsScopeRangeDb(int v) { return v >= 30 && v <= 100 && v % 10 == 0; }
+bool IsPlayGainIndex(int v) { return v >= 0 && v <= 21; }
+bool IsPlayAttenuation(int v) { return v >= 0 && v <= 1023; }
+
+using IntCheck = bool (*)(int);
+constexpr std::array<IntCheck, kRecordingFormSettingCount> kRecordingFormChecks{
+    IsAudioBoxRate,      // audio box sample rate
+    IsAudioBoxChannels,  // mono or stereo
+    IsFlag,              // input source index: Mic or Line
+    IsAudioBoxGain,      // gain value
+    IsAudioBoxGainIndex, // gain index
+    IsFlag,              // phantom power
+    IsFlag,              // balance
+    IsScopeFftPoints,    // scope FFT points
+    IsScopeRangeDb,      // scope dynamic range
+    IsNonNegative,       // stored frequency range, clamped to the rate when the form opens
+    IsFlag,              // scope display mode
+    IsAny,               // DSP setup value, passed to the device as it is
+    IsFlag,              // talk-through
+    IsPlayGainIndex,     // record/play attenuation entry
+    IsAny,               // audio-box play word, written back unchanged
+    IsPlayAttenuation,   // play attenuation
+    IsFlag,              // play route
+};
+
+// The largest rate the block's rate may hold: every whole-number step of
+// the rate-derived defaults stays within an int.
+constexpr double kMaxSampleRate = 2147483647.0;
 
 void ReadPlacements(const ConfigurationBlock& block, ApplicationSettings& s) {
     for (int slot = 0; slot < kPlacementCount; ++slot)
@@ -44,21 +88,25 @@ void ReadStartupApplicationPart(const ConfigurationBlock& block, ApplicationSett
     for (int i = 0; i < kChannelSetupCount; ++i) {
         ChannelSetup& c = s.channelSetup[i];
         c.enabled = IntOr(block, cfg::kChannelEnabledAt + 4 * i, c.enabled);
-        c.gain = IntOr(block, cfg::kChannelGainAt + 4 * i, c.gain);
-        if (c.gain < 1)
-            c.gain = i == 0 ? 200 : 1;
+        const int gain = IntOr(block, cfg::kChannelGainAt + 4 * i, c.gain);
+        c.gain = IsOfferedGain(i, gain) ? gain : DefaultGain(i);
         // The hardware always starts at these, whatever was saved.
         c.sampleRate = 22050;
         c.filterCutoff = 8000;
     }
 
     ReadPlacements(block, s);
-    for (int i = 0; i < kRecordingFormSettingCount; ++i)
-        s.recordingForm[i] = IntOr(block, cfg::kRecordingFormAt + 4 * i, s.recordingForm[i]);
+    for (int i = 0; i < kRecordingFormSettingCount; ++i) {
+        const std::size_t off = cfg::kRecordingFormAt + 4 * i;
+        if (!block.Has(off, 4))
+            continue;
+        const int v = block.View().I32LE(off);
+        s.recordingForm[i] = kRecordingFormChecks[i](v) ? v : kInitialRecordingFormSettings[i];
+    }
 
     if (block.Has(cfg::kSampleRateAt, 8)) {
         const double rate = block.View().F64LE(cfg::kSampleRateAt);
-        if (std::isfinite(rate) && rate > 0.0)
+        if (std::isfinite(rate) && rate >= 1.0 && rate <= kMaxSampleRate)
             s.currentSampleRate = rate;
     }
 }

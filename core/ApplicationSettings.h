@@ -84,12 +84,13 @@ std::string AcceptedOutputRoute(const std::string& text);
 // --- reading ---------------------------------------------------------------
 
 // The start-up read of the application part: routing texts, connector texts
-// (empty ones become "Mask"), the four ChannelSetup arrays (a gain below 1
-// becomes 200 for element 0 and 1 for the others; every rate becomes 22050
-// and every filter cutoff 8000), the placements, the recording-form settings
-// and the current sample rate (taken only when positive). The play-grid and
-// record/play values are not read. A field the file did not reach keeps its
-// value in memory.
+// (empty ones become "Mask"), the four ChannelSetup arrays (a gain the record
+// forms do not offer becomes 200 for element 0 and 1 for the others; every
+// rate becomes 22050 and every filter cutoff 8000), the placements, the
+// recording-form settings (a value outside what its form offers takes its
+// value of kInitialRecordingFormSettings) and the current sample rate (taken
+// only from 1 Hz to the int range). The play-grid and record/play values are
+// not read. A field the file did not reach keeps its value in memory.
 void ReadStartupApplicationPart(const ConfigurationBlock& block, ApplicationSettings& settings);
 
 // What Load Configuration applies to the application: the play-grid value,

@@ -24,4 +24,13 @@ void SetChannelSetupDefaults(ChannelSetupArray& setup, int hardwareChannelCount)
     setup[kPlayChannelSetup].sampleRate = 11025;
 }
 
+bool IsOfferedGain(int element, int gain) {
+    if (element == 0)
+        return gain >= 100 && gain <= 800 && gain % 100 == 0;
+    constexpr std::array<int, 8> kChannelGains{1, 2, 4, 6, 8, 10, 15, 20};
+    return std::find(kChannelGains.begin(), kChannelGains.end(), gain) != kChannelGains.end();
+}
+
+int DefaultGain(int element) { return element == 0 ? 200 : 1; }
+
 }  // namespace vocomet

@@ -27,4 +27,11 @@ using ChannelSetupArray = std::array<ChannelSetup, kChannelSetupCount>;
 // element 0 always gets its defaults and element 16 the play rate 11025.
 void SetChannelSetupDefaults(ChannelSetupArray& setup, int hardwareChannelCount);
 
+// The gains the record forms offer: the audio record (element 0) takes 100
+// to 800 in steps of 100, every other record one of 1, 2, 4, 6, 8, 10, 15
+// and 20. DefaultGain is what a record falls back to: 200 for element 0, 1
+// for the others.
+bool IsOfferedGain(int element, int gain);
+int DefaultGain(int element);
+
 }  // namespace vocomet

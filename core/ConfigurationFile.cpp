@@ -18,16 +18,22 @@ bool TryWrite(const ConfigurationBlock& block, const std::string& path) {
     }
 }
 
-// Reads the file, lets patch put in its fields and writes it back. A file
-// that cannot be read or is not a settings file is left alone: stamping the
-// signature on it would make foreign bytes look like settings.
+// Reads the file, lets patch put in its fields and writes it back. Only a
+// complete settings file is patched: a file that cannot be read, is short or
+// is not a settings file is left alone (stamping the signature on it would
+// make foreign bytes look like settings). A patch that changes no byte writes
+// nothing, so closing documents and leaving the program do not rewrite the
+// file again and again.
 template <typename Patch>
 bool PatchFile(const std::string& path, Patch&& patch) {
     ConfigurationBlock block;
-    if (!block.TryRead(path) || !block.HasSignature())
+    if (!block.TryRead(path) || block.GetValidLength() != cfg::kBlockSize || !block.HasSignature())
         return false;
+    const ConfigurationBlock before = block;
     block.PutSignature();
     patch(block);
+    if (block == before)
+        return true;
     return TryWrite(block, path);
 }
 

@@ -36,7 +36,9 @@ bool WriteDefaultConfigurationBlock(const std::string& path, ConfigurationBlock&
 
 // The exit patch: signature, play-grid value, routing texts, record/play
 // value and recording-form settings. Writes nothing (and returns false) when
-// the file cannot be read, lacks the signature or cannot be written.
+// the file cannot be read, is shorter than a block, lacks the signature or
+// cannot be written. When the patch changes no byte the file is not touched
+// (and the result is true).
 bool WriteExitConfiguration(const std::string& path, const ApplicationSettings& app);
 
 // What a closing document writes: the signature and the eleven placements,

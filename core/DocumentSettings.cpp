@@ -12,9 +12,142 @@ namespace {
 
 constexpr double kDefaultRate = 22050.0;
 
-bool Positive(double v) { return std::isfinite(v) && v > 0.0; }
-bool NonNegative(double v) { return std::isfinite(v) && v >= 0.0; }
-bool Finite(double v) { return std::isfinite(v); }
+// --- what the option dialogs let through -----------------------------------
+// Each field of the block is read only when it holds a value its dialog could
+// have stored; anything else (a huge, negative or non-finite number, an FFT
+// size the size list does not offer) takes the field's default. Where a
+// dialog gives no range, the value must still be usable: sizes, steps and
+// divisors positive, spacings not negative, and numbers the dialogs exchange
+// as ints within the int range.
+
+constexpr int kIntMax = 2147483647;
+// The largest rate the block's rates may hold, so that every whole-number
+// step of the rate-derived values stays within an int.
+constexpr double kMaxSampleRate = 2147483647.0;
+// Print and bitmap picture size, in inches or cm.
+constexpr double kMaxPictureSize = 100.0;
+// Applied FFT window: at most the largest FFT (8192 points) at the lowest
+// rate the hardware records (1000 Hz).
+constexpr int kMaxAppliedWindowMs = 8192;
+// Calibration coefficients: the calibration grid's mask "####.########".
+constexpr double kMaxCalibrationMagnitude = 9999.99999999;
+// The intensity/smooth grid reads its numbers as 16-bit integers.
+constexpr double kMaxGridWholeNumber = 32767.0;
+// The formant plot's font dialog: font weights run to 1000, sizes to 1638
+// points (about 2000 pixels at 96 dpi).
+constexpr int kMaxFontWeight = 1000;
+constexpr int kMaxFontPixels = 2000;
+
+bool IsAny(int) { return true; }
+bool IsFlag(int v) { return v == 0 || v == 1; }
+bool IsPositive(int v) { return v > 0; }
+bool IsNonNegative(int v) { return v >= 0; }
+// The FFT size lists: 2^(index + 5) for index 0 to 8, 32 to 8192 points.
+bool IsFftIndex(int v) { return v >= 0 && v <= 8; }
+bool IsFftPoints(int v) { return v >= 32 && v <= 8192 && (v & (v - 1)) == 0; }
+// LPC orders: 4 to 100, stored even.
+bool IsLpcOrder(int v) { return v >= 4 && v <= 100 && v % 2 == 0; }
+bool IsAppliedWindow(int v) { return v >= 1 && v <= kMaxAppliedWindowMs; }
+bool IsFrameLogStep(int v) { return v >= 1 && v <= 5000; }
+bool IsPercent(int v) { return v >= 0 && v <= 100; }
+bool IsEggChannel(int v) { return v >= -1 && v < kDocumentSlots; }
+bool IsPlotType(int v) { return v >= 0 && v <= 2; }
+// The formant plot's range lists: 1000 to 4800 Hz in steps of 200.
+bool IsFormantRange(int v) { return v >= 1000 && v <= 4800 && v % 200 == 0; }
+bool IsColour(int v) { return v >= 0 && v <= 0xFFFFFF; }
+
+bool IsFinite(double v) { return std::isfinite(v); }
+bool IsNonNegativeFinite(double v) { return std::isfinite(v) && v >= 0.0; }
+bool IsSampleRate(double v) { return v >= 1.0 && v <= kMaxSampleRate; }
+bool IsPictureSize(double v) { return v > 0.0 && v <= kMaxPictureSize; }
+bool IsPreEmphasis(double v) { return v >= 0.0 && v <= 1.0; }
+// "Step size for selection data entry ... 0.0 - 100.0"; a step of 0 never
+// advances.
+bool IsSelectionLogStep(double v) { return v > 0.0 && v <= 100.0; }
+// Doubles the pitch dialog exchanges as ints.
+bool IsPositiveIntValue(double v) { return v >= 1.0 && v <= kIntMax; }
+bool IsNonNegativeIntValue(double v) { return v >= 0.0 && v <= kIntMax; }
+bool IsGridWholeNumber(double v) { return v >= 1.0 && v <= kMaxGridWholeNumber; }
+bool IsCalibrationCoefficient(double v) { return std::isfinite(v) && std::fabs(v) <= kMaxCalibrationMagnitude; }
+
+bool IsAcceptedFont(const platform::LogFontA& f) {
+    return f.weight >= 0 && f.weight <= kMaxFontWeight && f.height >= -kMaxFontPixels &&
+           f.height <= kMaxFontPixels && f.width >= 0 && f.width <= kMaxFontPixels;
+}
+
+using IntCheck = bool (*)(int);
+using DoubleCheck = bool (*)(double);
+
+// FFT/LPC values 1 to 16.
+constexpr std::array<IntCheck, 16> kFftLpcChecks{
+    IsFftIndex,       // FFT size index
+    IsFftPoints,      // FFT points
+    IsAppliedWindow,  // applied window, ms
+    IsPositive,       // average step, ms
+    IsPositive,       // top frequency, Hz
+    IsFlag,           // absolute display
+    IsPositive,       // dB range
+    IsFlag,           // inches
+    IsFlag,           // colour
+    IsFlag,           // frequency grid on
+    IsNonNegative,    // frequency grid spacing
+    IsFlag,           // power grid on
+    IsNonNegative,    // power grid spacing
+    IsLpcOrder,       // LPC order
+    IsFlag,           // draw LPC
+    IsFrameLogStep,   // entire-frame log step, Hz
+};
+
+// Spectrogram values 1 to 14.
+constexpr std::array<IntCheck, 14> kSpectrogramChecks{
+    IsFftPoints,    // FFT points
+    IsFftIndex,     // FFT size index
+    IsPositive,     // top frequency, Hz
+    IsPositive,     // dynamic range, dB
+    IsFlag,         // formant tracking
+    IsLpcOrder,     // tracking LPC order
+    IsFlag,         // inches
+    IsFlag,         // draw audio
+    IsFlag,         // draw intensity
+    IsFlag,         // draw labels
+    IsFlag,         // frequency grid on
+    IsNonNegative,  // frequency grid spacing
+    IsFlag,         // time grid on
+    IsNonNegative,  // time grid spacing (0 automatic)
+};
+
+// Pitch doubles 1 to 8.
+constexpr std::array<DoubleCheck, 8> kPitchDoubleChecks{
+    IsPositiveIntValue,     // window, ms
+    IsPositiveIntValue,     // step, ms
+    IsPositiveIntValue,     // upper calculation limit, Hz
+    IsPositiveIntValue,     // lower calculation limit, Hz
+    IsNonNegativeIntValue,  // tracking threshold, %
+    IsNonNegativeIntValue,  // frequency deviation, Hz
+    IsFinite,               // not shown in the dialog
+    IsFinite,               // not shown in the dialog
+};
+
+// Pitch ints 1 to 12.
+constexpr std::array<IntCheck, 12> kPitchIntChecks{
+    IsNonNegative,  // display upper limit, Hz
+    IsNonNegative,  // display lower limit, Hz
+    IsFlag,         // frequency grid on
+    IsNonNegative,  // frequency grid spacing
+    IsFlag,         // time grid on
+    IsNonNegative,  // time grid spacing (0 automatic)
+    IsFlag,         // method
+    IsFlag,         // add audio
+    IsFlag,         // add intensity
+    IsFlag,         // add labels
+    IsFlag,         // colour
+    IsFlag,         // inches
+};
+
+// Formant plot: plot type, five draw flags, F1, F2 and F3 ranges.
+constexpr std::array<IntCheck, 9> kFormantPlotChecks{
+    IsPlotType, IsFlag, IsFlag, IsFlag, IsFlag, IsFlag, IsFormantRange, IsFormantRange, IsFormantRange,
+};
 
 // Whole number for an int field of the block: truncated toward zero, the
 // int range kept, NaN stored as 0.
@@ -42,9 +175,6 @@ public:
         const int v = m_view.I32LE(off);
         return ok(v) ? v : fallback;
     }
-    int Int(std::size_t off, int fallback) const {
-        return Int(off, fallback, [](int) { return true; });
-    }
 
     template <typename Check>
     double Double(std::size_t off, double fallback, Check ok) const {
@@ -53,7 +183,6 @@ public:
         const double v = m_view.F64LE(off);
         return ok(v) ? v : fallback;
     }
-    double Double(std::size_t off, double fallback) const { return Double(off, fallback, Finite); }
 
     // An int field held by the document as a double.
     template <typename Check>
@@ -83,32 +212,30 @@ private:
 // 1032-1735 without the sample rate, count, duration and mouse read-out:
 // the part that both readers take.
 void ReadSharedPart(const FieldReader& r, const DocumentSettings& d, DocumentSettings& s) {
-    s.display.pictureWidth = r.Double(cfg::kDisplayPictureAt, d.display.pictureWidth, Positive);
-    s.display.pictureHeight = r.Double(cfg::kDisplayPictureAt + 8, d.display.pictureHeight, Positive);
-    s.display.fourth = r.Int(cfg::kDisplayFourthAt, d.display.fourth);
-    s.display.fifth = r.Int(cfg::kDisplayFifthAt, d.display.fifth);
-    s.display.sixth = r.Int(cfg::kDisplaySixthAt, d.display.sixth);
-    s.display.first = r.Int(cfg::kDisplayFirstAt, d.display.first);
-    s.zoomDuration = r.IntAsDouble(cfg::kZoomAt, d.zoomDuration, Positive);
+    s.display.pictureWidth = r.Double(cfg::kDisplayPictureAt, d.display.pictureWidth, IsPictureSize);
+    s.display.pictureHeight = r.Double(cfg::kDisplayPictureAt + 8, d.display.pictureHeight, IsPictureSize);
+    s.display.fourth = r.Int(cfg::kDisplayFourthAt, d.display.fourth, IsFlag);          // time grid on
+    s.display.fifth = r.Int(cfg::kDisplayFifthAt, d.display.fifth, IsNonNegative);     // its spacing, 0 automatic
+    s.display.sixth = r.Int(cfg::kDisplaySixthAt, d.display.sixth, IsFlag);            // colour
+    s.display.first = r.Int(cfg::kDisplayFirstAt, d.display.first, IsFlag);            // inches
+    s.zoomDuration = r.IntAsDouble(cfg::kZoomAt, d.zoomDuration, IsPositiveIntValue);
 
     for (int i = 0; i < 16; ++i) {
         const std::size_t off = i < 8 ? cfg::kFftIntsAAt + 4 * i : cfg::kFftIntsBAt + 4 * (i - 8);
-        const bool mustBePositive = i == FftLpcSettings::kPoints || i == FftLpcSettings::kWindowMs ||
-                                    i == FftLpcSettings::kTopFrequency || i == FftLpcSettings::kLpcOrder;
-        s.fftLpc.values[i] = mustBePositive ? r.Int(off, d.fftLpc.values[i], [](int v) { return v > 0; })
-                                            : r.Int(off, d.fftLpc.values[i]);
+        s.fftLpc.values[i] = r.Int(off, d.fftLpc.values[i], kFftLpcChecks[i]);
     }
-    s.fftLpc.pictureWidth = r.Double(cfg::kFftPictureAt, d.fftLpc.pictureWidth, Positive);
-    s.fftLpc.pictureHeight = r.Double(cfg::kFftPictureAt + 8, d.fftLpc.pictureHeight, Positive);
+    s.fftLpc.pictureWidth = r.Double(cfg::kFftPictureAt, d.fftLpc.pictureWidth, IsPictureSize);
+    s.fftLpc.pictureHeight = r.Double(cfg::kFftPictureAt + 8, d.fftLpc.pictureHeight, IsPictureSize);
 
     for (int i = 0; i < kPersistedChannels; ++i) {
         const ChannelSettings& dc = d.channels[i];
         ChannelSettings& c = s.channels[i];
-        c.intensityWindow = r.IntAsDouble(cfg::kIntensityWindowAt + 4 * i, dc.intensityWindow, Positive);
-        c.intensityStep = r.IntAsDouble(cfg::kIntensityStepAt + 4 * i, dc.intensityStep, Positive);
-        c.intensityMode = r.Int(cfg::kIntensityModeAt + 4 * i, dc.intensityMode);
-        c.smoothingSwitch = r.Int(cfg::kSmoothingSwitchAt + 4 * i, dc.smoothingSwitch);
-        c.smoothingPoints = r.IntAsDouble(cfg::kSmoothingPointsAt + 4 * i, dc.smoothingPoints, Positive);
+        c.intensityWindow = r.IntAsDouble(cfg::kIntensityWindowAt + 4 * i, dc.intensityWindow, IsGridWholeNumber);
+        c.intensityStep = r.IntAsDouble(cfg::kIntensityStepAt + 4 * i, dc.intensityStep, IsGridWholeNumber);
+        // The grid's check boxes store zero or any non-zero value.
+        c.intensityMode = r.Int(cfg::kIntensityModeAt + 4 * i, dc.intensityMode, IsAny);
+        c.smoothingSwitch = r.Int(cfg::kSmoothingSwitchAt + 4 * i, dc.smoothingSwitch, IsAny);
+        c.smoothingPoints = r.IntAsDouble(cfg::kSmoothingPointsAt + 4 * i, dc.smoothingPoints, IsGridWholeNumber);
     }
 
     for (int i = 0; i < 14; ++i) {
@@ -119,35 +246,29 @@ void ReadSharedPart(const FieldReader& r, const DocumentSettings& d, DocumentSet
             off = cfg::kSpectroIntsBAt + 4 * (i - 4);
         else
             off = cfg::kSpectroIntsCAt + 4 * (i - 7);
-        const bool mustBePositive = i == SpectrogramSettings::kPoints || i == SpectrogramSettings::kTopFrequency ||
-                                    i == SpectrogramSettings::kLpcOrder;
-        s.spectrogram.values[i] = mustBePositive
-                                      ? r.Int(off, d.spectrogram.values[i], [](int v) { return v > 0; })
-                                      : r.Int(off, d.spectrogram.values[i]);
+        s.spectrogram.values[i] = r.Int(off, d.spectrogram.values[i], kSpectrogramChecks[i]);
     }
-    s.spectrogram.preEmphasis = r.Double(cfg::kSpectroPreEmphasisAt, d.spectrogram.preEmphasis);
-    s.spectrogram.pictureWidth = r.Double(cfg::kSpectroPictureAt, d.spectrogram.pictureWidth, Positive);
-    s.spectrogram.pictureHeight = r.Double(cfg::kSpectroPictureAt + 8, d.spectrogram.pictureHeight, Positive);
+    s.spectrogram.preEmphasis = r.Double(cfg::kSpectroPreEmphasisAt, d.spectrogram.preEmphasis, IsPreEmphasis);
+    s.spectrogram.pictureWidth = r.Double(cfg::kSpectroPictureAt, d.spectrogram.pictureWidth, IsPictureSize);
+    s.spectrogram.pictureHeight = r.Double(cfg::kSpectroPictureAt + 8, d.spectrogram.pictureHeight, IsPictureSize);
 
     for (int i = 0; i < 8; ++i) {
         const std::size_t off = i < 4 ? cfg::kPitchDoublesAAt + 8 * i : cfg::kPitchDoublesBAt + 8 * (i - 4);
-        const bool mustBePositive = i == PitchSettings::kWindowMs || i == PitchSettings::kStepMs;
-        s.pitch.doubles[i] = mustBePositive ? r.Double(off, d.pitch.doubles[i], Positive)
-                                            : r.Double(off, d.pitch.doubles[i]);
+        s.pitch.doubles[i] = r.Double(off, d.pitch.doubles[i], kPitchDoubleChecks[i]);
     }
     for (int i = 0; i < 12; ++i) {
         const std::size_t off = i < 7 ? cfg::kPitchIntsAAt + 4 * i : cfg::kPitchIntsBAt + 4 * (i - 7);
-        s.pitch.ints[i] = r.Int(off, d.pitch.ints[i]);
+        s.pitch.ints[i] = r.Int(off, d.pitch.ints[i], kPitchIntChecks[i]);
     }
-    s.pitch.pictureWidth = r.Double(cfg::kPitchPictureAt, d.pitch.pictureWidth, Positive);
-    s.pitch.pictureHeight = r.Double(cfg::kPitchPictureAt + 8, d.pitch.pictureHeight, Positive);
+    s.pitch.pictureWidth = r.Double(cfg::kPitchPictureAt, d.pitch.pictureWidth, IsPictureSize);
+    s.pitch.pictureHeight = r.Double(cfg::kPitchPictureAt + 8, d.pitch.pictureHeight, IsPictureSize);
 
     const std::size_t g = cfg::kGenericAnswersAt;
-    s.genericAnswers.headerBytes = r.Int(g, d.genericAnswers.headerBytes, [](int v) { return v >= 0; });
-    s.genericAnswers.sampleRate = r.Int(g + 4, d.genericAnswers.sampleRate, [](int v) { return v > 0; });
-    s.genericAnswers.integerBinary = r.Int(g + 8, d.genericAnswers.integerBinary);
-    s.genericAnswers.sixteenBit = r.Int(g + 12, d.genericAnswers.sixteenBit);
-    s.genericAnswers.highByteFirst = r.Int(g + 16, d.genericAnswers.highByteFirst);
+    s.genericAnswers.headerBytes = r.Int(g, d.genericAnswers.headerBytes, IsNonNegative);
+    s.genericAnswers.sampleRate = r.Int(g + 4, d.genericAnswers.sampleRate, IsPositive);
+    s.genericAnswers.integerBinary = r.Int(g + 8, d.genericAnswers.integerBinary, IsFlag);
+    s.genericAnswers.sixteenBit = r.Int(g + 12, d.genericAnswers.sixteenBit, IsFlag);
+    s.genericAnswers.highByteFirst = r.Int(g + 16, d.genericAnswers.highByteFirst, IsFlag);
 }
 
 void PutDoubles(const platform::ByteSpan& b, std::size_t off, double a, double c) {
@@ -259,7 +380,7 @@ void ReadDocumentPart(const ConfigurationBlock& block, DocumentSettings& s) {
         const std::size_t offs[4] = {cfg::kCalibrationX3At, cfg::kCalibrationX2At, cfg::kCalibrationX1At,
                                      cfg::kCalibrationX0At};
         bool present = true;
-        bool finite = true;
+        bool accepted = true;
         bool allZero = true;
         std::array<double, 4> k{};
         for (int j = 0; j < 4; ++j) {
@@ -268,52 +389,53 @@ void ReadDocumentPart(const ConfigurationBlock& block, DocumentSettings& s) {
             if (!present)
                 break;
             k[j] = r.View().F64LE(off);
-            finite = finite && std::isfinite(k[j]);
+            accepted = accepted && IsCalibrationCoefficient(k[j]);
             allZero = allZero && k[j] == 0.0;
         }
-        // A calibration of all zeros flattens the channel to 0.
-        c.calibration = present && finite && !allZero ? k : d.channels[i].calibration;
+        // The four coefficients are one polynomial: one bad coefficient
+        // makes the whole of it fall back. A calibration of all zeros would
+        // flatten the channel to 0.
+        c.calibration = present && accepted && !allZero ? k : d.channels[i].calibration;
         c.unit = r.Text(cfg::kUnitAt + cfg::kUnitSize * i, cfg::kUnitSize, d.channels[i].unit);
     }
 
-    s.logSelectionStep = r.Double(cfg::kLogStepAt, d.logSelectionStep, Positive);
+    s.logSelectionStep = r.Double(cfg::kLogStepAt, d.logSelectionStep, IsSelectionLogStep);
 
     s.egg = d.egg;
-    s.egg.channel = r.Int(cfg::kEggChannelAt, d.egg.channel, [](int v) { return v >= -1 && v < kDocumentSlots; });
-    s.egg.setting = r.Int(cfg::kEggSettingAt, d.egg.setting);
+    s.egg.channel = r.Int(cfg::kEggChannelAt, d.egg.channel, IsEggChannel);
+    s.egg.setting = r.Int(cfg::kEggSettingAt, d.egg.setting, IsPercent);  // threshold, %
     if (s.egg.channel >= 0) {
-        s.egg.velocitySmoothing = r.IntAsDouble(cfg::kEggVelocitySmoothingAt, d.egg.velocitySmoothing, NonNegative);
+        s.egg.velocitySmoothing =
+            r.IntAsDouble(cfg::kEggVelocitySmoothingAt, d.egg.velocitySmoothing, IsNonNegativeIntValue);
         s.egg.accelerationSmoothing =
-            r.IntAsDouble(cfg::kEggAccelerationSmoothingAt, d.egg.accelerationSmoothing, NonNegative);
-        s.egg.showVelocity = r.Int(cfg::kEggShowVelocityAt, d.egg.showVelocity);
-        s.egg.showAcceleration = r.Int(cfg::kEggShowAccelerationAt, d.egg.showAcceleration);
-        s.egg.showPeaks = r.Int(cfg::kEggShowPeaksAt, d.egg.showPeaks);
-        s.egg.showValleys = r.Int(cfg::kEggShowValleysAt, d.egg.showValleys);
-        s.egg.showThreshold = r.Int(cfg::kEggShowThresholdAt, d.egg.showThreshold);
+            r.IntAsDouble(cfg::kEggAccelerationSmoothingAt, d.egg.accelerationSmoothing, IsNonNegativeIntValue);
+        s.egg.showVelocity = r.Int(cfg::kEggShowVelocityAt, d.egg.showVelocity, IsFlag);
+        s.egg.showAcceleration = r.Int(cfg::kEggShowAccelerationAt, d.egg.showAcceleration, IsFlag);
+        s.egg.showPeaks = r.Int(cfg::kEggShowPeaksAt, d.egg.showPeaks, IsFlag);
+        s.egg.showValleys = r.Int(cfg::kEggShowValleysAt, d.egg.showValleys, IsFlag);
+        s.egg.showThreshold = r.Int(cfg::kEggShowThresholdAt, d.egg.showThreshold, IsFlag);
     }
 
-    for (int i = 0; i < 9; ++i) {
-        const bool range = i >= FormantPlotSettings::kF1Range;
-        s.formantPlot.values[i] = range ? r.Int(cfg::kFormantPlotAt + 4 * i, d.formantPlot.values[i],
-                                                [](int v) { return v > 0; })
-                                        : r.Int(cfg::kFormantPlotAt + 4 * i, d.formantPlot.values[i]);
+    for (int i = 0; i < 9; ++i)
+        s.formantPlot.values[i] = r.Int(cfg::kFormantPlotAt + 4 * i, d.formantPlot.values[i], kFormantPlotChecks[i]);
+    s.formantPlot.font = d.formantPlot.font;
+    if (r.Has(cfg::kFormantFontAt, platform::LogFontA::kSize)) {
+        const platform::LogFontA font = platform::LogFontA::Decode(block.data() + cfg::kFormantFontAt);
+        if (IsAcceptedFont(font))
+            s.formantPlot.font = font;
     }
-    if (r.Has(cfg::kFormantFontAt, platform::LogFontA::kSize))
-        s.formantPlot.font = platform::LogFontA::Decode(block.data() + cfg::kFormantFontAt);
-    else
-        s.formantPlot.font = d.formantPlot.font;
-    s.formantPlot.fontColour =
-        static_cast<platform::ColorRef>(r.Int(cfg::kFormantFontColourAt, static_cast<int>(d.formantPlot.fontColour)));
+    s.formantPlot.fontColour = static_cast<platform::ColorRef>(
+        r.Int(cfg::kFormantFontColourAt, static_cast<int>(d.formantPlot.fontColour), IsColour));
 }
 
 void ReadLoadedDocumentPart(const ConfigurationBlock& block, DocumentSettings& s) {
     const DocumentSettings d = DocumentSettings::Reset();
     const FieldReader r(block);
-    s.sampleRate = r.Double(cfg::kSampleRateAt, d.sampleRate, Positive);
-    s.sampleCount = r.Double(cfg::kSampleCountAt, d.sampleCount, NonNegative);
-    s.duration = r.Double(cfg::kDurationAt, d.duration, NonNegative);
+    s.sampleRate = r.Double(cfg::kSampleRateAt, d.sampleRate, IsSampleRate);
+    s.sampleCount = r.Double(cfg::kSampleCountAt, d.sampleCount, IsNonNegativeFinite);
+    s.duration = r.Double(cfg::kDurationAt, d.duration, IsNonNegativeFinite);
     ReadSharedPart(r, d, s);
-    s.display.mouseReadout = r.Int(cfg::kDisplayMouseReadoutAt, d.display.mouseReadout);
+    s.display.mouseReadout = r.Int(cfg::kDisplayMouseReadoutAt, d.display.mouseReadout, IsFlag);
 }
 
 void WriteDocumentPart(ConfigurationBlock& block, const DocumentSettings& s) {

@@ -154,7 +154,11 @@ int DefaultLpcOrder(double rate);
 // except the sample rate, count and duration (1032-1055) and the mouse
 // read-out setting, which is set to 1. The EGG channel's smoothing times and
 // show flags are taken only for a channel index of 0 to 19. A field that the
-// file did not reach, or that is out of range, takes its reset value.
+// file did not reach, or that holds a value its option dialog would not have
+// stored (an FFT size the size lists do not offer, an odd LPC order or one
+// outside 4 to 100, a calibration coefficient beyond the calibration grid's
+// "####.########", a flag other than 0 or 1, a non-finite number, ...),
+// takes its reset value.
 void ReadDocumentPart(const ConfigurationBlock& block, DocumentSettings& settings);
 
 // What Load Configuration applies to an open document (1032-1735): sample

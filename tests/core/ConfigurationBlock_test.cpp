@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "ConfigurationTestUtil.h"
@@ -171,6 +175,63 @@ TEST_F(ConfigurationFileTest, PatchesLeaveMissingOrForeignFilesAlone) {
     EXPECT_FALSE(WriteExitConfiguration(path, GoldenApplication()));
     EXPECT_FALSE(WriteClosingPlacements(path, GoldenApplication()));
     EXPECT_EQ(foreign, test::ReadAll(path));
+
+    // A settings file cut short is not filled in.
+    const std::string shortFile = BytesOf(SentinelBlock(true)).substr(0, cfg::kBlockSize - 1);
+    test::WriteAll(path, shortFile);
+    EXPECT_FALSE(WriteExitConfiguration(path, GoldenApplication()));
+    EXPECT_FALSE(WriteClosingPlacements(path, GoldenApplication()));
+    EXPECT_EQ(shortFile, test::ReadAll(path));
+}
+
+// The file's identity: a rewrite goes through a scratch file and a rename,
+// so it shows as a new inode (and a new modification time).
+struct FileStamp {
+    ino_t inode = 0;
+    std::filesystem::file_time_type mtime;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(0, ::stat(path.c_str(), &st));
+    return {st.st_ino, std::filesystem::last_write_time(path)};
+}
+
+// A settings file as it stood an hour ago, so a rewrite cannot hide within
+// the file system's clock resolution.
+FileStamp WriteAgedFile(const std::string& path, const ConfigurationBlock& block) {
+    test::WriteBlockFile(path, block);
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    return StampOf(path);
+}
+
+TEST_F(ConfigurationFileTest, PatchesThatChangeNothingLeaveTheFileUntouched) {
+    ConfigurationBlock current;
+    FillStartupDefaults(current, GoldenApplication());
+    const struct {
+        const char* name;
+        bool (*patch)(const std::string&, const ApplicationSettings&);
+        void (*change)(ApplicationSettings&);
+    } cases[] = {
+        {"close", WriteClosingPlacements, [](ApplicationSettings& a) { a.placements[kPlacementPitch][2] += 1; }},
+        {"exit", WriteExitConfiguration, [](ApplicationSettings& a) { a.recordingForm[kFormPlayRoute] = 0; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const FileStamp aged = WriteAgedFile(path, current);
+        ApplicationSettings app = GoldenApplication();
+        EXPECT_TRUE(c.patch(path, app));
+        EXPECT_TRUE(aged == StampOf(path));
+        EXPECT_EQ(BytesOf(current), test::ReadAll(path));
+
+        c.change(app);
+        EXPECT_TRUE(c.patch(path, app));
+        const FileStamp after = StampOf(path);
+        EXPECT_NE(aged.inode, after.inode);
+        EXPECT_GT(after.mtime, aged.mtime);
+        EXPECT_NE(BytesOf(current), test::ReadAll(path));
+    }
 }
 
 // --- start-up read --------------------------------------------------------
@@ -211,7 +272,9 @@ TEST(ConfigurationStartupRead, SignatureAndZerosIsAccepted) {
         EXPECT_EQ("Mask", app.channelSetup[i].connector);
     EXPECT_EQ(200, app.channelSetup[0].gain);
     EXPECT_EQ(1, app.channelSetup[16].gain);
-    EXPECT_EQ(0, app.recordingForm[0]);  // present fields are taken as they are
+    // Present fields are taken when their form offers the value.
+    EXPECT_EQ(0, app.recordingForm[kFormPlayAttenuation]);
+    EXPECT_EQ(22050, app.recordingForm[kFormAudioBoxRate]);  // the rate combo has no 0
     EXPECT_EQ(22050.0, app.currentSampleRate);  // a zero rate is not taken
 }
 
@@ -251,7 +314,12 @@ TEST(ConfigurationStartupRead, ChannelArrays) {
     struct Case {
         int element, gainInFile, wantGain;
     };
-    const Case cases[] = {{0, 0, 200}, {0, -3, 200}, {0, 1, 1}, {1, 0, 1}, {16, 0, 1}, {5, 350, 350}, {16, 7, 7}};
+    // The audio record offers 100 to 800 in steps of 100, the others 1, 2,
+    // 4, 6, 8, 10, 15 and 20; anything else takes 200 or 1.
+    const Case cases[] = {{0, 0, 200},   {0, -3, 200},  {0, 1, 200},     {0, 100, 100},       {0, 800, 800},
+                          {0, 150, 200}, {0, 900, 200}, {0, 2147483647, 200}, {1, 0, 1},     {1, 20, 20},
+                          {5, 3, 1},     {5, 15, 15},   {5, 350, 1},     {16, 0, 1},          {16, 7, 1},
+                          {16, 4, 4},    {15, -2147483647 - 1, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.element);
         ConfigurationBlock block;
@@ -274,16 +342,16 @@ TEST(ConfigurationStartupRead, ChannelArrays) {
 TEST(ConfigurationStartupRead, PlacementsFormSettingsAndRate) {
     ConfigurationBlock block;
     FillStartupDefaults(block, GoldenApplication());
-    block.Span().I32LE(cfg::kRecordingFormAt + 4 * kFormGainValue, 123);
+    block.Span().I32LE(cfg::kRecordingFormAt + 4 * kFormGainValue, 500);
     block.Span().I32LE(cfg::kPlayGridChannelAt, 12);
     ApplicationSettings app;
     ReadStartupApplicationPart(block, app);
     EXPECT_EQ(GoldenApplication().placements, app.placements);
-    EXPECT_EQ(123, app.recordingForm[kFormGainValue]);
+    EXPECT_EQ(500, app.recordingForm[kFormGainValue]);
     EXPECT_EQ(44100.0, app.currentSampleRate);
     EXPECT_EQ(5, app.playGridChannel);  // not read at start-up
 
-    const double badRates[] = {0.0, -8000.0, std::numeric_limits<double>::quiet_NaN(),
+    const double badRates[] = {0.0, 0.5, -8000.0, 1e300, 4294967296.0, std::numeric_limits<double>::quiet_NaN(),
                                std::numeric_limits<double>::infinity()};
     for (double bad : badRates) {
         block.Span().F64LE(cfg::kSampleRateAt, bad);
@@ -291,6 +359,39 @@ TEST(ConfigurationStartupRead, PlacementsFormSettingsAndRate) {
         a2.currentSampleRate = 16000.0;
         ReadStartupApplicationPart(block, a2);
         EXPECT_EQ(16000.0, a2.currentSampleRate) << bad;
+    }
+}
+
+TEST(ConfigurationStartupRead, RecordingFormValuesOutsideTheirFormsFallBack) {
+    struct Case {
+        int setting;
+        int value;
+        bool taken;
+    };
+    const Case cases[] = {
+        {kFormAudioBoxRate, 44100, true},    {kFormAudioBoxRate, 48000, false},  {kFormAudioBoxRate, -1, false},
+        {kFormAudioBoxChannels, 2, true},    {kFormAudioBoxChannels, 3, false},  {kFormInputSourceIndex, 1, true},
+        {kFormInputSourceIndex, 2, false},   {kFormGainValue, 20, true},         {kFormGainValue, 800, true},
+        {kFormGainValue, 301, false},        {kFormGainIndex, 9, true},          {kFormGainIndex, 10, false},
+        {kFormPhantomPower, 1, true},        {kFormPhantomPower, -1, false},     {kFormBalance, 0, true},
+        {kFormScopeFftPoints, 64, true},     {kFormScopeFftPoints, 1024, true},  {kFormScopeFftPoints, 2048, false},
+        {kFormScopeFftPoints, 32, false},    {kFormScopeFftPoints, 100, false},  {kFormScopeRangeDb, 30, true},
+        {kFormScopeRangeDb, 100, true},      {kFormScopeRangeDb, 55, false},     {kFormScopeRangeDb, 110, false},
+        {kFormScopeValue, 8000, true},       {kFormScopeValue, -1, false},       {kFormScopeDisplayMode, 2, false},
+        {kFormDspSetupValue, -7, true},      {kFormTalkThrough, 1, true},        {kFormRecordPlayGainIndex, 21, true},
+        {kFormRecordPlayGainIndex, 22, false}, {kFormRecordPlayValue, 12345, true}, {kFormPlayAttenuation, 0, true},
+        {kFormPlayAttenuation, 1024, false}, {kFormPlayAttenuation, -1, false},  {kFormPlayRoute, 0, true},
+        {kFormPlayRoute, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.setting) + " = " + std::to_string(c.value));
+        ConfigurationBlock block;
+        FillStartupDefaults(block, GoldenApplication());
+        block.Span().I32LE(cfg::kRecordingFormAt + 4 * c.setting, c.value);
+        ApplicationSettings app;
+        app.recordingForm[c.setting] = 77;  // shows that the field was read
+        ReadStartupApplicationPart(block, app);
+        EXPECT_EQ(c.taken ? c.value : kInitialRecordingFormSettings[c.setting], app.recordingForm[c.setting]);
     }
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <limits>
+
 #include "ConfigurationTestUtil.h"
 #include "core/ApplicationState.h"
 #include "core/ConfigurationCommands.h"
@@ -184,6 +187,45 @@ TEST_F(ConfigurationCommandsTest, LoadAppliesAndCopiesAndPlacesWindows) {
     EXPECT_EQ(test::ReadAll(chosenPath), test::ReadAll(settingsPath));
     EXPECT_EQ((std::vector<std::string>{"views", "status", "recordplay", "log"}), calls);
     EXPECT_EQ("Load a Configuration file", prompts.openRequests.at(0).title);
+}
+
+TEST_F(ConfigurationCommandsTest, LoadedValuesOutsideTheirDialogsTakeTheirDefaults) {
+    CustomSettingsFile();
+    ConfigurationBlock chosen = MakeDocumentDefaultBlock(app.settings, DocumentSettings::Reset());
+    const platform::ByteSpan b = chosen.Span();
+    b.F64LE(cfg::kSampleRateAt, 1e300);
+    b.I32LE(cfg::kFftIntsAAt + 4, 1000);               // FFT points, not a power of two
+    b.I32LE(cfg::kFftIntsBAt + 4 * 5, 2147483647);     // LPC order
+    b.I32LE(cfg::kSpectroIntsAAt, 1 << 24);            // spectrogram points
+    b.F64LE(cfg::kSpectroPreEmphasisAt, std::numeric_limits<double>::quiet_NaN());
+    b.I32LE(cfg::kIntensityWindowAt + 4 * 2, -30);
+    b.F64LE(cfg::kCalibrationX1At + 8 * 2, 1e300);     // not applied by Load, but by the next document
+    b.I32LE(cfg::kChannelGainAt + 4 * 2, 100000);
+    const std::string chosenPath = dir + "/wild.cfg";
+    test::WriteBlockFile(chosenPath, chosen);
+
+    prompts.paths.push_back(chosenPath);
+    DocumentSettings doc = DocumentSettings::Reset();
+    doc.fftLpc.values[FftLpcSettings::kPoints] = 1024;
+    doc.spectrogram.preEmphasis = 0.5;
+    const int gainBefore = app.settings.channelSetup[2].gain;
+    ASSERT_TRUE(LoadConfiguration(prompts, app, doc, {}));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(22050.0, doc.sampleRate);
+    EXPECT_EQ(256, doc.fftLpc.values[FftLpcSettings::kPoints]);
+    EXPECT_EQ(26, doc.fftLpc.values[FftLpcSettings::kLpcOrder]);
+    EXPECT_EQ(64, doc.spectrogram.values[SpectrogramSettings::kPoints]);
+    EXPECT_EQ(0.98, doc.spectrogram.preEmphasis);
+    EXPECT_EQ(30.0, doc.channels[2].intensityWindow);
+    EXPECT_EQ(gainBefore, app.settings.channelSetup[2].gain);
+
+    // The settings file is the chosen file's copy; the next document checks
+    // it again.
+    EXPECT_EQ(test::ReadAll(chosenPath), test::ReadAll(settingsPath));
+    DocumentSettings later;
+    ASSERT_TRUE(ReadDocumentConfiguration(settingsPath, app.settings, later));
+    EXPECT_EQ(256, later.fftLpc.values[FftLpcSettings::kPoints]);
+    EXPECT_EQ((std::array<double, 4>{0, 0, 1, 0}), later.channels[2].calibration);
 }
 
 TEST_F(ConfigurationCommandsTest, LoadRefusesForeignFileAndAppliesNothing) {
