@@ -1,0 +1,138 @@
+#include "core/SampleSummary.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace vocomet {
+
+namespace {
+
+constexpr float kNoLow = std::numeric_limits<float>::infinity();
+constexpr float kNoHigh = -std::numeric_limits<float>::infinity();
+
+// The fold of a full scan: a NaN never replaces an extreme. Written as a
+// select so that it maps onto the processor's min/max instructions.
+inline float Lower(float v, float lo) { return v < lo ? v : lo; }
+inline float Higher(float v, float hi) { return v > hi ? v : hi; }
+
+// A coarser level from a finer one: every `factor` blocks fold into one.
+void Coarsen(const std::vector<float>& fineMin, const std::vector<float>& fineMax, std::size_t factor,
+             std::vector<float>& outMin, std::vector<float>& outMax) {
+    const std::size_t blocks = (fineMin.size() + factor - 1) / factor;
+    outMin.assign(blocks, kNoLow);
+    outMax.assign(blocks, kNoHigh);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::size_t first = b * factor;
+        const std::size_t end = std::min(fineMin.size(), first + factor);
+        float lo = kNoLow, hi = kNoHigh;
+        for (std::size_t k = first; k < end; ++k) {
+            lo = Lower(fineMin[k], lo);
+            hi = Higher(fineMax[k], hi);
+        }
+        outMin[b] = lo;
+        outMax[b] = hi;
+    }
+}
+
+}  // namespace
+
+SampleSummary::SampleSummary() : m_levels(3) {
+    m_levels[0].blockSize = kFineBlock;
+    m_levels[1].blockSize = kBlock;
+    m_levels[2].blockSize = kCoarseBlock;
+}
+
+SampleSummary SampleSummary::FromSamples(std::span<const float> samples) {
+    FrameSummaryBuilder b(1);
+    b.Reserve(static_cast<std::int64_t>(samples.size()));
+    b.AddFrames(samples.data(), samples.size());
+    return std::move(b.Finish().front());
+}
+
+FrameSummaryBuilder::FrameSummaryBuilder(int channelsPerFrame)
+    : m_n(static_cast<std::size_t>(std::max(channelsPerFrame, 1))),
+      m_lo(m_n, kNoLow),
+      m_hi(m_n, kNoHigh),
+      m_fineMin(m_n),
+      m_fineMax(m_n) {}
+
+void FrameSummaryBuilder::Reserve(std::int64_t frames) {
+    if (frames <= 0)
+        return;
+    const auto blocks = static_cast<std::size_t>((frames + SampleSummary::kFineBlock - 1) / SampleSummary::kFineBlock);
+    for (std::size_t c = 0; c < m_n; ++c) {
+        m_fineMin[c].reserve(blocks);
+        m_fineMax[c].reserve(blocks);
+    }
+}
+
+void FrameSummaryBuilder::CloseFineBlock() {
+    for (std::size_t c = 0; c < m_n; ++c) {
+        m_fineMin[c].push_back(m_lo[c]);
+        m_fineMax[c].push_back(m_hi[c]);
+        m_lo[c] = kNoLow;
+        m_hi[c] = kNoHigh;
+    }
+}
+
+void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount) {
+    const std::size_t n = m_n;
+    const std::size_t fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
+    float* lo = m_lo.data();
+    float* hi = m_hi.data();
+    std::size_t f = 0;
+    while (f < frameCount) {
+        // Frames up to the end of the open fine block (or of the input).
+        const std::size_t inBlock = static_cast<std::size_t>(m_count % SampleSummary::kFineBlock);
+        const std::size_t take = std::min(fine - inBlock, frameCount - f);
+        const float* p = frames + f * n;
+        if (n == 1) {
+            float l = lo[0], h = hi[0];
+            for (std::size_t k = 0; k < take; ++k) {
+                l = Lower(p[k], l);
+                h = Higher(p[k], h);
+            }
+            lo[0] = l;
+            hi[0] = h;
+        } else {
+            for (std::size_t k = 0; k < take; ++k) {
+                const float* frame = p + k * n;
+                for (std::size_t c = 0; c < n; ++c) {
+                    lo[c] = Lower(frame[c], lo[c]);
+                    hi[c] = Higher(frame[c], hi[c]);
+                }
+            }
+        }
+        f += take;
+        m_count += static_cast<std::int64_t>(take);
+        if (m_count % SampleSummary::kFineBlock == 0)
+            CloseFineBlock();
+    }
+}
+
+std::vector<SampleSummary> FrameSummaryBuilder::Finish() {
+    if (m_count % SampleSummary::kFineBlock != 0)
+        CloseFineBlock();
+    std::vector<SampleSummary> out(m_n);
+    constexpr auto kPerBlock = static_cast<std::size_t>(SampleSummary::kBlock / SampleSummary::kFineBlock);
+    constexpr auto kPerCoarse = static_cast<std::size_t>(SampleSummary::kCoarseBlock / SampleSummary::kBlock);
+    for (std::size_t c = 0; c < m_n; ++c) {
+        SampleSummary& s = out[c];
+        s.m_count = m_count;
+        SampleSummary::Level& fineLevel = s.m_levels[0];
+        SampleSummary::Level& mid = s.m_levels[1];
+        SampleSummary::Level& coarse = s.m_levels[2];
+        Coarsen(m_fineMin[c], m_fineMax[c], kPerBlock, mid.min, mid.max);
+        Coarsen(mid.min, mid.max, kPerCoarse, coarse.min, coarse.max);
+        fineLevel.min = std::move(m_fineMin[c]);
+        fineLevel.max = std::move(m_fineMax[c]);
+        m_fineMin[c] = {};
+        m_fineMax[c] = {};
+    }
+    m_count = 0;
+    std::fill(m_lo.begin(), m_lo.end(), kNoLow);
+    std::fill(m_hi.begin(), m_hi.end(), kNoHigh);
+    return out;
+}
+
+}  // namespace vocomet

@@ -1,0 +1,81 @@
+#pragma once
+// Min/max summaries of a recording's sample series, made while the samples
+// pass by anyway (a load, a conversion, a copy) so that nobody has to read
+// them again to draw them.
+//
+// A summary holds the smallest and largest value of every block of samples
+// at three block sizes: fine blocks for windows of a few seconds, blocks for
+// the usual views and coarse blocks for hours at a glance. Each level is
+// exact (min of mins), so a drawing that combines whole blocks of any level
+// with exact scans of what is left at a column's ends gives the pixels of a
+// full scan. A block of NaNs only holds +inf / -inf and changes nothing when
+// folded; a NaN never replaces an extreme, as in a full scan.
+//
+// A summary is immutable once built and may be shared between threads.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace vocomet {
+
+class SampleSummary {
+public:
+    static constexpr std::int64_t kFineBlock = 32;
+    static constexpr std::int64_t kBlock = 128;
+    static constexpr std::int64_t kCoarseBlock = 4096;
+    static_assert(kBlock % kFineBlock == 0 && kCoarseBlock % kBlock == 0);
+
+    struct Level {
+        std::int64_t blockSize = 0;
+        std::vector<float> min;  // +inf for a block of NaNs only
+        std::vector<float> max;  // -inf for a block of NaNs only
+    };
+
+    SampleSummary();
+
+    static SampleSummary FromSamples(std::span<const float> samples);
+
+    // Samples summarised.
+    std::int64_t SampleCount() const { return m_count; }
+    // Levels from the finest (0) to the coarsest (LevelCount() - 1).
+    static constexpr int LevelCount() { return 3; }
+    const Level& GetLevel(int level) const { return m_levels[static_cast<std::size_t>(level)]; }
+
+private:
+    friend class FrameSummaryBuilder;
+    std::vector<Level> m_levels;
+    std::int64_t m_count = 0;
+};
+
+// Builds the summaries of every column of interleaved float frames handed
+// over in order (any number of frames per call), frame-major: one pass over
+// each tile of frames serves all columns, with the per-column fold in the
+// innermost loop so the compiler can vectorise it.
+class FrameSummaryBuilder {
+public:
+    explicit FrameSummaryBuilder(int channelsPerFrame);
+
+    // Room for this many frames in all, so the levels do not grow by copying.
+    void Reserve(std::int64_t frames);
+    // frameCount frames of ChannelsPerFrame() floats each.
+    void AddFrames(const float* frames, std::size_t frameCount);
+    // One summary per column; the builder is empty afterwards.
+    std::vector<SampleSummary> Finish();
+
+    int ChannelsPerFrame() const { return static_cast<int>(m_n); }
+    std::int64_t FrameCount() const { return m_count; }
+
+private:
+    void CloseFineBlock();
+
+    std::size_t m_n;
+    std::int64_t m_count = 0;
+    std::vector<float> m_lo;                 // running fold of the open fine block, per column
+    std::vector<float> m_hi;
+    std::vector<std::vector<float>> m_fineMin;  // per column
+    std::vector<std::vector<float>> m_fineMax;
+};
+
+}  // namespace vocomet

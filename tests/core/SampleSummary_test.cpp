@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "core/SampleSummary.h"
+
+using namespace vocomet;
+
+namespace {
+
+// Brute-force extremes of block b of `size` samples of column c.
+void Expected(const std::vector<float>& frames, std::size_t n, std::size_t c, std::size_t count, std::size_t size,
+              std::size_t b, float& lo, float& hi) {
+    lo = std::numeric_limits<float>::infinity();
+    hi = -std::numeric_limits<float>::infinity();
+    for (std::size_t k = b * size; k < std::min(count, (b + 1) * size); ++k) {
+        const float v = frames[k * n + c];
+        if (v < lo)
+            lo = v;
+        if (v > hi)
+            hi = v;
+    }
+}
+
+TEST(SampleSummary, EveryLevelMatchesABruteForceFoldWhateverTheChunking) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    struct Case {
+        std::size_t channels;
+        std::size_t frames;
+        std::size_t chunk;
+    };
+    const Case cases[] = {{1, 10000, 10000}, {1, 4097, 31}, {3, 9000, 1}, {16, 20000, 4096}, {19, 5000, 333}, {2, 0, 1}};
+    for (const Case& k : cases) {
+        std::vector<float> frames(k.frames * k.channels);
+        for (float& v : frames)
+            v = value(rng);
+        // A run of NaNs across block borders and a block of NaNs only.
+        for (std::size_t i = 100; i < 300 && i < k.frames; ++i)
+            frames[i * k.channels] = std::nanf("");
+        FrameSummaryBuilder b(static_cast<int>(k.channels));
+        b.Reserve(static_cast<std::int64_t>(k.frames));
+        for (std::size_t f = 0; f < k.frames; f += k.chunk)
+            b.AddFrames(frames.data() + f * k.channels, std::min(k.chunk, k.frames - f));
+        const std::vector<SampleSummary> out = b.Finish();
+        ASSERT_EQ(out.size(), k.channels);
+        for (std::size_t c = 0; c < k.channels; ++c) {
+            ASSERT_EQ(out[c].SampleCount(), static_cast<std::int64_t>(k.frames));
+            for (int l = 0; l < SampleSummary::LevelCount(); ++l) {
+                const SampleSummary::Level& level = out[c].GetLevel(l);
+                const auto size = static_cast<std::size_t>(level.blockSize);
+                ASSERT_EQ(level.min.size(), (k.frames + size - 1) / size) << "level " << l;
+                for (std::size_t blk = 0; blk < level.min.size(); ++blk) {
+                    float lo, hi;
+                    Expected(frames, k.channels, c, k.frames, size, blk, lo, hi);
+                    ASSERT_EQ(level.min[blk], lo) << "channels " << k.channels << " column " << c << " level " << l
+                                                  << " block " << blk;
+                    ASSERT_EQ(level.max[blk], hi);
+                }
+            }
+        }
+    }
+}
+
+TEST(SampleSummary, FromSamplesIsTheOneColumnBuild) {
+    const std::vector<float> v = {3, -1, std::nanf(""), 7, 2};
+    const SampleSummary s = SampleSummary::FromSamples(v);
+    EXPECT_EQ(s.SampleCount(), 5);
+    for (int l = 0; l < SampleSummary::LevelCount(); ++l) {
+        ASSERT_EQ(s.GetLevel(l).min.size(), 1u);
+        EXPECT_EQ(s.GetLevel(l).min[0], -1.0f);
+        EXPECT_EQ(s.GetLevel(l).max[0], 7.0f);
+    }
+}
+
+}  // namespace
