@@ -83,6 +83,7 @@ CChannels& CChannels::operator=(const CChannels& other) {
     sourceFile = other.sourceFile;
     stride = other.stride;
     samples = std::move(newSamples);
+    samplesSummary = other.samplesSummary;
     duration = other.duration;
     rate = other.rate;
     sampleCount = other.sampleCount;

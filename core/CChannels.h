@@ -20,6 +20,7 @@
 
 #include "core/ChannelRecords.h"
 #include "core/RecordList.h"
+#include "core/SampleSummary.h"
 #include "platform/File.h"
 #include "platform/SampleBlock.h"
 #include "platform/TextMeasurer.h"
@@ -199,6 +200,12 @@ public:
     std::shared_ptr<platform::File> sourceFile;
     std::int32_t stride = 0;  // values per frame in the source file
     platform::FloatBlock samples;
+    // Min/max summary of the samples (in memory or the channel's column of
+    // the source file) made by the pass that loaded them; null when none was
+    // made. It describes SampleCount() samples: whoever changes samples in
+    // place or their count resets it, and a drawing uses it only while the
+    // count still matches.
+    std::shared_ptr<const SampleSummary> samplesSummary;
     double duration = 0.0;  // ms
     double rate = 11025.0;  // Hz
     double sampleCount = 0.0;
