@@ -1,6 +1,8 @@
 #include "app/ui/CChildFrame.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QMenu>
 
 #include "app/ui/COrielView.h"
 #include "core/COrielDoc.h"
@@ -12,6 +14,15 @@ CChildFrame::CChildFrame(std::unique_ptr<COrielDoc> document, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     m_view = new COrielView(*m_document, this);
     setWidget(m_view);
+    // Ctrl+W is Zoom > From Cursor for Duration; the frame still closes with
+    // Ctrl+F4 and its window menu.
+    if (QMenu* menu = systemMenu()) {
+        for (QAction* action : menu->actions()) {
+            QList<QKeySequence> keys = action->shortcuts();
+            if (keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_W)) > 0)
+                action->setShortcuts(keys);
+        }
+    }
     resize(900, 500);
     UpdateTitle();
 }

@@ -1,5 +1,6 @@
 #include "app/ui/CLabel.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMouseEvent>
@@ -12,7 +13,8 @@ namespace vocomet {
 
 CLabel::CLabel(QWidget* parent) : QLabel(parent) {
     m_textColour = ToColorRef(palette().color(QPalette::WindowText));
-    m_logFont = platform::DefaultGuiFont();
+    // The desktop's default font at a cell height of 12 pixels.
+    m_logFont = ToLogFont(QApplication::font());
     m_logFont.height = 12;
     setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -11,6 +12,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -136,6 +138,11 @@ std::unique_ptr<COrielDoc> COrielApp::MakeDocument() {
             if (auto* f = qobject_cast<CChildFrame*>(w); f && &f->GetDocument() == raw)
                 f->UpdateTitle();
     };
+    doc->Hooks().configurationWindows.placeDocumentViews = [this, raw] {
+        for (QMdiSubWindow* w : m_mainFrame->MdiArea()->subWindowList())
+            if (auto* f = qobject_cast<CChildFrame*>(w); f && &f->GetDocument() == raw && f->GetView())
+                f->GetView()->ApplyWindowPlacements();
+    };
     QWidget* parent = m_mainFrame.get();
     doc->SetProgressFactory([parent]() -> std::unique_ptr<platform::Progress> {
         auto dialog = std::make_unique<CProgressDialog>(parent);
@@ -243,28 +250,40 @@ void COrielApp::BuildMenus() {
     file->addSeparator();
     m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
     file->addSeparator();
-    file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, m_mainFrame.get(), &QWidget::close);
+    // No shortcut: Ctrl+Q belongs to Zoom > Selection.
+    file->addAction(QStringLiteral("E&xit"), m_mainFrame.get(), &QWidget::close);
     connect(file, &QMenu::aboutToShow, this, [this] { UpdateFileMenu(); });
 
     QMenu* zoom = m_mainFrame->ZoomMenu();
-    const std::pair<const char*, void (COrielView::*)()> zooms[] = {
-        {"Zoom &In", &COrielView::OnZoomIn},
-        {"Zoom &Out", &COrielView::OnZoomOut},
-        {"Zoom to &Selection", &COrielView::OnZoomSelection},
-        {"Zoom from &Cursor for Duration", &COrielView::OnZoomFromCursorForDuration},
-        {"&Home", &COrielView::OnZoomHome},
-        {"&UnZoom", &COrielView::OnZoomUnzoom},
+    const struct {
+        const char* text;
+        QKeySequence shortcut;
+        void (COrielView::*command)();
+    } zooms[] = {
+        {"In", QKeySequence(Qt::CTRL | Qt::Key_B), &COrielView::OnZoomIn},
+        {"Out", QKeySequence(Qt::CTRL | Qt::Key_E), &COrielView::OnZoomOut},
+        {"Selection", QKeySequence(Qt::CTRL | Qt::Key_Q), &COrielView::OnZoomSelection},
+        {"From Cursor for Duration", QKeySequence(Qt::CTRL | Qt::Key_W), &COrielView::OnZoomFromCursorForDuration},
+        {"Home", QKeySequence(), &COrielView::OnZoomHome},
+        {"UnZoom", QKeySequence(), &COrielView::OnZoomUnzoom},
     };
-    for (const auto& [text, slot] : zooms) {
-        zoom->addAction(QString::fromLatin1(text), this, [this, slot = slot] {
+    for (const auto& z : zooms) {
+        zoom->addAction(QString::fromLatin1(z.text), z.shortcut, this, [this, command = z.command] {
             if (CChildFrame* f = ActiveChildFrame(); f && f->GetView())
-                (f->GetView()->*slot)();
+                (f->GetView()->*command)();
         });
     }
-    connect(zoom, &QMenu::aboutToShow, this, [this, zoom] {
+    const auto updateZoomMenu = [this, zoom] {
         const bool haveData = ActiveChildFrame() && ActiveChildFrame()->GetDocument().IsDataLoaded();
         for (QAction* a : zoom->actions())
             a->setEnabled(haveData);
+    };
+    connect(zoom, &QMenu::aboutToShow, this, updateZoomMenu);
+    // Shortcuts act while the menus are closed: their enabling follows the
+    // active document too, not only the last look at the menu.
+    connect(m_mainFrame->MdiArea(), &QMdiArea::subWindowActivated, this, [this, updateZoomMenu] {
+        UpdateFileCommands();
+        updateZoomMenu();
     });
 
     QMenu* window = m_mainFrame->WindowMenu();
@@ -288,7 +307,7 @@ QAction* COrielApp::AddDocumentCommand(QMenu* menu, const QString& text, void (C
     return action;
 }
 
-void COrielApp::UpdateFileMenu() {
+void COrielApp::UpdateFileCommands() {
     CChildFrame* f = ActiveChildFrame();
     const bool haveDoc = f != nullptr;
     m_closeAction->setEnabled(haveDoc);
@@ -296,6 +315,10 @@ void COrielApp::UpdateFileMenu() {
     m_saveAsAction->setEnabled(haveDoc && f->GetDocument().CanFileSaveAs());
     for (const auto& [action, enabled] : m_documentCommands)
         action->setEnabled(haveDoc && (!enabled || (f->GetDocument().*enabled)()));
+}
+
+void COrielApp::UpdateFileMenu() {
+    UpdateFileCommands();
     m_recentMenu->clear();
     int n = 1;
     for (const QString& path : RecentFiles()) {
@@ -309,10 +332,14 @@ void COrielApp::OnFileOpen() {
     platform::FileDialogRequest request;
     request.title = "Open";
     request.filter = kOpenFilter;
-    std::optional<std::string> path = m_prompts->AskOpenPath(request);
-    if (!path)
+    request.filterIndex = m_state.openFilterIndex;
+    std::optional<platform::SaveChoice> choice = m_prompts->AskOpenChoice(request);
+    if (!choice)
         return;
-    OpenDocumentFile(QString::fromStdString(*path));
+    // Only remembered: every reader is tried whatever the filter says.
+    if (choice->filterIndex > 0)
+        m_state.openFilterIndex = choice->filterIndex;
+    OpenDocumentFile(QString::fromStdString(choice->path));
 }
 
 void COrielApp::OnFileLoadConfiguration() {
@@ -332,22 +359,45 @@ void COrielApp::OnHelpTopics() {
 }
 
 void COrielApp::OnHelpAbout() {
-    QDialog about(m_mainFrame.get());
-    about.setWindowTitle(QStringLiteral("About Vocomet"));
-    auto* layout = new QVBoxLayout(&about);
-    layout->addWidget(new QLabel(QStringLiteral("Vocomet"), &about));
-    auto* version = new QLabel(QStringLiteral("version: %1").arg(QLatin1String(kConfigurationSignature)), &about);
-    version->setObjectName(QStringLiteral("version"));
-    layout->addWidget(version);
-    auto* link = new CLabel(&about);
-    link->SetText(QStringLiteral("https://vocomet.example.org/"))
+    CAboutDlg about(m_mainFrame.get());
+    about.exec();
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_version(new QLabel(QStringLiteral("version: %1").arg(QLatin1String(kConfigurationSignature)), this)),
+      m_link(new CLabel(this)),
+      m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok, this)) {
+    setWindowTitle(QStringLiteral("About Vocomet"));
+    auto* product = new QLabel(QStringLiteral("Vocomet"), this);
+    QFont bold = product->font();
+    bold.setBold(true);
+    product->setFont(bold);
+    m_version->setObjectName(QStringLiteral("version"));
+    m_link->setObjectName(QStringLiteral("link"));
+    m_link->SetText(QString::fromLatin1(kWebAddress))
         .SetFontUnderline(true)
         .SetTextColor(0xFF0000)
         .SetLink(true)
         .SetLinkCursor(QCursor(Qt::PointingHandCursor));
-    layout->addWidget(link);
-    about.exec();
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(product);
+    layout->addWidget(m_version);
+    layout->addWidget(m_link);
+    layout->addSpacing(fontMetrics().height() / 2);
+    layout->addWidget(m_buttons);
+
+    // Wide enough for the whole title beside the title bar's icon and
+    // buttons, which the window manager draws in about the text's height.
+    const QFontMetrics fm(QApplication::font());
+    setMinimumWidth(fm.horizontalAdvance(windowTitle()) + 8 * fm.height());
+    setFixedSize(sizeHint().expandedTo(minimumSize()));
+    OkButton()->setDefault(true);
 }
+
+QPushButton* CAboutDlg::OkButton() const { return m_buttons->button(QDialogButtonBox::Ok); }
 
 void COrielApp::RegisterFileTypes() {
     // A user-level MIME type and desktop entry; any failure is ignored, it

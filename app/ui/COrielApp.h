@@ -4,6 +4,7 @@
 // carries the application-level commands (open, load configuration, help,
 // about) and opens documents into child frames.
 
+#include <QDialog>
 #include <QFont>
 #include <QObject>
 #include <QPen>
@@ -23,12 +24,16 @@ class ProfileStore;
 }  // namespace platform
 
 class QAction;
+class QDialogButtonBox;
+class QLabel;
 class QMenu;
+class QPushButton;
 
 namespace vocomet {
 
 class CMainFrame;
 class CChildFrame;
+class CLabel;
 class COrielDoc;
 class QtUserPrompts;
 class QtProfileStore;
@@ -36,6 +41,24 @@ class QtProfileStore;
 inline constexpr const char* kNoHelpFile = "No help file was found. Please contact the vendor.";
 inline constexpr const char* kConfigurationSignature = "2005";
 inline constexpr int kRecentFileCount = 5;
+inline constexpr const char* kWebAddress = "https://vocomet.example.org/";
+
+// The About box: the product, "version: " with the settings signature, the
+// web address as a link (underlined, blue, hand cursor) and OK.
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+
+    QLabel* VersionLabel() const { return m_version; }
+    CLabel* LinkLabel() const { return m_link; }
+    QPushButton* OkButton() const;
+
+private:
+    QLabel* m_version;
+    CLabel* m_link;
+    QDialogButtonBox* m_buttons;
+};
 
 class COrielApp : public QObject {
     Q_OBJECT
@@ -80,6 +103,8 @@ public:
 
 private:
     void BuildMenus();
+    // Enabling of the File commands; the menu also rebuilds its recent files.
+    void UpdateFileCommands();
     void UpdateFileMenu();
     QAction* AddDocumentCommand(QMenu* menu, const QString& text, void (COrielDoc::*command)(),
                                 bool (COrielDoc::*enabled)() const);

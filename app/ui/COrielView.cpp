@@ -7,7 +7,7 @@
 #include <QShowEvent>
 #include <QWheelEvent>
 #include <algorithm>
-#include <exception>
+#include <utility>
 
 #include "app/ui/DrawingRoutines.h"
 #include "app/ui/QtText.h"
@@ -19,6 +19,7 @@ namespace vocomet {
 namespace {
 
 constexpr const char* kDisplaySetupError = "Error in setting up the display parameters.";
+constexpr const char* kDrawingError = "Error in drawing the image.";
 
 ScrollCode CodeOfAction(int action) {
     switch (action) {
@@ -73,6 +74,7 @@ std::span<CChannels> COrielView::ChannelsInUse() const {
 // ---- layout and surfaces ----
 
 void COrielView::OnInitialUpdate() {
+    m_drawingErrorShown = false;
     selectionShown = false;
     markerShown = false;
     m_doc.selectionPresent = 0;
@@ -145,8 +147,8 @@ void COrielView::RebuildSurfaces() {
         return;
     ++m_rebuildCount;
     QImage& clean = m_surfaces[kClean];
-    clean = m_surfaces[kBackground].copy();
     if (m_doc.App().acquisition.recording.load() != 0) {
+        clean = m_surfaces[kBackground].copy();
         QPainter dc(&clean);
         dc.setFont(appFont);
         dc.setPen(Qt::black);
@@ -156,26 +158,48 @@ void COrielView::RebuildSurfaces() {
         m_surfaces[kComposite] = clean.copy();
         return;  // the redraw flag stays set
     }
+    // Drawn aside: a failed rebuild leaves the previous picture on the
+    // surfaces, and the next paint tries again.
+    QImage picture = m_surfaces[kBackground].copy();
     if (m_doc.IsDataLoaded()) {
-        PaintContext context;
-        context.verticalOffset = m_scroll.verticalOffset;
-        context.clickedChannel = clickedChannel;
-        context.visibleStartTime = m_scroll.visibleStartTime;
-        context.visibleEndTime = m_scroll.visibleEndTime;
-        context.stackHeight = m_layout.StackHeight();
-        context.appFont = appFont;
-        QPainter dc(&clean);
         try {
-            m_painter.PaintChannels(dc, m_doc, context);
-        } catch (const std::exception&) {
-            // A failed rebuild keeps what was drawn; the next paint tries again.
-            dc.end();
-            ComposeOverlays();
+            QPainter dc(&picture);
+            PaintChannels(dc);
+        } catch (...) {
+            ReportDrawingError();
             return;
         }
     }
+    clean = std::move(picture);
     m_redraw = false;
+    m_drawingErrorShown = false;
     ComposeOverlays();
+}
+
+void COrielView::PaintChannels(QPainter& dc) {
+    PaintContext context;
+    context.verticalOffset = m_scroll.verticalOffset;
+    context.clickedChannel = clickedChannel;
+    context.visibleStartTime = m_scroll.visibleStartTime;
+    context.visibleEndTime = m_scroll.visibleEndTime;
+    context.stackHeight = m_layout.StackHeight();
+    context.appFont = appFont;
+    m_painter.PaintChannels(dc, m_doc, context);
+}
+
+void COrielView::ReportDrawingError() {
+    if (m_drawingErrorShown)
+        return;
+    m_drawingErrorShown = true;
+    // Not from inside the paint that failed: the message box runs an event
+    // loop of its own, which would paint this view again meanwhile.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_doc.Prompts().Beep();
+            m_doc.Prompts().Message(kDrawingError, platform::Buttons::Ok, platform::Icon::Error);
+        },
+        Qt::QueuedConnection);
 }
 
 void COrielView::OnSamplesChanged(int slot) {
@@ -184,6 +208,7 @@ void COrielView::OnSamplesChanged(int slot) {
     else
         m_summaries.Invalidate(slot);
     m_painter.CloseIntensityFiles();
+    m_drawingErrorShown = false;
     m_redraw = true;
     Invalidate();
 }
@@ -342,6 +367,19 @@ void COrielView::OnZoomSelection() {
 
 void COrielView::OnZoomUnzoom() {
     ApplyZoom(static_cast<int>(ZoomMode::UnZoom));
+}
+
+void COrielView::ApplyWindowPlacements() {
+    QWidget* frame = parentWidget();
+    const WindowPlacement& p = m_doc.App().settings.placements[kPlacementMainChild];
+    if (!frame || IsUnplaced(p) || p[2] <= 0 || p[3] <= 0)
+        return;
+    // The placement is the normal position: a maximised or minimised frame
+    // is restored first so that it really goes there.
+    if (frame->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized))
+        frame->showNormal();
+    frame->setGeometry(p[0], p[1], p[2], p[3]);
+    frame->show();
 }
 
 }  // namespace vocomet

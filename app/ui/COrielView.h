@@ -71,6 +71,11 @@ public:
     void OnHScroll(ScrollCode code, int position);
     void OnVScroll(ScrollCode code, int position);
 
+    // After Load Configuration: moves the view's frame to the stored main
+    // child-frame placement and shows it. An unset placement, or one without
+    // a size, leaves the frame where it is.
+    void ApplyWindowPlacements();
+
     // ---- state ----
 
     const ViewLayout& Layout() const { return m_layout; }
@@ -87,8 +92,15 @@ public:
     // when the redraw flag is set; scrolling and zooming only set the flag,
     // so any number of them between two paints cost one rebuild). While a
     // recording runs the surfaces show only the background and the
-    // recording banner, and the flag stays set.
+    // recording banner, and the flag stays set. A rebuild that fails keeps
+    // the previous picture and the flag; the first failure after a
+    // successful rebuild or a change of data beeps and says "Error in
+    // drawing the image." (after the current paint), later ones are quiet.
     void RebuildSurfaces();
+    // Every shown channel into dc (the clean picture on screen; a printer
+    // page or a picture for export); failures are passed on. Virtual so that
+    // a failing drawing can be staged.
+    virtual void PaintChannels(QPainter& dc);
     // Surface rebuilds so far.
     int RebuildCount() const { return m_rebuildCount; }
     // To be called when samples or derived curves changed in place (edits,
@@ -134,6 +146,8 @@ private:
     void ComposeOverlays();
     // The model's scroll bars into the widget's.
     void SyncScrollBars();
+    // The drawing error message, once until drawing succeeds again.
+    void ReportDrawingError();
     void Invalidate();
 
     COrielDoc& m_doc;
@@ -147,6 +161,7 @@ private:
     bool m_redraw = true;
     bool m_initialUpdateDone = false;
     bool m_syncing = false;
+    bool m_drawingErrorShown = false;
 };
 
 }  // namespace vocomet

@@ -111,6 +111,23 @@ void Bar(QPainter& dc, const MarkMapping& map, int dx, int y, int halfWidth, int
     dc.fillRect(QRect(map.rect.x() + dx - halfWidth, y - half, 2 * halfWidth, 2 * half), colour);
 }
 
+// Keeps what is drawn for a strip's data inside the strip (intersected with
+// any clip the caller set): a value beyond the scale must not draw over the
+// neighbouring channel.
+class StripClip {
+public:
+    StripClip(QPainter& dc, const QRect& strip) : m_dc(dc) {
+        m_dc.save();
+        m_dc.setClipRect(strip, Qt::IntersectClip);
+    }
+    ~StripClip() { m_dc.restore(); }
+    StripClip(const StripClip&) = delete;
+    StripClip& operator=(const StripClip&) = delete;
+
+private:
+    QPainter& m_dc;
+};
+
 }  // namespace
 
 // ---- scale rules ----
@@ -372,10 +389,12 @@ void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintCont
 
         // The trace.
         if (s.trace >= 0) {
+            const StripClip clip(dc, r);
             const TraceValues& t = fetcher.Result(s.trace);
             DrawWaveformValues(dc, t, traceScale, traceFraction, r, kBlack, 1, ch.reference, ch.drawReference != 0,
                                kGridColour);
         } else if (ch.drawReference != 0 && r.width() > 0) {
+            const StripClip clip(dc, r);
             TraceValues none;
             DrawWaveformValues(dc, none, traceScale, traceFraction, r, kBlack, 1, ch.reference, true, kGridColour);
         }
@@ -395,30 +414,31 @@ void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintCont
                 TextEndingAt(dc, r.x(), 5, bottom - Trunc(h * traceFraction) - textHeight, labels.bottom);
         }
 
-        // EGG marks on the trace, kept inside the strip.
-        dc.save();
-        dc.setClipRect(QRect(r.x(), r.y() - 1000, r.width(), h + 2000));
-        const MarkMapping traceMap{ch.shownStart, ch.shownEnd, r, traceScale, Trunc(h * traceFraction)};
-        if (ch.eggPoints2Valid != 0 && ch.eggPoints2Int != 0)
-            DrawSeriesMarks(dc, ch.eggPoints2, traceMap, kRed, ctx.appFont);
-        if (ch.peaksValid != 0 && ch.drawPeaks != 0)
-            DrawSeriesMarks(dc, ch.peaks, traceMap, kGreen, ctx.appFont);
-        if (ch.valleysValid != 0 && ch.drawValleys != 0)
-            DrawSeriesMarks(dc, ch.valleys, traceMap, kBlue, ctx.appFont);
-        if (ch.eggPoints3Ints[0] != 0 && ch.eggPoints3Ints[1] != 0)
-            DrawSeriesMarks(dc, ch.eggPoints3, traceMap, kBlue, ctx.appFont);
-        if (ch.eggPoints4Ints[0] != 0 && ch.eggPoints4Ints[1] != 0)
-            DrawSeriesMarks(dc, ch.eggPoints4, traceMap, kBlue, ctx.appFont);
-        if (ch.cyclesValid != 0 && ch.drawThresholdMarks != 0) {
-            DrawCurveWithScale(dc, ch.cycles, traceMap, kCycleMarkColour, ctx.appFont);
-            DrawSeriesBars(dc, ch.cycles, traceMap, kCycleMarkColour, ctx.appFont);
+        // EGG marks on the trace.
+        {
+            const StripClip clip(dc, r);
+            const MarkMapping traceMap{ch.shownStart, ch.shownEnd, r, traceScale, Trunc(h * traceFraction)};
+            if (ch.eggPoints2Valid != 0 && ch.eggPoints2Int != 0)
+                DrawSeriesMarks(dc, ch.eggPoints2, traceMap, kRed, ctx.appFont);
+            if (ch.peaksValid != 0 && ch.drawPeaks != 0)
+                DrawSeriesMarks(dc, ch.peaks, traceMap, kGreen, ctx.appFont);
+            if (ch.valleysValid != 0 && ch.drawValleys != 0)
+                DrawSeriesMarks(dc, ch.valleys, traceMap, kBlue, ctx.appFont);
+            if (ch.eggPoints3Ints[0] != 0 && ch.eggPoints3Ints[1] != 0)
+                DrawSeriesMarks(dc, ch.eggPoints3, traceMap, kBlue, ctx.appFont);
+            if (ch.eggPoints4Ints[0] != 0 && ch.eggPoints4Ints[1] != 0)
+                DrawSeriesMarks(dc, ch.eggPoints4, traceMap, kBlue, ctx.appFont);
+            if (ch.cyclesValid != 0 && ch.drawThresholdMarks != 0) {
+                DrawCurveWithScale(dc, ch.cycles, traceMap, kCycleMarkColour, ctx.appFont);
+                DrawSeriesBars(dc, ch.cycles, traceMap, kCycleMarkColour, ctx.appFont);
+            }
         }
-        dc.restore();
 
         // Intensity over the whole strip, from 0 at its bottom.
         if (s.intensity >= 0) {
             const double range = ch.relativeIntensity != 0 ? ch.intensityMax - ch.intensityMin : ch.intensityMax;
             const double scale = range != 0.0 && std::isfinite(range) ? h / range : 0.0;
+            const StripClip clip(dc, r);
             DrawWaveformValues(dc, fetcher.Result(s.intensity), scale, 0.0, r, kBlue, 1, 0.0, false, kBlack);
         }
 
@@ -432,8 +452,11 @@ void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintCont
                         platform::ColorRef colour, const char* title) -> MarkMapping {
             const double extent = 2.0 * std::max(std::fabs(maximum), std::fabs(minimum));
             const double scale = extent > 0.0 && std::isfinite(extent) ? h * I / extent : 0.0;
-            DrawDoubleCurve(dc, std::span<const double>(curve.data(), curve.size()), ch.shownStart, ch.shownEnd, scale,
-                            fraction, r, ch.drawReference != 0, kGridColour, ch.reference, colour);
+            {
+                const StripClip clip(dc, r);
+                DrawDoubleCurve(dc, std::span<const double>(curve.data(), curve.size()), ch.shownStart, ch.shownEnd,
+                                scale, fraction, r, ch.drawReference != 0, kGridColour, ch.reference, colour);
+            }
             const int base = bottom - Trunc(h * fraction);
             const int paneHalf = Trunc(h * I * 0.5);
             dc.setPen(ToQColor(colour));
@@ -449,10 +472,8 @@ void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintCont
             const MarkMapping map =
                 pane(ch.velocity, ch.velocityMax, ch.velocityMin, fraction, kRed, "Velocity");
             if (ch.cyclesValid != 0) {
-                dc.save();
-                dc.setClipRect(QRect(r.x(), r.y() - 1000, r.width(), h + 2000));
+                const StripClip clip(dc, r);
                 DrawDerivativeCurve(dc, ch.cycles, map, kRed, ctx.appFont);
-                dc.restore();
             }
         }
         if (acceleration)

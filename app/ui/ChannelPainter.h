@@ -104,6 +104,9 @@ public:
 
     // Every shown channel of the document (a one-channel document always
     // shows its channel). A trace whose data file cannot be read is left out.
+    // Traces, marks and pane curves are clipped to their strip, so values
+    // beyond the scale never reach a neighbouring channel; the margin texts
+    // stay outside it.
     void PaintChannels(QPainter& dc, COrielDoc& doc, const PaintContext& context);
     // The labels of a channel in the visible time range, their fonts scaled.
     void DrawChannelLabels(QPainter& dc, CChannels& channel, const PaintContext& context, double fontScale);

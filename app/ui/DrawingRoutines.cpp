@@ -279,42 +279,106 @@ void DrawValueAxis(QPainter& dc, const QRect& rect, double lowest, double highes
         TextAt(dc, left - 5 - fm.horizontalAdvance(unit), bottom + fm.height() / 2 + 2, unit);
 }
 
-void DrawTimeAxis(QPainter& dc, const QRect& rect, int tickLength, bool gridLines, double startMs, double endMs,
-                  int stepMs, bool relativeLabels, const QFont& appFont, platform::ColorRef gridColour) {
-    const double range = endMs - startMs;
-    if (!std::isfinite(startMs) || !std::isfinite(range) || range <= 0.0 || rect.width() <= 0)
-        return;
-    PainterState state(dc);
-    int step = stepMs;
-    double count = 0.0;
-    if (step > 0) {
-        count = std::floor(range / step) + 1.0;
-    } else {
-        step = AutomaticTimeStep(range);
-        count = 30.0;
-    }
-    const double first = step * std::floor(startMs / step);
-    const double perMs = rect.width() / range;
-    const int left = rect.x(), top = rect.y(), right = RightOf(rect), bottom = BottomOf(rect);
-    const int baseline = bottom - tickLength;
+namespace {
 
-    // Tick i sits at time first + i x step. Ticks only grow to the right, so
-    // the walk ends at the right edge, and where ticks lie closer than a pixel
-    // it jumps to the first tick of the next pixel column: a huge range with a
-    // small step costs what the width costs.
-    auto xOf = [&](double i) { return left + Trunc((i * step + first - startMs) * perMs); };
-    auto forEachTick = [&](int limit, auto&& visit) {
+// The ticks of a time axis: tick i (1 .. count) at time first + i x step.
+struct TimeTicks {
+    int step = 0;
+    double count = 0.0;
+    double first = 0.0;
+    double startMs = 0.0;
+    double perMs = 0.0;  // pixels per ms
+    int left = 0;
+
+    int XOf(double i) const { return left + Trunc((i * step + first - startMs) * perMs); }
+
+    // Visits (i, x) for the ticks left of `limit`. Ticks only grow to the
+    // right, so the walk ends at the limit, and where ticks lie closer than a
+    // pixel it jumps to the first tick of the next pixel column: a huge range
+    // with a small step costs what the width costs.
+    template <typename Visit>
+    void ForEach(int limit, Visit&& visit) const {
         for (double i = 1; i <= count;) {
-            const int x = xOf(i);
+            const int x = XOf(i);
             if (x >= limit)
                 break;
             visit(i, x);
             const double nextPixel = std::ceil(((x + 1 - left) / perMs + startMs - first) / step) - 1.0;
             i = std::max(i + 1.0, nextPixel);
         }
-    };
+    }
+};
+
+// False when the range or the rectangle leaves nothing to draw.
+bool TimeTicksOf(const QRect& rect, double startMs, double endMs, int stepMs, TimeTicks& ticks) {
+    const double range = endMs - startMs;
+    if (!std::isfinite(startMs) || !std::isfinite(range) || range <= 0.0 || rect.width() <= 0)
+        return false;
+    ticks.step = stepMs;
+    if (ticks.step > 0) {
+        ticks.count = std::floor(range / ticks.step) + 1.0;
+    } else {
+        ticks.step = AutomaticTimeStep(range);
+        ticks.count = 30.0;
+    }
+    ticks.first = ticks.step * std::floor(startMs / ticks.step);
+    ticks.startMs = startMs;
+    ticks.perMs = rect.width() / range;
+    ticks.left = rect.x();
+    return true;
+}
+
+QString TimeUnit() { return QStringLiteral("(ms)"); }
+
+}  // namespace
+
+std::vector<TimeAxisLabel> TimeAxisLabels(const QRect& rect, double startMs, double endMs, int stepMs,
+                                          bool relativeLabels, const QFontMetrics& fm) {
+    std::vector<TimeAxisLabel> labels;
+    TimeTicks ticks;
+    if (!TimeTicksOf(rect, startMs, endMs, stepMs, ticks))
+        return labels;
+    const int left = rect.x(), right = RightOf(rect);
+    const int top = BottomOf(rect) + fm.height() / 2;
+    // Labels keep at least a blank's width between them.
+    const int gap = std::max(1, fm.horizontalAdvance(QLatin1Char(' ')));
+    int previousEnd = left - gap;
+    if (relativeLabels) {
+        // The unit text stands first on the row.
+        const QString unit = TimeUnit();
+        previousEnd = left + fm.height() / static_cast<int>(unit.size()) + fm.horizontalAdvance(unit);
+    }
+    // A tick at or right of the right edge cannot have its whole label inside.
+    ticks.ForEach(right, [&](double i, int x) {
+        const double value = relativeLabels ? i * ticks.step : i * ticks.step + ticks.first;
+        const QString text = QString::asprintf("%5.0f", static_cast<double>(static_cast<float>(value)));
+        const int textX = x - fm.horizontalAdvance(text) / 2;
+        // The padding blanks may stick out; the characters must fit.
+        qsizetype blanks = 0;
+        while (blanks < text.size() && text[blanks] == QLatin1Char(' '))
+            ++blanks;
+        const int inkLeft = textX + fm.horizontalAdvance(text.left(blanks));
+        const int inkRight = textX + fm.horizontalAdvance(text);
+        if (inkLeft < left || inkRight > right || inkLeft - previousEnd < gap)
+            return;
+        labels.push_back({text, QPoint(textX, top), QRect(inkLeft, top, inkRight - inkLeft, fm.height())});
+        previousEnd = inkRight;
+    });
+    return labels;
+}
+
+void DrawTimeAxis(QPainter& dc, const QRect& rect, int tickLength, bool gridLines, double startMs, double endMs,
+                  int stepMs, bool relativeLabels, const QFont& appFont, platform::ColorRef gridColour) {
+    TimeTicks ticks;
+    if (!TimeTicksOf(rect, startMs, endMs, stepMs, ticks))
+        return;
+    PainterState state(dc);
+    const int left = rect.x(), top = rect.y(), right = RightOf(rect), bottom = BottomOf(rect);
+    const int baseline = bottom - tickLength;
+
+    // Every tick keeps its line, also where its label is left out.
     dc.setPen(DashedPen(gridColour));
-    forEachTick(right, [&](double, int x) {
+    ticks.ForEach(right, [&](double, int x) {
         if (x <= left)
             return;
         if (gridLines)
@@ -326,17 +390,10 @@ void DrawTimeAxis(QPainter& dc, const QRect& rect, int tickLength, bool gridLine
     dc.setFont(relativeLabels ? ArialAsHighAs(appFont) : appFont);
     const QFontMetrics fm = dc.fontMetrics();
     dc.setPen(QPen(Qt::black));
-    // A label is written where its left end falls inside, so ticks a little
-    // past the right edge may still have theirs.
-    forEachTick(right + fm.horizontalAdvance(QString(16, QChar('0'))), [&](double i, int x) {
-        const double value = relativeLabels ? i * step : i * step + first;
-        const QString label = QString::asprintf("%5.0f", static_cast<double>(static_cast<float>(value)));
-        const int labelX = x - fm.horizontalAdvance(label) / 2;
-        if (labelX > left && labelX < right)
-            TextAt(dc, labelX, bottom + fm.height() / 2, label);
-    });
+    for (const TimeAxisLabel& label : TimeAxisLabels(rect, startMs, endMs, stepMs, relativeLabels, fm))
+        TextAt(dc, label.at.x(), label.at.y(), label.text);
     if (relativeLabels) {
-        const QString unit = QStringLiteral("(ms)");
+        const QString unit = TimeUnit();
         TextAt(dc, left + fm.height() / static_cast<int>(unit.size()), bottom + fm.height() / 2, unit);
     }
 }

@@ -14,12 +14,15 @@
 // y = b - trunc(v x a) - trunc(h x k).
 
 #include <QFont>
+#include <QFontMetrics>
+#include <QPoint>
 #include <QRect>
 #include <QString>
 #include <array>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/TraceFetcher.h"
 #include "platform/SampleBlock.h"
@@ -99,12 +102,29 @@ void DrawValueAxis(QPainter& dc, const QRect& rect, double lowest, double highes
 // Time grid (gridLines) or ticks of tickLength / 2 standing on
 // bottom - tickLength, for the times startMs .. endMs across the rectangle,
 // every stepMs (0 or less: the first of 1, 2, 5, 10, 25 ... 100000 ms that
-// gives at most 30 steps), with "%5.0f" labels below: times from the start
-// of the range ("(ms)" written beside them, in an "Arial" font) or absolute
-// times (in appFont). gridColour is the light grey of every grid line.
+// gives at most 30 steps), with "%5.0f" labels below (TimeAxisLabels): times
+// from the start of the range ("(ms)" written at the left, in an "Arial"
+// font) or absolute times (in appFont). gridColour is the light grey of
+// every grid line.
 void DrawTimeAxis(QPainter& dc, const QRect& rect, int tickLength, bool gridLines, double startMs, double endMs,
                   int stepMs, bool relativeLabels, const QFont& appFont,
                   platform::ColorRef gridColour = platform::Rgb(200, 200, 200));
+
+// A tick label of the time axis: its text (with the blanks of "%5.0f"),
+// where that text is written (top-left; centred on its tick) and the box its
+// characters take.
+struct TimeAxisLabel {
+    QString text;
+    QPoint at;
+    QRect ink;
+};
+// The labels DrawTimeAxis writes in the font of `fm`, from left to right. A
+// label is written only when its characters lie whole between the
+// rectangle's left and right edges and at least a blank's width right of
+// the previous label (or of the unit text); the others are left out, their
+// ticks are still drawn.
+std::vector<TimeAxisLabel> TimeAxisLabels(const QRect& rect, double startMs, double endMs, int stepMs,
+                                          bool relativeLabels, const QFontMetrics& fm);
 
 // --- analysis results ---------------------------------------------------
 

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <algorithm>
 
 #include "platform/TextEncoding.h"
@@ -13,14 +14,13 @@ QString FromCp1252(std::string_view bytes) { return QString::fromStdString(platf
 std::string ToCp1252(const QString& text) { return platform::Utf8ToCp1252(text.toStdString()); }
 
 QFont ToQFont(const platform::LogFontA& lf) {
-    QFont f;
-    f.setStyleHint(QFont::SansSerif);
+    // Starts from the desktop's default font, which also stands in for a
+    // face that is not installed.
+    QFont f = QGuiApplication::font();
     if (!lf.faceName.empty()) {
         const QString family = FromCp1252(lf.faceName);
         if (QFontDatabase::families().contains(family, Qt::CaseInsensitive))
             f.setFamily(family);
-        else
-            f.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
     }
     if (lf.height < 0)
         f.setPixelSize(-lf.height);

@@ -18,8 +18,8 @@ QString FromCp1252(std::string_view bytes);
 std::string ToCp1252(const QString& text);
 
 // Negative heights are character heights, positive ones cell heights, both
-// in pixels; 0 leaves Qt's default size. A face that is not installed falls
-// back to a sans-serif font.
+// in pixels; 0 leaves the default size. A face that is not installed (or
+// none) gives the desktop's default font, QGuiApplication::font().
 QFont ToQFont(const platform::LogFontA& font);
 platform::LogFontA ToLogFont(const QFont& font);
 

@@ -8,6 +8,9 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <stdexcept>
+
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/NativeReaders.h"
@@ -222,6 +225,75 @@ TEST_F(MainView, PaintsAWindowBeyondTheSamplesInMemory) {
     EXPECT_DOUBLE_EQ(ch.shownEnd, 100000.0);
     EXPECT_FALSE(view.viewport()->grab().isNull());
     EXPECT_FALSE(view.NeedsRedraw());
+}
+
+// A view whose channel drawing fails while `fail` is set.
+class FailingView : public COrielView {
+public:
+    using COrielView::COrielView;
+    bool fail = false;
+    void PaintChannels(QPainter& dc) override {
+        if (fail)
+            throw std::runtime_error("drawing failed");
+        COrielView::PaintChannels(dc);
+    }
+};
+
+TEST_F(MainView, AFailedRebuildSaysSoOnceAndKeepsThePicture) {
+    COrielDoc doc(app, prompts);
+    doc.SetChannelCount(1);
+    CChannels& ch = doc.Channel(0);
+    ch.samples = platform::FloatBlock::Allocate(1000);
+    for (std::size_t i = 0; i < 1000; ++i)
+        ch.samples[i] = static_cast<float>(0.8 * std::sin(i * 0.03));
+    ch.rate = 1000.0;
+    ch.sampleCount = ch.duration = 1000.0;
+    ch.shownEnd = ch.shownLength = ch.prevWindowEnd = ch.sampleCount;
+    ch.timeReference = 1;
+    doc.dataLoaded = 1;
+
+    FailingView view(doc);
+    view.resize(400, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.viewport()->grab();
+    ASSERT_FALSE(view.NeedsRedraw());
+    const QImage before = view.SurfaceImage(COrielView::kComposite).copy();
+
+    // Zoomed in while drawing fails: every paint tries again, the window
+    // keeps the picture it had, and the message comes once, after the paint.
+    view.fail = true;
+    view.OnZoomIn();
+    view.viewport()->grab();
+    EXPECT_TRUE(prompts.messages.empty());
+    QApplication::processEvents();
+    for (int i = 0; i < 3; ++i) {
+        view.viewport()->grab();
+        QApplication::processEvents();
+    }
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Error in drawing the image.");
+    EXPECT_EQ(prompts.messages[0].icon, platform::Icon::Error);
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_TRUE(view.NeedsRedraw());
+    EXPECT_EQ(view.SurfaceImage(COrielView::kComposite), before);
+
+    // A successful rebuild, and so does a change of data, lets the next
+    // failure be told again.
+    view.fail = false;
+    view.viewport()->grab();
+    EXPECT_FALSE(view.NeedsRedraw());
+    EXPECT_NE(view.SurfaceImage(COrielView::kComposite), before);  // the zoomed picture
+    view.fail = true;
+    view.OnZoomOut();
+    view.viewport()->grab();
+    QApplication::processEvents();
+    view.OnSamplesChanged();
+    view.viewport()->grab();
+    view.viewport()->grab();
+    QApplication::processEvents();
+    EXPECT_EQ(prompts.messages.size(), 3u);
+    EXPECT_EQ(prompts.beeps, 3);
 }
 
 TEST_F(MainView, ZoomOnAnEmptyDocumentChangesNothing) {

@@ -1,7 +1,9 @@
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -177,6 +179,70 @@ TEST(DrawingRoutines, TimeAxisPutsAutomaticTicksAtWholeSteps) {
     EXPECT_TRUE(AnyPaintedIn(grid, 100, 0, 50));
     EXPECT_TRUE(AnyPaintedIn(grid, 200, 0, 50));
     EXPECT_FALSE(AnyPaintedIn(grid, 150, 0, 49));
+}
+
+TEST(DrawingRoutines, TimeAxisLabelsNeverOverlapAndStandWholeInsideThePlot) {
+    struct Case {
+        double start, end;
+        int step, width;
+        bool relative;
+        std::vector<std::string> labels;  // all of them, when there is room; empty: crowded
+    };
+    const Case cases[] = {
+        {0, 600, 100, 600, false, {"100", "200", "300", "400", "500"}},
+        {0, 255, 50, 255, false, {"50", "100", "150", "200"}},  // 250 would stick out on the right
+        {1234.5, 1534.5, 100, 300, false, {"1300", "1400", "1500"}},
+        {0, 1000, 250, 400, true, {"250", "500", "750"}},
+        {0, 10000, 10, 400, false, {}},    // a tick every 0.4 pixels
+        {0, 300, 0, 300, true, {}},        // every 10 ms; "10" would touch "(ms)"
+        {99000, 101000, 250, 300, false, {}},  // six-digit labels 37.5 pixels apart
+        {-480, 480, 0, 200, false, {}},
+    };
+    const QFont font;
+    QImage device(1, 1, QImage::Format_RGB32);
+    const QFontMetrics fm(font, &device);
+    const int gap = fm.horizontalAdvance(QLatin1Char(' '));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.start << ".." << c.end << " step " << c.step << " over " << c.width);
+        const QRect rect(20, 0, c.width, 50);
+        const std::vector<TimeAxisLabel> labels = TimeAxisLabels(rect, c.start, c.end, c.step, c.relative, fm);
+        int previousEnd = c.relative ? rect.left() + fm.height() / 4 + fm.horizontalAdvance(QStringLiteral("(ms)"))
+                                     : rect.left() - gap;
+        std::vector<std::string> texts;
+        for (const TimeAxisLabel& label : labels) {
+            EXPECT_GE(label.ink.left(), rect.left()) << label.text.toStdString();
+            EXPECT_LE(label.ink.left() + label.ink.width(), rect.left() + rect.width()) << label.text.toStdString();
+            EXPECT_GE(label.ink.left() - previousEnd, gap) << label.text.toStdString();
+            EXPECT_EQ(label.ink.top(), 50 + fm.height() / 2);
+            previousEnd = label.ink.left() + label.ink.width();
+            texts.push_back(label.text.trimmed().toStdString());
+        }
+        if (!c.labels.empty())
+            EXPECT_EQ(texts, c.labels);
+        else
+            EXPECT_GE(texts.size(), 2u);
+    }
+
+    // Drawn: label ink only inside the plot's columns and inside the boxes
+    // laid out; the tick whose label is left out keeps its grid line.
+    const QRect rect(20, 0, 255, 50);
+    const QImage img = Render(rect.width() + 60, 100, [&](QPainter& p) {
+        p.setFont(font);
+        DrawTimeAxis(p, rect, 0, true, 0, 255, 50, false, font);
+    });
+    const QFontMetrics imageMetrics(font, &img);
+    const std::vector<TimeAxisLabel> drawn = TimeAxisLabels(rect, 0, 255, 50, false, imageMetrics);
+    ASSERT_EQ(drawn.size(), 4u);
+    for (int y = 51; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            if (img.pixel(x, y) == kWhite)
+                continue;
+            const bool inBox = std::any_of(drawn.begin(), drawn.end(), [&](const TimeAxisLabel& l) {
+                return l.ink.adjusted(-1, -1, 1, 1).contains(x, y);
+            });
+            EXPECT_TRUE(inBox) << x << "," << y;
+        }
+    EXPECT_TRUE(AnyPaintedIn(img, rect.left() + 250, 0, 49));
 }
 
 TEST(DrawingRoutines, FormantDotsAbove50HzInsideThePlot) {
