@@ -84,13 +84,7 @@ COrielDoc::~COrielDoc() {
     // a short or foreign file is not ours to fill in, and a missing one stays
     // missing (Revert To Default Configuration relies on that).
     try {
-        const std::string path = m_app.ConfigurationFilePath();
-        ConfigurationBlock block;
-        if (block.TryRead(path) && block.GetValidLength() == cfg::kBlockSize && block.HasSignature()) {
-            block.PutSignature();
-            PutPlacements(block, m_app.settings);
-            block.Write(path);
-        }
+        WriteClosingPlacements(m_app.ConfigurationFilePath(), m_app.settings);
     } catch (const std::exception&) {
         // Nothing is reported while a document closes.
     }
@@ -224,13 +218,19 @@ void COrielDoc::ReportLoadSaveError(const char* prompt, const std::string& detai
 
 // ---- opening -------------------------------------------------------------------
 
-int COrielDoc::RunReader(const DocumentReader& reader, platform::File& file, bool& failed) {
-    std::unique_ptr<RecordingData> staging = NewStagingRecording();
+int COrielDoc::RunReader(const DocumentReader& reader, platform::File& file, bool anyNonzeroLoads,
+                         std::string& refusal, bool& failed) {
+    // The staging recording is made only when the reader accepts the file.
+    LoadTarget target([this] { return NewStagingRecording(); });
     try {
         file.Seek(0);
-        const int result = reader(*this, file, *staging);
-        if (result == kReaderLoaded)
-            AdoptRecording(std::move(staging));
+        const int result = reader(*this, file, target);
+        if (result == kReaderLoaded || (anyNonzeroLoads && result != kReaderEndOpen)) {
+            target.Recording();  // a reader that filled nothing loaded an empty recording
+            AdoptRecording(target.Take());
+        } else if (refusal.empty()) {
+            refusal = target.Refusal();
+        }
         return result;
     } catch (const platform::UserException&) {
         // The reader has said why, or there is nothing to say.
@@ -267,17 +267,25 @@ bool COrielDoc::OnOpenDocument(const std::string& path) {
 
     platform::BusyGuard busy(m_prompts);
     bool failed = false;
+    std::string refusal;  // why a reader that knew the file could not load it
     for (int i = 0; i < kChainedReaderCount; ++i) {
         const DocumentReader& reader = m_formats.GetReader(static_cast<ReaderSlot>(i));
         if (!reader)
             continue;
-        const int result = RunReader(reader, file, failed);
+        const int result = RunReader(reader, file, false, refusal, failed);
         if (failed || result == kReaderEndOpen)
             return false;
         if (result == kReaderLoaded) {
             FinishLoad(path);
             return true;
         }
+    }
+
+    // A reader knew the file but not what it holds: say so. Reading it as a
+    // generic file would only turn its header and samples into noise.
+    if (!refusal.empty()) {
+        ReportLoadSaveError(kFailedToOpenDocument, refusal);
+        return false;
     }
 
     // No reader knew the file: offer to read it as a generic file.
@@ -292,16 +300,17 @@ bool COrielDoc::OnOpenDocument(const std::string& path) {
     if (!answers)
         return false;
     settings.genericAnswers = *answers;
+    // The generic readers answer only loaded or not: any result but 0 loaded
+    // the file.
     int result = kReaderEndOpen;
     if (answers->integerBinary != 0) {
-        result = RunReader(integerReader, file, failed);
+        result = RunReader(integerReader, file, true, refusal, failed);
         if (!failed && result == kReaderEndOpen)
-            result = RunReader(asciiReader, file, failed);
+            result = RunReader(asciiReader, file, true, refusal, failed);
     } else {
-        result = RunReader(asciiReader, file, failed);
+        result = RunReader(asciiReader, file, true, refusal, failed);
     }
-    // Only a reader that loaded the file makes the open succeed.
-    if (failed || result != kReaderLoaded)
+    if (failed || result == kReaderEndOpen)
         return false;
     FinishLoad(path);
     return true;
@@ -310,15 +319,29 @@ bool COrielDoc::OnOpenDocument(const std::string& path) {
 // ---- saving --------------------------------------------------------------------
 
 COrielDoc::WriteOutcome COrielDoc::WriteFile(const std::string& path, int fileTypeCode,
-                                             const WriteRequest& request, std::string* error) {
+                                             const WriteRequest& request, WriteFailure& failure) {
     const DocumentWriter* writer = m_formats.FindWriter(fileTypeCode);
     if (!writer)
         return WriteOutcome::NoWriter;
     std::unique_ptr<platform::ScratchReplacement> scratch;
     try {
         scratch = std::make_unique<platform::ScratchReplacement>(path);
+    } catch (const platform::FileException& e) {
+        // A name that leads nowhere is the user's to fix; anything else (no
+        // rights, a read-only folder, a full disk) is the system's, and its
+        // reason is what the user needs to hear.
+        const auto cause = e.GetCause();
+        failure.prompt = cause == platform::FileException::Cause::BadPath ||
+                                 cause == platform::FileException::Cause::FileNotFound
+                             ? kInvalidFileName
+                             : kFailedToSaveDocument;
+        failure.reason = e.what();
+        return WriteOutcome::CannotCreate;
+    } catch (const std::bad_alloc&) {
+        failure.reason = kNotEnoughMemory;
+        return WriteOutcome::CannotCreate;
     } catch (const std::exception& e) {
-        *error = e.what();
+        failure.reason = e.what();
         return WriteOutcome::CannotCreate;
     }
     platform::BusyGuard busy(m_prompts);
@@ -329,7 +352,7 @@ COrielDoc::WriteOutcome COrielDoc::WriteFile(const std::string& path, int fileTy
         // A writer that wrote nothing has not saved anything: the target
         // keeps what it held.
         if (scratch->GetFile().GetLength() == 0) {
-            *error = "Nothing was written.";
+            failure.reason = "Nothing was written.";
             return WriteOutcome::WriterFailed;
         }
         scratch->Commit();
@@ -337,11 +360,15 @@ COrielDoc::WriteOutcome COrielDoc::WriteFile(const std::string& path, int fileTy
     } catch (const platform::UserException&) {
         return WriteOutcome::WriterAbandoned;
     } catch (const std::bad_alloc&) {
-        *error = kNotEnoughMemory;
+        failure.reason = kNotEnoughMemory;
     } catch (const std::exception& e) {
-        *error = e.what();
+        failure.reason = e.what();
     }
     return WriteOutcome::WriterFailed;
+}
+
+void COrielDoc::ReportWriteFailure(const WriteFailure& failure) {
+    ReportLoadSaveError(failure.prompt, failure.reason);
 }
 
 bool COrielDoc::OnSaveDocument(const std::string& path) {
@@ -349,9 +376,9 @@ bool COrielDoc::OnSaveDocument(const std::string& path) {
         ReportLoadSaveError(kInvalidFileName, "");
         return false;
     }
-    std::string error;
+    WriteFailure failure;
     const WriteRequest request{false, 0, GetChannelCount(), false, {}};
-    switch (WriteFile(path, GetFileTypeCode(), request, &error)) {
+    switch (WriteFile(path, GetFileTypeCode(), request, failure)) {
     case WriteOutcome::Written:
         if (path == m_pathName) {
             SetSaveAsRequired(0);
@@ -364,23 +391,21 @@ bool COrielDoc::OnSaveDocument(const std::string& path) {
                             std::string("This document cannot be saved as ") + FileTypeName(GetFileTypeCode()) + ".");
         return false;
     case WriteOutcome::CannotCreate:
-        ReportLoadSaveError(kInvalidFileName, error);
+    case WriteOutcome::WriterFailed:
+        ReportWriteFailure(failure);
         return false;
     case WriteOutcome::WriterAbandoned:
-        return false;
-    case WriteOutcome::WriterFailed:
-        ReportLoadSaveError(kFailedToSaveDocument, error);
         return false;
     }
     return false;
 }
 
 int COrielDoc::SaveDocumentAs(const std::string& path, int fileTypeCode, bool selectionOnly) {
-    std::string error;
+    WriteFailure failure;
     const WriteRequest request{selectionOnly, 0, GetChannelCount(), false, {}};
-    const WriteOutcome outcome = WriteFile(path, fileTypeCode, request, &error);
-    if (outcome == WriteOutcome::CannotCreate)
-        ReportLoadSaveError(kInvalidFileName, error);
+    const WriteOutcome outcome = WriteFile(path, fileTypeCode, request, failure);
+    if (outcome == WriteOutcome::CannotCreate || outcome == WriteOutcome::WriterFailed)
+        ReportWriteFailure(failure);
     return outcome == WriteOutcome::Written ? 1 : 0;
 }
 
@@ -397,6 +422,14 @@ int COrielDoc::FilterForPath(const std::string& path) {
     if (extension == ".wav")
         return kWaveFilterIndex;
     return 0;
+}
+
+std::string COrielDoc::WithFilterExtension(const std::string& path, int filterIndex) {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    if (!extension.empty() && extension != ".")
+        return path;
+    const char* added = filterIndex == kWaveFilterIndex ? "wav" : "vcm";
+    return path + (extension == "." ? "" : ".") + added;
 }
 
 int COrielDoc::CodeForFilter(int filterIndex) const {
@@ -416,50 +449,60 @@ bool COrielDoc::FileSave() {
     return OnSaveDocument(m_pathName);
 }
 
-std::optional<std::string> COrielDoc::AskSaveTarget(const std::string& title, const std::string& initialPath) {
+std::optional<platform::SaveChoice> COrielDoc::AskSaveTarget(const std::string& title, const std::string& initialPath,
+                                                             const char* filter) {
     platform::FileDialogRequest request;
     request.title = title;
-    request.filter = kNativeAndWaveFilter;
+    request.filter = filter;
     request.initialPath = initialPath;
     request.defaultSuffix = "vcm";
     request.filterIndex = saveFilterIndex;
-    return m_prompts.AskSavePath(request);
-}
-
-int COrielDoc::ChosenFilter(const std::string& path) {
-    // The chooser does not say which filter was picked: the extension does.
-    const int filter = FilterForPath(path);
-    if (filter != 0)
-        saveFilterIndex = filter;
-    return filter;
+    std::optional<platform::SaveChoice> choice = m_prompts.AskSaveChoice(request);
+    if (!choice)
+        return std::nullopt;
+    if (choice->filterIndex == 0) {
+        // A chooser that cannot say which filter was picked: the name's
+        // extension tells, else the filter it opened with stayed picked.
+        choice->filterIndex = FilterForPath(choice->path);
+        if (choice->filterIndex == 0)
+            choice->filterIndex = request.filterIndex;
+    }
+    if (choice->filterIndex == kNativeFilter || choice->filterIndex == kWaveFilterIndex)
+        saveFilterIndex = choice->filterIndex;
+    choice->path = WithFilterExtension(choice->path, choice->filterIndex);
+    return choice;
 }
 
 void COrielDoc::OnFileSaveAs() { FileSaveAs(); }
 
 bool COrielDoc::FileSaveAs() {
-    const std::optional<std::string> path = AskSaveTarget("Save file As", kUntitled);
-    if (!path)
+    const std::optional<platform::SaveChoice> choice = AskSaveTarget("Save file As", kUntitled, kNativeAndWaveFilter);
+    if (!choice)
         return false;
-    const int code = CodeForFilter(ChosenFilter(*path));
+    const std::string& path = choice->path;
+    const int code = CodeForFilter(choice->filterIndex);
     // A document whose own format is written only through Save As (or that
     // has none) takes the file it is saved as; any other keeps its own file
     // unless it was written under its own code.
     const bool becomesOwnFile =
         code == GetFileTypeCode() || GetSaveAsRequired() != 0 || !IsSavedInPlace(GetFileTypeCode());
-    if (!SaveDocumentAs(*path, code, false)) {
+    WriteFailure failure;
+    const WriteRequest request{false, 0, GetChannelCount(), false, {}};
+    if (WriteFile(path, code, request, failure) != WriteOutcome::Written) {
         m_prompts.Beep();
-        m_prompts.Message(kSaveOperationError);
+        m_prompts.Message(failure.reason.empty() ? std::string(kSaveOperationError)
+                                                 : std::string(kSaveOperationError) + "\n\n" + failure.reason);
         return false;
     }
     if (becomesOwnFile) {
         SetFileTypeCode(code);
-        SetPathName(*path);
+        SetPathName(path);
         SetSaveAsRequired(0);
         neverSaved = 0;
         m_modified = false;
         if (m_hooks.pathAdopted)
-            m_hooks.pathAdopted(*path);
-    } else if (*path == m_pathName) {
+            m_hooks.pathAdopted(path);
+    } else if (path == m_pathName) {
         // The document's own file now holds another format.
         m_modified = true;
     }
@@ -467,20 +510,28 @@ bool COrielDoc::FileSaveAs() {
 }
 
 void COrielDoc::SaveCopy(bool selectionOnly) {
-    const std::optional<std::string> path =
+    const std::optional<platform::SaveChoice> choice =
         AskSaveTarget(selectionOnly ? "Save Selection As" : "Save a Copy As",
-                      (selectionOnly ? "Sel_" : "Copy_") + DefaultNameStem());
-    if (!path)
+                      (selectionOnly ? "Sel_" : "Copy_") + DefaultNameStem(),
+                      selectionOnly ? kNativeAndWaveSelectionFilter : kNativeAndWaveFilter);
+    if (!choice)
         return;
-    const int code = CodeForFilter(ChosenFilter(*path));
-    if (!SaveDocumentAs(*path, code, selectionOnly)) {
+    const std::string& path = choice->path;
+    const int code = CodeForFilter(choice->filterIndex);
+    WriteFailure failure;
+    const WriteRequest request{selectionOnly, 0, GetChannelCount(), false, {}};
+    if (WriteFile(path, code, request, failure) != WriteOutcome::Written) {
         m_prompts.Beep();
+        // Only a failure with a reason (the file system's, or the writer's
+        // own error) has anything to tell.
+        if (!failure.reason.empty())
+            ReportWriteFailure(failure);
         return;
     }
     // A copy leaves the document's state alone, unless it went over the
     // document's own file: then that file is either the document exactly or
     // no longer the document.
-    if (*path == m_pathName)
+    if (path == m_pathName)
         m_modified = selectionOnly || code != GetFileTypeCode();
 }
 
@@ -517,15 +568,15 @@ void COrielDoc::ExportChannel(bool selectionOnly) {
     if (!path)
         return;
 
-    std::string error;
+    WriteFailure failure;
     const WriteRequest write{selectionOnly, channel, count, true, {}};
-    switch (WriteFile(*path, kFileTypeWave, write, &error)) {
+    switch (WriteFile(*path, kFileTypeWave, write, failure)) {
     case WriteOutcome::Written:
         if (*path == m_pathName)
             m_modified = true;  // the document's own file now holds one channel
         break;
     case WriteOutcome::CannotCreate:
-        ReportLoadSaveError(kInvalidFileName, error);
+        ReportWriteFailure(failure);
         m_prompts.Beep();
         break;
     case WriteOutcome::NoWriter:
@@ -534,7 +585,7 @@ void COrielDoc::ExportChannel(bool selectionOnly) {
     case WriteOutcome::WriterAbandoned:
         break;
     case WriteOutcome::WriterFailed:
-        ReportLoadSaveError(kFailedToSaveDocument, error);
+        ReportWriteFailure(failure);
         break;
     }
 }

@@ -46,6 +46,8 @@ inline constexpr const char* kFailedToSaveDocument = "Failed to save document.";
 inline constexpr const char* kInvalidFileName = "Invalid file name.";
 inline constexpr const char* kSaveOperationError = "Error in save operation.";
 inline constexpr const char* kNativeAndWaveFilter = "Vocomet files (*.vcm)|*.vcm|Wave files (*.wav)|*.wav|";
+// Save Selection As offers the native files under their upper-case pattern.
+inline constexpr const char* kNativeAndWaveSelectionFilter = "Vocomet files (*.vcm)|*.VCM|Wave files (*.wav)|*.wav|";
 inline constexpr const char* kWaveFilter = "Wave files (*.wav)|*.wav|";
 inline constexpr int kNativeFilter = 1;  // save filter indices
 inline constexpr int kWaveFilterIndex = 2;
@@ -78,7 +80,8 @@ public:
     // a missing, unreadable or foreign file is replaced by the document
     // defaults, silently.
     COrielDoc(ApplicationState& app, platform::UserPrompts& prompts);
-    // Closes the data file and writes the window placements into the
+    // Closes the data file (a scratch data file of a load is removed once
+    // nothing else reads it) and writes the window placements into the
     // settings file, but only into a complete settings file with the
     // signature: none is created, and a foreign one is left alone.
     virtual ~COrielDoc();
@@ -93,7 +96,9 @@ public:
     // Tries the readers in their fixed order, then the generic-file readers.
     // True when a reader loaded the file; the document then holds the new
     // recording, takes the path and is unmodified. On false the document is
-    // as it was.
+    // as it was. When a reader recognised the file but refused what it
+    // holds, the failure report gives its reason and no generic reading is
+    // offered.
     bool OnOpenDocument(const std::string& path);
     // Writes the whole document to path through the writer of its
     // file-type code, beside the target and renamed over it. True only when
@@ -103,9 +108,10 @@ public:
     bool OnSaveDocument(const std::string& path);
     // Writes the document (or, with selectionOnly, each channel's selected
     // span) to path under the given code. 1 when written, 0 otherwise (no
-    // writer, cannot create, writer failed); only a file that cannot be
-    // created is reported here. The target is replaced only when complete.
-    // The document's flags and path are not touched.
+    // writer, cannot create, writer failed). A file that cannot be created
+    // and a writer's error are reported here with the system's reason; a
+    // writer that gave up has spoken itself. The target is replaced only
+    // when complete. The document's flags and path are not touched.
     int SaveDocumentAs(const std::string& path, int fileTypeCode, bool selectionOnly);
     // Asks before a modified document closes: true when it may close (not
     // modified, No, or Yes and the recording was saved).
@@ -179,7 +185,9 @@ public:
     // its channel slots carry the document's channel settings (calibration,
     // unit, intensity, smoothing, EGG display).
     std::unique_ptr<RecordingData> NewStagingRecording() const;
-    // Takes a filled recording in place of the current one.
+    // Takes a filled recording in place of the current one. The recording
+    // let go closes its data file, and a scratch data file made for it is
+    // removed once nothing else reads it.
     void AdoptRecording(std::unique_ptr<RecordingData> recording);
 
     // ---- services for readers and writers ----
@@ -212,30 +220,44 @@ public:
 
 private:
     enum class WriteOutcome { Written, NoWriter, CannotCreate, WriterAbandoned, WriterFailed };
+    // Why a write failed: the message's first line and the reason (the
+    // system's, for a file that could not be made; empty when there is
+    // nothing to tell).
+    struct WriteFailure {
+        const char* prompt = kFailedToSaveDocument;
+        std::string reason;
+    };
     // Save and Save As; true when the recording was written.
     bool FileSave();
     bool FileSaveAs();
     // Writes through a scratch file beside path with the writer of code.
     WriteOutcome WriteFile(const std::string& path, int fileTypeCode, const WriteRequest& request,
-                           std::string* error);
+                           WriteFailure& failure);
+    void ReportWriteFailure(const WriteFailure& failure);
     // The code Save As and the copies write for a chosen filter.
     int CodeForFilter(int filterIndex) const;
     // The filter a chosen path belongs to, by its extension in any case;
     // 0 when it matches none.
     static int FilterForPath(const std::string& path);
+    // The path with the filter's extension added when its name has none.
+    static std::string WithFilterExtension(const std::string& path, int filterIndex);
     // Default file names start from this: the path's stem, else the title's.
     std::string DefaultNameStem() const;
     bool CanSaveInPlace() const;
     void SaveCopy(bool selectionOnly);
     // The native-and-WAV save chooser, starting at the remembered filter.
-    std::optional<std::string> AskSaveTarget(const std::string& title, const std::string& initialPath);
-    // The filter a chosen path stands for (0 for none); remembers it.
-    int ChosenFilter(const std::string& path);
+    // The answer holds the filter picked (remembered for the next time) and
+    // the path with that filter's extension when the name had none.
+    std::optional<platform::SaveChoice> AskSaveTarget(const std::string& title, const std::string& initialPath,
+                                                      const char* filter);
     void ExportChannel(bool selectionOnly);
     void ApplySettingsToChannels();
     void CollectChannelSettings();
-    // Runs reader on a fresh staging recording; adopts it on kReaderLoaded.
-    int RunReader(const DocumentReader& reader, platform::File& file, bool& failed);
+    // Runs reader; adopts the recording it made on kReaderLoaded (with
+    // anyNonzeroLoads, on any result but kReaderEndOpen). Keeps the first
+    // refusal reason in refusal; failed is set when the reader threw.
+    int RunReader(const DocumentReader& reader, platform::File& file, bool anyNonzeroLoads, std::string& refusal,
+                  bool& failed);
     void FinishLoad(const std::string& path);
     void ReportLoadSaveError(const char* prompt, const std::string& detail);
 

@@ -26,6 +26,21 @@ const char* ReaderName(ReaderSlot slot) {
     return "";
 }
 
+RecordingData& LoadTarget::Recording() {
+    if (!m_recording) {
+        if (m_make)
+            m_recording = m_make();
+        if (!m_recording)
+            m_recording = std::make_unique<RecordingData>();
+    }
+    return *m_recording;
+}
+
+void LoadTarget::Refuse(std::string reason) {
+    if (m_refusal.empty())
+        m_refusal = std::move(reason);
+}
+
 void DocumentFormats::SetWriter(int fileTypeCode, DocumentWriter writer) {
     if (writer)
         m_writers[fileTypeCode] = std::move(writer);

@@ -2,15 +2,21 @@
 // The readers and writers a document opens and saves files with.
 //
 // A reader gets the document (for its settings, prompts, progress and
-// scratch-file names), the file open for reading at its start, and a fresh
-// RecordingData to fill. It must put everything it loads into that
-// recording, never into the document: the document takes the recording only
-// when the reader returns kReaderLoaded. Results:
+// scratch-file names), the file open for reading at its start, and a
+// LoadTarget. Only once it has accepted the file's header does it ask the
+// target for the recording to fill, so every reader that turns a file away
+// costs nothing. It must put everything it loads into that recording, never
+// into the document: the document takes the recording only when the reader
+// returns kReaderLoaded. Results:
 //   kReaderLoaded (1)     the file is loaded;
 //   kReaderEndOpen (0)    the open ends: the user cancelled, or the reader
 //                         failed and has told the user why;
 //   kReaderNotMine (-1)   not this reader's format, or a failure after the
 //                         reader's own message: the next reader is tried.
+// A reader that recognises the file but cannot load what it holds (an
+// encoding it does not read, a header value no recording can have) says why
+// through LoadTarget::Refuse and returns kReaderNotMine: when no later reader
+// loads the file, the open fails with that reason.
 // A reader may also throw: platform::UserException ends the open silently,
 // any other exception ends it with the load-failure report.
 //
@@ -29,6 +35,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -67,7 +74,36 @@ inline constexpr int kChainedReaderCount = 12;  // the slots tried in order on e
 // The reader's name ("ReadWaveFile"), for logs and tests.
 const char* ReaderName(ReaderSlot slot);
 
-using DocumentReader = std::function<int(COrielDoc& document, platform::File& file, RecordingData& recording)>;
+// Where a reader loads to: a recording made on the reader's first request.
+class LoadTarget {
+public:
+    using Factory = std::function<std::unique_ptr<RecordingData>()>;
+
+    // Makes the recording with make (a plain RecordingData without one)
+    // when the reader first asks for it.
+    explicit LoadTarget(Factory make) : m_make(std::move(make)) {}
+    LoadTarget(const LoadTarget&) = delete;
+    LoadTarget& operator=(const LoadTarget&) = delete;
+
+    // The recording to fill, made on the first call.
+    RecordingData& Recording();
+    bool HasRecording() const { return m_recording != nullptr; }
+    // The recording made here, for the document to take; null when none was
+    // made.
+    std::unique_ptr<RecordingData> Take() { return std::move(m_recording); }
+
+    // Why the file, recognised, cannot be loaded: one or two sentences for
+    // the user. The first reason given is kept.
+    void Refuse(std::string reason);
+    const std::string& Refusal() const { return m_refusal; }
+
+private:
+    Factory m_make;
+    std::unique_ptr<RecordingData> m_recording;
+    std::string m_refusal;
+};
+
+using DocumentReader = std::function<int(COrielDoc& document, platform::File& file, LoadTarget& target)>;
 
 // What a writer is asked to write.
 struct WriteRequest {

@@ -218,6 +218,17 @@ NativeParseResult ParseNativeFile(const platform::File& file, NativeLayout layou
         ch.sampleCount = wholeCount(ch.header.sampleCount);
         if (ch.sampleCount < 0)
             return fail();
+        const double rate = ch.header.rate;
+        const double duration = ch.header.duration;
+        const bool rateOk = std::isfinite(rate) && rate > 0.0;
+        const bool durationOk = std::isfinite(duration) && (duration > 0.0 || (duration == 0.0 && ch.sampleCount == 0));
+        if (!rateOk || !durationOk) {
+            // The description keeps the channel, so the refusal can show its value.
+            d.channels.push_back(std::move(ch));
+            result.status = rateOk ? NativeParseStatus::BadDuration : NativeParseStatus::BadRate;
+            result.badChannel = i;
+            return result;
+        }
         if (!info.interleaved) {
             if (!fits(pos, ch.sampleCount, sampleSize))
                 return fail();

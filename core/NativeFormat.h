@@ -137,18 +137,24 @@ enum class NativeParseStatus {
     NotThisLayout,      // the type string differs: nothing more was read
     WrongChannelCount,  // the count is outside 1..19
     ShortFile,          // headers, labels or samples run past the end, or a count is not a count
+    BadRate,            // a channel's rate is not a finite positive number
+    BadDuration,        // a channel with samples has a duration that is not a finite positive number
 };
 
 struct NativeParseResult {
     NativeParseStatus status = NativeParseStatus::NotThisLayout;
     NativeFileDescription file;  // filled as far as the parse got
+    int badChannel = 0;          // BadRate, BadDuration: the channel's index
 };
 
 // Reads the headers and labels of a file of the given layout and places its
 // samples. Every size is checked against the file's length before it is
 // read. Sample counts must be finite, non-negative whole numbers (a
 // fraction is dropped); in the interleaved layouts every channel must have
-// channel 0's count. Throws platform::FileException on a read error.
+// channel 0's count. Rates must be finite and positive, and so must the
+// duration of a channel with samples (an empty one may last 0 ms), since
+// every time and position of a channel is worked out from them. Throws
+// platform::FileException on a read error.
 NativeParseResult ParseNativeFile(const platform::File& file, NativeLayout layout);
 
 // The type string at the start of a file, or empty (see NativeFileHeader).

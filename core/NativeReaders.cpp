@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/SampleBuffers.h"
@@ -302,16 +304,33 @@ int FileTypeCodeFor(NativeLayout layout, int channelCount) {
     return kFileTypeNone;
 }
 
-int ReadNative(COrielDoc& document, platform::File& file, RecordingData& recording, NativeLayout layout) {
+// Why a channel's header value cannot be loaded, for the refusal.
+std::string TimingRefusal(const NativeParseResult& parsed) {
+    const bool rate = parsed.status == NativeParseStatus::BadRate;
+    const NativeChannelHeader& h = parsed.file.channels.size() > static_cast<std::size_t>(parsed.badChannel)
+                                       ? parsed.file.channels[static_cast<std::size_t>(parsed.badChannel)].header
+                                       : NativeChannelHeader{};
+    char value[64];
+    std::snprintf(value, sizeof value, "%g", rate ? h.rate : h.duration);
+    return "Channel " + std::to_string(parsed.badChannel + 1) + " of this file gives " +
+           (rate ? std::string("a sample rate of ") + value + " Hz; a recording needs a positive rate."
+                 : std::string("a duration of ") + value + " ms; a recording with samples needs a positive duration.");
+}
+
+int ReadNative(COrielDoc& document, platform::File& file, LoadTarget& target, NativeLayout layout) {
     try {
         const NativeParseResult parsed = ParseNativeFile(file, layout);
         switch (parsed.status) {
         case NativeParseStatus::NotThisLayout: return kReaderNotMine;
         case NativeParseStatus::WrongChannelCount: Fail(document, kWrongChannelNumberMessage);
         case NativeParseStatus::ShortFile: Fail(document, kIncorrectDataMessage);
+        case NativeParseStatus::BadRate:
+        case NativeParseStatus::BadDuration: target.Refuse(TimingRefusal(parsed)); return kReaderNotMine;
         case NativeParseStatus::Ok: break;
         }
+        // The header is accepted: only now is there a recording to fill.
         const NativeFileDescription& d = parsed.file;
+        RecordingData& recording = target.Recording();
         recording.channelCount = static_cast<int>(d.channels.size());
         for (std::size_t i = 0; i < d.channels.size(); ++i)
             SetChannelFromHeader(recording.channels[i], d.channels[i], layout);
@@ -336,28 +355,28 @@ int ReadNative(COrielDoc& document, platform::File& file, RecordingData& recordi
 
 }  // namespace
 
-int ReadUsb2FloatFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
-    return ReadNative(document, file, recording, NativeLayout::Usb2Float);
+int ReadUsb2FloatFile(COrielDoc& document, platform::File& file, LoadTarget& target) {
+    return ReadNative(document, file, target, NativeLayout::Usb2Float);
 }
 
-int ReadKovPcFloat24File(COrielDoc& document, platform::File& file, RecordingData& recording) {
-    return ReadNative(document, file, recording, NativeLayout::KovPcFloat24);
+int ReadKovPcFloat24File(COrielDoc& document, platform::File& file, LoadTarget& target) {
+    return ReadNative(document, file, target, NativeLayout::KovPcFloat24);
 }
 
-int ReadKovPcFloatFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
-    return ReadNative(document, file, recording, NativeLayout::KovPcFloat);
+int ReadKovPcFloatFile(COrielDoc& document, platform::File& file, LoadTarget& target) {
+    return ReadNative(document, file, target, NativeLayout::KovPcFloat);
 }
 
-int ReadKovPcFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
-    return ReadNative(document, file, recording, NativeLayout::KovPc);
+int ReadKovPcFile(COrielDoc& document, platform::File& file, LoadTarget& target) {
+    return ReadNative(document, file, target, NativeLayout::KovPc);
 }
 
-int ReadKovePcFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
-    return ReadNative(document, file, recording, NativeLayout::KovePc);
+int ReadKovePcFile(COrielDoc& document, platform::File& file, LoadTarget& target) {
+    return ReadNative(document, file, target, NativeLayout::KovePc);
 }
 
-int ReadKovMacFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
-    return ReadNative(document, file, recording, NativeLayout::KovMac);
+int ReadKovMacFile(COrielDoc& document, platform::File& file, LoadTarget& target) {
+    return ReadNative(document, file, target, NativeLayout::KovMac);
 }
 
 void RegisterNativeReaders(DocumentFormats& formats) {

@@ -3,9 +3,10 @@
 // channel count, the file-type code, the save-as-required flag and the open
 // data file of file-backed channels.
 //
-// Loading is staged: a reader fills a fresh RecordingData, and the document
-// takes it only when the reader reports success, so a failed or cancelled
-// load leaves the document as it was.
+// Loading is staged: a reader fills a fresh RecordingData, made only once
+// the reader has accepted the file's header, and the document takes it only
+// when the reader reports success, so a failed or cancelled load leaves the
+// document as it was.
 
 #include <array>
 #include <memory>

@@ -5,26 +5,28 @@
 
 namespace vocomet {
 
-ScratchDataFile::ScratchDataFile(COrielDoc& document) : m_file(std::make_shared<platform::File>()) {
-    try {
-        m_path = document.MakeTempFileName();
-        platform::FileException error(platform::FileException::Cause::Generic, m_path,
-                                      "Cannot create \"" + m_path + "\"");
-        if (!m_file->Open(m_path, platform::File::Mode::Create, &error))
-            throw error;
-    } catch (const platform::FileException&) {
-        // The name was reserved by an exclusive create: give it back.
-        if (!m_path.empty())
-            platform::RemoveFile(m_path);
-        throw;
-    }
-}
+namespace {
 
-ScratchDataFile::~ScratchDataFile() {
-    if (m_adopted)
-        return;
-    m_file->Close();
-    platform::RemoveFile(m_path);
+// Closes a scratch data file and removes it from disk once its last holder
+// lets go.
+struct RemoveWhenReleased {
+    std::string path;
+    void operator()(platform::File* file) const noexcept {
+        delete file;
+        platform::RemoveFile(path);
+    }
+};
+
+}  // namespace
+
+ScratchDataFile::ScratchDataFile(COrielDoc& document) : m_path(document.MakeTempFileName()) {
+    // The name was reserved by an exclusive create: from here on it is ours,
+    // and goes with the file whatever happens next.
+    m_file = std::shared_ptr<platform::File>(new platform::File(), RemoveWhenReleased{m_path});
+    platform::FileException error(platform::FileException::Cause::Generic, m_path,
+                                  "Cannot create \"" + m_path + "\"");
+    if (!m_file->Open(m_path, platform::File::Mode::Create, &error))
+        throw error;
 }
 
 void ScratchDataFile::AdoptInto(RecordingData& recording, std::size_t channelCount) {
@@ -39,7 +41,6 @@ void ScratchDataFile::AdoptInto(RecordingData& recording, std::size_t channelCou
     }
     recording.dataFile = m_file;
     recording.dataFilePath = m_path;
-    m_adopted = true;
 }
 
 void ThrottledProgress::Update(double done, double total) {

@@ -1,8 +1,14 @@
 #pragma once
 // What the readers of long recordings share: a scratch data file in the temp
-// folder that becomes the recording's data file (or is removed when the load
-// does not complete), and progress shown a few times a second rather than
-// for every block.
+// folder that becomes the recording's data file, and progress shown a few
+// times a second rather than for every block.
+//
+// A scratch data file is the system's own copy of a recording, often
+// gigabytes: it is removed from disk as soon as nothing reads it any more,
+// that is when the last channel, recording or reader holding it lets go (the
+// document closes, loads another recording, or the load does not complete).
+// Only files made here are removed this way; a data file opened on any other
+// file is merely closed.
 
 #include <chrono>
 #include <cstddef>
@@ -22,8 +28,8 @@ public:
     // Creates a new scratch file under a name the document hands out.
     // Throws platform::FileException (leaving no file) when it cannot.
     explicit ScratchDataFile(COrielDoc& document);
-    // Removes the file unless a recording adopted it.
-    ~ScratchDataFile();
+    // Lets go of the file: removed unless a recording adopted it.
+    ~ScratchDataFile() = default;
     ScratchDataFile(const ScratchDataFile&) = delete;
     ScratchDataFile& operator=(const ScratchDataFile&) = delete;
 
@@ -38,7 +44,6 @@ public:
 private:
     std::shared_ptr<platform::File> m_file;
     std::string m_path;
-    bool m_adopted = false;
 };
 
 // Shows a loop's progress at most every 200 ms, and always at the end.

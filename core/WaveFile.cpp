@@ -30,6 +30,8 @@ namespace {
 constexpr std::size_t kIoBlockBytes = std::size_t{8} << 20;
 // Recordings this long (ms) and longer stay on disk.
 constexpr double kLongFileMs = kScratchFileSeconds * 1000.0;
+constexpr const char* kNotEnoughMemoryToLoad = "There is not enough memory to load this recording.";
+constexpr const char* kFileShrankWhileRead = "The file became shorter while it was read.";
 
 bool IdIs(const std::uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
 
@@ -50,7 +52,7 @@ struct SampleFormat {
 // The stored form of the file's samples; false for a format the document
 // does not read.
 bool SampleFormatOf(const WaveFormat& f, SampleFormat& out) {
-    switch (f.formatTag) {
+    switch (f.EffectiveTag()) {
     case kWaveFormatPcm:
         // Integer samples sit in whole bytes, left-justified, so a width
         // that is no multiple of 8 reads as its container.
@@ -72,7 +74,7 @@ bool SampleFormatOf(const WaveFormat& f, SampleFormat& out) {
         out = {SampleKind::Float32, 4};
         return true;
     case kWaveFormatMuLaw: out = {SampleKind::MuLaw, 1}; return true;
-    default: return false;  // A-law, ADPCM, the extensible tag...
+    default: return false;  // A-law, ADPCM, compressed formats...
     }
 }
 
@@ -171,15 +173,16 @@ void SetUpChannel(CChannels& ch, int index, const WaveLayout& w) {
     ch.filterRate = w.rate / 2.0;
 }
 
-// Reads the data chunk into one block per channel. False when a block or
-// the read buffer cannot be had, or the file gives fewer bytes than it did.
-bool LoadIntoMemory(const platform::File& file, const WaveLayout& w, RecordingData& recording) {
+// Reads the data chunk into one block per channel. Null when it did, else
+// why not: a block cannot be had, or the file gives fewer bytes than it did
+// (the read buffer that cannot be had throws).
+const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, RecordingData& recording) {
     const auto frames = static_cast<std::size_t>(w.frames);
     for (std::size_t c = 0; c < w.channels; ++c) {
         CChannels& ch = recording.channels[c];
         ch.samples = platform::ReallocGlobalBuffer(ch.samples, frames * sizeof(float));
         if (frames > 0 && ch.samples.IsNull())
-            return false;
+            return kNotEnoughMemoryToLoad;
     }
     const std::size_t framesPerBlock = std::max<std::size_t>(1, kIoBlockBytes / w.blockAlign);
     std::vector<std::uint8_t> raw(std::min(frames, framesPerBlock) * w.blockAlign);
@@ -190,13 +193,13 @@ bool LoadIntoMemory(const platform::File& file, const WaveLayout& w, RecordingDa
         const std::size_t bytes = n * w.blockAlign;
         if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(), bytes) !=
             bytes)
-            return false;
+            return kFileShrankWhileRead;
         for (std::size_t c = 0; c < w.channels; ++c)
             d.out[c] = recording.channels[c].samples.data() + k0;
         ConvertFrames(w.sample.kind, raw.data(), n, w.blockAlign, w.sample.bytes, d);
         k0 += n;
     }
-    return true;
+    return nullptr;
 }
 
 // Converts the data chunk into a scratch file of float frames, which
@@ -261,26 +264,69 @@ int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const W
     return kReaderLoaded;
 }
 
-// The file's layout; false when the document does not read it.
-bool DescribeWave(const platform::File& file, WaveLayout& w) {
+// What the document reads, for refusals.
+constexpr const char* kReadableEncodings =
+    "Vocomet reads WAV files of 8- to 32-bit PCM, 32-bit IEEE float and mu-law samples.";
+
+// The file's layout; false when the document does not read it. A file that
+// is a WAV but cannot be loaded gets the reason in refusal.
+bool DescribeWave(const platform::File& file, WaveLayout& w, std::string& refusal) {
     if (CWave::FindWaveChunks(file, w.chunks) != 0)
         return false;
     const WaveFormat& f = w.chunks.format;
-    if (f.channels == 0 || f.channels > kDocumentSlots)
+    if (!w.chunks.formatFound) {
+        refusal = "This WAV file has no format chunk before its data.";
         return false;
-    if (!SampleFormatOf(f, w.sample))
+    }
+    if (f.channels == 0) {
+        refusal = "This WAV file declares no channels.";
         return false;
+    }
+    if (f.channels > kDocumentSlots) {
+        refusal = "This WAV file has " + std::to_string(f.channels) + " channels; at most " +
+                  std::to_string(kDocumentSlots) + " can be opened.";
+        return false;
+    }
+    if (!SampleFormatOf(f, w.sample)) {
+        refusal = "This WAV file's encoding is not supported: " + f.EncodingName() + ".\n" + kReadableEncodings;
+        return false;
+    }
     w.channels = f.channels;
     w.blockAlign = f.blockAlign;
     // A frame must hold one sample of every channel.
-    if (w.blockAlign < w.channels * w.sample.bytes)
+    if (w.blockAlign < w.channels * w.sample.bytes) {
+        refusal = "This WAV file's header is inconsistent: frames of " + std::to_string(w.blockAlign) +
+                  " bytes cannot hold " + std::to_string(w.channels) + (w.channels == 1 ? " channel" : " channels") +
+                  " of " + std::to_string(f.bitsPerSample) + "-bit samples.";
         return false;
-    if (f.sampleRate == 0)
+    }
+    if (f.sampleRate == 0) {
+        refusal = "This WAV file's sample rate is 0.";
         return false;
+    }
     w.rate = static_cast<double>(f.sampleRate);
     w.frames = w.chunks.dataLength / static_cast<std::int64_t>(w.blockAlign);
     w.durationMs = static_cast<double>(w.frames) * 1000.0 / w.rate;
     return true;
+}
+
+// The name of a format tag, for messages.
+std::string TagName(std::uint16_t tag) {
+    switch (tag) {
+    case kWaveFormatPcm: return "PCM";
+    case 0x0002: return "Microsoft ADPCM";
+    case kWaveFormatIeeeFloat: return "IEEE float";
+    case kWaveFormatALaw: return "A-law";
+    case kWaveFormatMuLaw: return "mu-law";
+    case 0x0011: return "IMA ADPCM";
+    case 0x0031: return "GSM 6.10";
+    case 0x0050: return "MPEG";
+    case 0x0055: return "MPEG layer 3";
+    default: break;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "format tag 0x%04X", static_cast<unsigned>(tag));
+    return text;
 }
 
 }  // namespace
@@ -296,7 +342,44 @@ WaveFormat WaveFormat::Decode(platform::ByteView b) {
     f.blockAlign = b.U16LE(12);
     f.bitsPerSample = b.U16LE(14);
     f.extraSize = b.U16LE(16);
+    f.validBitsPerSample = b.U16LE(18);
+    f.channelMask = b.U32LE(20);
+    std::memcpy(f.subFormat.data(), b.data() + 24, f.subFormat.size());
     return f;
+}
+
+std::uint16_t WaveFormat::EffectiveTag() const {
+    if (formatTag != kWaveFormatExtensible)
+        return formatTag;
+    // The subformats of the tagged formats are {tag-0000-0010-8000-00AA00389B71}.
+    static constexpr std::uint8_t kTaggedGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (extraSize < 22 || std::memcmp(subFormat.data() + 2, kTaggedGuidTail, sizeof kTaggedGuidTail) != 0)
+        return 0;
+    return platform::GetU16LE(subFormat.data());
+}
+
+std::string WaveFormat::EncodingName() const {
+    const std::uint16_t tag = EffectiveTag();
+    std::string name;
+    if (tag == kWaveFormatPcm || tag == kWaveFormatIeeeFloat)
+        name = std::to_string(bitsPerSample) + "-bit " + TagName(tag);
+    else if (tag != 0)
+        name = TagName(tag);
+    if (formatTag != kWaveFormatExtensible)
+        return name;
+    if (tag != 0)
+        return name + " (extensible format)";
+    if (extraSize < 22)
+        return "extensible format without its subformat";
+    // Data1-Data2-Data3-Data4, the first three stored little-endian.
+    const std::uint8_t* g = subFormat.data();
+    char text[64];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  static_cast<unsigned>(platform::GetU32LE(g)), static_cast<unsigned>(platform::GetU16LE(g + 4)),
+                  static_cast<unsigned>(platform::GetU16LE(g + 6)), g[8], g[9], g[10], g[11], g[12], g[13], g[14],
+                  g[15]);
+    return std::string("extensible format, subformat ") + text;
 }
 
 void WaveFormat::Encode(platform::ByteSpan b) const {
@@ -329,6 +412,7 @@ int CWave::FindWaveChunks(const platform::File& file, WaveChunks& chunks) {
                 std::array<std::uint8_t, WaveFormat::kReadSize> bytes{};
                 file.ReadAt(body, bytes.data(), std::min<std::size_t>(size, bytes.size()));
                 chunks.format = WaveFormat::Decode(platform::ByteView(bytes.data(), bytes.size()));
+                chunks.formatFound = true;
             } else if (IdIs(header, "data")) {
                 // Streams written before their length was known carry a
                 // placeholder size: the data ends with the file.
@@ -367,19 +451,25 @@ int MuLawToLinear(std::uint8_t byte) {
 
 // ---- reading ----------------------------------------------------------------------
 
-int ReadWaveFile(COrielDoc& document, platform::File& file, RecordingData& recording) {
-    recording.channelCount = 0;
+int ReadWaveFile(COrielDoc& document, platform::File& file, LoadTarget& target) {
     try {
         WaveLayout w;
-        if (!DescribeWave(file, w))
+        std::string refusal;
+        if (!DescribeWave(file, w, refusal)) {
+            if (!refusal.empty())
+                target.Refuse(refusal);
             return kReaderNotMine;
+        }
+        RecordingData& recording = target.Recording();
         recording.channelCount = static_cast<int>(w.channels);
         for (std::size_t c = 0; c < w.channels; ++c)
             SetUpChannel(recording.channels[c], static_cast<int>(c), w);
 
         if (w.durationMs < kLongFileMs) {
-            if (!LoadIntoMemory(file, w, recording))
+            if (const char* failed = LoadIntoMemory(file, w, recording)) {
+                target.Refuse(failed);
                 return kReaderNotMine;
+            }
         } else {
             const int loaded = LoadIntoScratchFile(document, file, w, recording);
             if (loaded != kReaderLoaded)
@@ -389,8 +479,10 @@ int ReadWaveFile(COrielDoc& document, platform::File& file, RecordingData& recor
         recording.saveAsRequired = 0;
         document.SetModifiedFlag(false);
         return kReaderLoaded;
-    } catch (const platform::FileException&) {
+    } catch (const platform::FileException& e) {
+        target.Refuse(e.what());
     } catch (const std::bad_alloc&) {
+        target.Refuse(kNotEnoughMemoryToLoad);
     }
     return kReaderNotMine;
 }
@@ -403,6 +495,12 @@ namespace {
     if (first)
         Tell(document, first);
     Tell(document, kWaveSaveErrorMessage);
+    throw platform::UserException();
+}
+
+// A write the file system refused: the message carries its reason.
+[[noreturn]] void FailWrite(COrielDoc& document, const platform::FileException& e) {
+    Tell(document, std::string(kWaveSaveErrorMessage) + "\n\n" + e.what());
     throw platform::UserException();
 }
 
@@ -476,8 +574,8 @@ void WriteWaveFile(COrielDoc& document, platform::File& file, const WriteRequest
         case FrameWriteResult::Aborted: FailSave(document);
         case FrameWriteResult::NoMemory: FailSave(document, kWaveMemoryErrorMessage);
         }
-    } catch (const platform::FileException&) {
-        FailSave(document);
+    } catch (const platform::FileException& e) {
+        FailWrite(document, e);
     } catch (const std::bad_alloc&) {
         FailSave(document, kWaveMemoryErrorMessage);
     }

@@ -1,7 +1,9 @@
 #pragma once
 // RIFF WAVE files: the chunk walk, the document's reader (any channel
-// count; 8-, 16-, 24- and 32-bit integer PCM, 32-bit IEEE float and mu-law)
-// and its writer (always 32-bit IEEE float with only "fmt " and "data").
+// count; 8-, 16-, 24- and 32-bit integer PCM, 32-bit IEEE float and mu-law,
+// under their own format tag or the extensible header that names them in
+// its subformat) and its writer (always 32-bit IEEE float with only "fmt "
+// and "data").
 //
 // Recordings shorter than 300 s are read into memory; longer ones are
 // converted into a scratch file of interleaved 32-bit float frames in the
@@ -12,7 +14,9 @@
 // "fmt " chunk and the "data" chunk header are written field by field, then
 // the frames.
 
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "core/DocumentFormats.h"
 #include "core/RecordingData.h"
@@ -32,12 +36,15 @@ inline constexpr const char* kSavingProgressText = "Saving: ";
 
 inline constexpr std::uint16_t kWaveFormatPcm = 1;
 inline constexpr std::uint16_t kWaveFormatIeeeFloat = 3;
+inline constexpr std::uint16_t kWaveFormatALaw = 6;
 inline constexpr std::uint16_t kWaveFormatMuLaw = 7;
+inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
 
-// The "fmt " chunk body as the system reads it (its first 18 bytes) and
-// writes it (the first 16).
+// The "fmt " chunk body as the system reads it (its first 40 bytes: the
+// 18-byte record and the extensible header's fields) and writes it (the
+// first 16).
 struct WaveFormat {
-    static constexpr std::size_t kReadSize = 18;
+    static constexpr std::size_t kReadSize = 40;
     static constexpr std::size_t kWrittenSize = 16;
 
     std::uint16_t formatTag = 0;
@@ -47,16 +54,29 @@ struct WaveFormat {
     std::uint16_t blockAlign = 0;
     std::uint16_t bitsPerSample = 0;
     std::uint16_t extraSize = 0;
+    // The extensible header (zero unless the chunk holds it).
+    std::uint16_t validBitsPerSample = 0;
+    std::uint32_t channelMask = 0;
+    std::array<std::uint8_t, 16> subFormat{};  // a GUID, as stored
 
     // bytes holds kReadSize bytes (zero where the chunk was shorter).
     static WaveFormat Decode(platform::ByteView bytes);
     // Writes the first kWrittenSize bytes.
     void Encode(platform::ByteSpan bytes) const;
+
+    // The format tag the samples are stored under: the tag itself, or for
+    // the extensible tag the tag its subformat GUID carries (0 when the
+    // subformat is no tagged format or the header is missing).
+    std::uint16_t EffectiveTag() const;
+    // The encoding in words, for messages: "A-law", "64-bit IEEE float",
+    // "extensible format, subformat {...}".
+    std::string EncodingName() const;
 };
 
 // Where a file's samples are, found by walking its chunks.
 struct WaveChunks {
     WaveFormat format;            // zero when no "fmt " chunk came before "data"
+    bool formatFound = false;     // a "fmt " chunk came before "data"
     std::int64_t dataOffset = 0;  // the first byte of the "data" chunk's body
     std::int64_t dataLength = 0;  // its size, cut to the bytes the file holds
 };
@@ -82,12 +102,14 @@ public:
 int MuLawToLinear(std::uint8_t byte);
 
 // The document's WAV reader (see DocumentFormats.h for the results). A file
-// of another format, a refused format (tags other than PCM, IEEE float and
-// mu-law, among them the extensible tag; float of other than 32 bits; PCM of
-// more than 32 bits), no channels or more than the document's 20, a rate of
-// 0 or frames that do not hold their channels give kReaderNotMine; the user
-// aborting a long load gives kReaderEndOpen.
-int ReadWaveFile(COrielDoc& document, platform::File& file, RecordingData& recording);
+// of another format gives kReaderNotMine. So does a WAV file the document
+// cannot load, with the reason given to the target: an encoding it does not
+// read (tags other than PCM, IEEE float and mu-law, and an extensible header
+// whose subformat is none of them; float of other than 32 bits; PCM of more
+// than 32 bits), no format chunk before the data, no channels or more than
+// the document's 20, a rate of 0, frames that do not hold their channels.
+// The user aborting a long load gives kReaderEndOpen.
+int ReadWaveFile(COrielDoc& document, platform::File& file, LoadTarget& target);
 
 // The document's WAV writer: every channel of the request's channel count
 // (or only the request's channel), over the first (or the picked) channel's

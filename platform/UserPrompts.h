@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -22,6 +23,13 @@ struct FileDialogRequest {
     int filterIndex = 0;       // 1-based filter selected when the dialog opens; 0 for the first
 };
 
+// What a save chooser answers: the path and the filter the user left
+// selected, which decides the format the file is written in.
+struct SaveChoice {
+    std::string path;
+    int filterIndex = 0;  // 1-based; 0 when the chooser cannot say
+};
+
 class UserPrompts {
 public:
     virtual ~UserPrompts() = default;
@@ -34,6 +42,22 @@ public:
     // Empty when the user cancelled.
     virtual std::optional<std::string> AskOpenPath(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> AskSavePath(const FileDialogRequest& request) = 0;
+    // A save chooser that also says which filter was selected. This default
+    // cannot say: it answers filter 0.
+    virtual std::optional<SaveChoice> AskSaveChoice(const FileDialogRequest& request) {
+        std::optional<std::string> path = AskSavePath(request);
+        if (!path)
+            return std::nullopt;
+        return SaveChoice{std::move(*path), 0};
+    }
+    // An open chooser that also says which filter was selected, answered in
+    // the same form. This default cannot say: it answers filter 0.
+    virtual std::optional<SaveChoice> AskOpenChoice(const FileDialogRequest& request) {
+        std::optional<std::string> path = AskOpenPath(request);
+        if (!path)
+            return std::nullopt;
+        return SaveChoice{std::move(*path), 0};
+    }
     virtual std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) = 0;
 
     // Wait cursor on (true) or off (false); calls nest.

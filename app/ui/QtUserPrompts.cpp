@@ -64,25 +64,62 @@ QString ToQtFilter(const std::string& filter) {
 }
 
 std::optional<std::string> QtUserPrompts::AskOpenPath(const platform::FileDialogRequest& r) {
-    QString path = QFileDialog::getOpenFileName(m_parent, QString::fromStdString(r.title),
-                                                QString::fromStdString(r.initialPath), ToQtFilter(r.filter));
-    if (path.isEmpty())
+    std::optional<platform::SaveChoice> choice = AskOpenChoice(r);
+    if (!choice)
         return std::nullopt;
-    return path.toStdString();
+    return std::move(choice->path);
 }
 
+std::optional<platform::SaveChoice> QtUserPrompts::AskOpenChoice(const platform::FileDialogRequest& r) {
+    const QString filter = ToQtFilter(r.filter);
+    const QStringList filters = filter.split(QStringLiteral(";;"));
+    QString selected;
+    if (r.filterIndex >= 1 && r.filterIndex <= filters.size())
+        selected = filters[r.filterIndex - 1];
+    const QString path = QFileDialog::getOpenFileName(m_parent, QString::fromStdString(r.title),
+                                                      QString::fromStdString(r.initialPath), filter, &selected);
+    if (path.isEmpty())
+        return std::nullopt;
+    return platform::SaveChoice{path.toStdString(), static_cast<int>(filters.indexOf(selected)) + 1};
+}
+
+namespace {
+
+// The extension of a Qt filter's first pattern ("Wave files (*.wav *.WAV)"
+// gives "wav"); empty when it has none.
+QString SuffixOf(const QString& qtFilter) {
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(qtFilter);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+}  // namespace
+
 std::optional<std::string> QtUserPrompts::AskSavePath(const platform::FileDialogRequest& r) {
-    QFileDialog dialog(m_parent, QString::fromStdString(r.title), QString::fromStdString(r.initialPath),
-                       ToQtFilter(r.filter));
+    std::optional<platform::SaveChoice> choice = AskSaveChoice(r);
+    if (!choice)
+        return std::nullopt;
+    return std::move(choice->path);
+}
+
+std::optional<platform::SaveChoice> QtUserPrompts::AskSaveChoice(const platform::FileDialogRequest& r) {
+    const QString qtFilter = ToQtFilter(r.filter);
+    QFileDialog dialog(m_parent, QString::fromStdString(r.title), QString::fromStdString(r.initialPath), qtFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    const QStringList filters = ToQtFilter(r.filter).split(QStringLiteral(";;"));
+    const QStringList filters = qtFilter.split(QStringLiteral(";;"));
+    const QString fallbackSuffix = QString::fromStdString(r.defaultSuffix);
+    // The extension added to a bare name follows the filter selected.
+    auto followFilter = [&dialog, fallbackSuffix](const QString& filter) {
+        const QString suffix = SuffixOf(filter);
+        dialog.setDefaultSuffix(suffix.isEmpty() ? fallbackSuffix : suffix);
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
     if (r.filterIndex >= 1 && r.filterIndex <= filters.size())
         dialog.selectNameFilter(filters[r.filterIndex - 1]);
-    if (!r.defaultSuffix.empty())
-        dialog.setDefaultSuffix(QString::fromStdString(r.defaultSuffix));
+    followFilter(dialog.selectedNameFilter());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().front().toStdString();
+    const int picked = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;  // 0: not known
+    return platform::SaveChoice{dialog.selectedFiles().front().toStdString(), picked};
 }
 
 std::optional<std::string> QtUserPrompts::AskFolder(const std::string& title, const std::string& initialFolder) {

@@ -19,6 +19,10 @@ public:
     void Beep() override;
     std::optional<std::string> AskOpenPath(const platform::FileDialogRequest& request) override;
     std::optional<std::string> AskSavePath(const platform::FileDialogRequest& request) override;
+    // The filter the user left selected comes back with the path; a name
+    // typed without an extension gets that filter's.
+    std::optional<platform::SaveChoice> AskSaveChoice(const platform::FileDialogRequest& request) override;
+    std::optional<platform::SaveChoice> AskOpenChoice(const platform::FileDialogRequest& request) override;
     std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) override;
     void SetBusy(bool busy) override;
 

@@ -3,6 +3,8 @@
 #include <ostream>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -13,6 +15,7 @@
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/ConfigurationFile.h"
+#include "core/ScratchDataFile.h"
 #include "platform/File.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
@@ -196,7 +199,8 @@ struct ChainCase {
     bool genericReaders;          // integer binary and ASCII readers registered
     std::vector<std::string> expectedCalls;
     bool loaded;
-    bool failureReport;
+    const char* report;           // the failure report expected, if any
+    std::vector<int> refusing = {};  // readers that refuse with the reason "reason <index>"
 };
 
 // Cases print as their names, so test names stay short and stable.
@@ -216,9 +220,16 @@ TEST_P(ReaderChain, EachResultDecidesWhatIsCalledNext) {
         if (!chained && !c.genericReaders)
             continue;
         const int result = chained && static_cast<std::size_t>(i) < c.results.size() ? c.results[i] : -1;
-        doc.Formats().SetReader(slot, [&calls, slot, result, i](COrielDoc&, platform::File& f, RecordingData& r) {
+        const bool refuses = std::find(c.refusing.begin(), c.refusing.end(), i) != c.refusing.end();
+        doc.Formats().SetReader(slot, [&calls, slot, result, i, refuses](COrielDoc&, platform::File& f, LoadTarget& t) {
             calls.push_back(ReaderName(slot));
             EXPECT_EQ(f.GetPosition(), 0);
+            EXPECT_FALSE(t.HasRecording()) << "a recording is made only when a reader asks";
+            if (refuses) {
+                t.Refuse("reason " + std::to_string(i));
+                return -1;
+            }
+            RecordingData& r = t.Recording();
             r.channelCount = 1;
             r.fileTypeCode = 100 + i;
             r.channels[0].rate = 8000.0;
@@ -227,12 +238,22 @@ TEST_P(ReaderChain, EachResultDecidesWhatIsCalledNext) {
             return result;
         });
     }
-    doc.Hooks().askGenericFile = [](const GenericFileAnswers&) { return std::optional<GenericFileAnswers>(GenericFileAnswers{}); };
+    int dialogs = 0;
+    doc.Hooks().askGenericFile = [&dialogs](const GenericFileAnswers&) {
+        ++dialogs;
+        return std::optional<GenericFileAnswers>(GenericFileAnswers{});
+    };
 
     EXPECT_EQ(doc.OnOpenDocument(file), c.loaded);
     EXPECT_EQ(calls, c.expectedCalls);
+    EXPECT_EQ(dialogs, c.expectedCalls.size() > static_cast<std::size_t>(kChainedReaderCount) ? 1 : 0);
     EXPECT_EQ(doc.IsDataLoaded(), c.loaded);
-    EXPECT_EQ(prompts.LastMessage() == kFailedToOpenDocument, c.failureReport);
+    if (c.report) {
+        EXPECT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.LastMessage(), c.report);
+    } else {
+        EXPECT_TRUE(prompts.messages.empty());
+    }
     EXPECT_EQ(prompts.busyDepth, 0);
     if (c.loaded) {
         EXPECT_EQ(doc.GetChannelCount(), 1);
@@ -264,16 +285,25 @@ std::vector<std::string> ChainThen(std::vector<std::string> more) {
     return names;
 }
 
+const std::string kRefused2 = std::string(kFailedToOpenDocument) + "\n\nreason 2";
+const std::string kRefused8 = std::string(kFailedToOpenDocument) + "\n\nreason 8";
+
 INSTANTIATE_TEST_SUITE_P(
     Open, ReaderChain,
     ::testing::Values(
-        ChainCase{"FirstLoads", {1}, false, Chain(1), true, false},
-        ChainCase{"ThirdLoads", {-1, -1, 1}, false, Chain(3), true, false},
-        ChainCase{"OtherValuesGoOn", {-1, 7, 1}, false, Chain(3), true, false},
-        ChainCase{"ZeroEndsTheOpen", {-1, 0, 1}, false, Chain(2), false, false},
-        ChainCase{"WaveLoads", {-1, -1, -1, -1, -1, -1, -1, -1, 1}, false, Chain(9), true, false},
-        ChainCase{"NoneAndNoGenericReaders", {}, false, Chain(kChainedReaderCount), false, true},
-        ChainCase{"GenericReaderRefuses", {}, true, ChainThen({"ReadIntegerBinaryFile"}), false, false}),
+        ChainCase{"FirstLoads", {1}, false, Chain(1), true, nullptr},
+        ChainCase{"ThirdLoads", {-1, -1, 1}, false, Chain(3), true, nullptr},
+        ChainCase{"OtherValuesGoOn", {-1, 7, 1}, false, Chain(3), true, nullptr},
+        ChainCase{"ZeroEndsTheOpen", {-1, 0, 1}, false, Chain(2), false, nullptr},
+        ChainCase{"WaveLoads", {-1, -1, -1, -1, -1, -1, -1, -1, 1}, false, Chain(9), true, nullptr},
+        ChainCase{"NoneAndNoGenericReaders", {}, false, Chain(kChainedReaderCount), false, kFailedToOpenDocument},
+        // Any result but 0 of a generic reader loads the file.
+        ChainCase{"GenericMinusOneLoads", {}, true, ChainThen({"ReadIntegerBinaryFile"}), true, nullptr},
+        // A file a reader knew but could not load: its reason, and no generic reading.
+        ChainCase{"RefusalIsReported", {}, true, Chain(kChainedReaderCount), false, kRefused8.c_str(), {8}},
+        ChainCase{"FirstRefusalIsKept", {}, false, Chain(kChainedReaderCount), false, kRefused2.c_str(), {2, 8}},
+        ChainCase{"LaterReaderLoadsARefusedFile", {-1, -1, -1, -1, -1, -1, -1, -1, -1, 1}, true, Chain(10), true,
+                  nullptr, {2}}),
     [](const ::testing::TestParamInfo<ChainCase>& info) { return std::string(info.param.name); });
 
 // The generic fallback: dialog answers, integer binary reader result, ASCII
@@ -298,12 +328,13 @@ TEST_P(GenericFallback, DialogAnswersChooseTheReaders) {
     COrielDoc doc(app, prompts);
     std::vector<std::string> calls;
     for (int i = 0; i < kChainedReaderCount; ++i)
-        doc.Formats().SetReader(static_cast<ReaderSlot>(i), [](COrielDoc&, platform::File&, RecordingData& r) {
-            r.channelCount = 5;
+        doc.Formats().SetReader(static_cast<ReaderSlot>(i), [](COrielDoc&, platform::File&, LoadTarget& t) {
+            t.Recording().channelCount = 5;
             return -1;
         });
     auto generic = [&calls](const char* name, int result) {
-        return [&calls, name, result](COrielDoc&, platform::File&, RecordingData& r) {
+        return [&calls, name, result](COrielDoc&, platform::File&, LoadTarget& t) {
+            RecordingData& r = t.Recording();
             EXPECT_EQ(r.channelCount, 0) << "each reader gets a fresh recording";
             calls.push_back(name);
             r.channelCount = 1;
@@ -346,7 +377,7 @@ INSTANTIATE_TEST_SUITE_P(
                       GenericCase{"IntegerLoads", 1, 1, 1, {"int"}, true},
                       GenericCase{"IntegerFailsThenAscii", 1, 0, 1, {"int", "ascii"}, true},
                       GenericCase{"BothFail", 1, 0, 0, {"int", "ascii"}, false},
-                      GenericCase{"IntegerRefusesWithoutLoading", 1, -1, 1, {"int"}, false},
+                      GenericCase{"IntegerMinusOneCountsAsLoaded", 1, -1, 1, {"int"}, true},
                       GenericCase{"AsciiChosen", 0, 1, 1, {"ascii"}, true},
                       GenericCase{"AsciiFails", 0, 1, 0, {"ascii"}, false}),
     [](const ::testing::TestParamInfo<GenericCase>& info) { return std::string(info.param.name); });
@@ -357,7 +388,8 @@ TEST_F(DocTest, AFailedOpenLeavesTheLoadedRecordingAsItWas) {
     WriteAll(good, "good");
     WriteAll(bad, "bad");
     COrielDoc doc(app, prompts);
-    doc.Formats().SetReader(ReaderSlot::ReadKovPcFloat24File, [](COrielDoc&, platform::File& f, RecordingData& r) {
+    doc.Formats().SetReader(ReaderSlot::ReadKovPcFloat24File, [](COrielDoc&, platform::File& f, LoadTarget& t) {
+        RecordingData& r = t.Recording();
         r.channelCount = 2;
         r.fileTypeCode = 1;
         r.channels[0].name = "Mic";
@@ -375,7 +407,7 @@ TEST_F(DocTest, AFailedOpenLeavesTheLoadedRecordingAsItWas) {
 
     // A reader that ends the open with a user exception has already spoken.
     doc.Formats().SetReader(ReaderSlot::ReadUsb2FloatFile,
-                            [](COrielDoc&, platform::File&, RecordingData&) -> int { throw platform::UserException(); });
+                            [](COrielDoc&, platform::File&, LoadTarget&) -> int { throw platform::UserException(); });
     EXPECT_FALSE(doc.OnOpenDocument(good));
     EXPECT_EQ(prompts.messages.size(), 1u);
 
@@ -399,12 +431,103 @@ TEST_F(DocTest, StagingRecordingsCarryTheChannelSettings) {
     EXPECT_EQ(staging->fileTypeCode, kFileTypeNone);
 }
 
+// ---- scratch data files ---------------------------------------------------------------------
+
+TEST_F(DocTest, ScratchDataFilesGoWithTheRecordingsThatReadThem) {
+    const std::string userFile = PathIn("take.bin");
+    WriteAll(userFile, "the user's recording");
+    auto doc = std::make_unique<COrielDoc>(app, prompts);
+    enum class Mode { Scratch, ScratchThenRefuse, ScratchThenThrow, UsersOwnFile } mode = Mode::Scratch;
+    doc->Formats().SetReader(ReaderSlot::ReadUsb2FloatFile, [&mode](COrielDoc& d, platform::File& f, LoadTarget& t) {
+        RecordingData& r = t.Recording();
+        r.channelCount = 1;
+        r.channels[0].rate = 8000.0;
+        r.channels[0].sampleCount = 2.0;
+        r.channels[0].duration = 0.25;
+        if (mode == Mode::UsersOwnFile) {
+            // A data file that is the user's own file, as a recording may have.
+            r.dataFile = std::make_shared<platform::File>(f.GetFilePath(), platform::File::Mode::Read);
+            r.dataFilePath = f.GetFilePath();
+            return 1;
+        }
+        ScratchDataFile scratch(d);
+        const float frames[2] = {0.5f, -0.5f};
+        scratch.File().Write(frames, sizeof frames);
+        scratch.AdoptInto(r, 1);
+        if (mode == Mode::ScratchThenRefuse)
+            return -1;
+        if (mode == Mode::ScratchThenThrow)
+            throw platform::FileException(platform::FileException::Cause::Generic, "", "read error");
+        return 1;
+    });
+    auto scratchFiles = [this] {
+        std::vector<std::string> found;
+        for (const std::string& name : FilesIn(dir))
+            if (name.rfind("$$TempFile", 0) == 0)
+                found.push_back(PathIn(name));
+        return found;
+    };
+
+    ASSERT_TRUE(doc->OnOpenDocument(userFile));
+    const std::string first = doc->GetDataFilePath();
+    EXPECT_EQ(scratchFiles(), std::vector<std::string>{first});
+
+    // Another recording: only its own scratch file is left.
+    ASSERT_TRUE(doc->OnOpenDocument(userFile));
+    const std::string second = doc->GetDataFilePath();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(scratchFiles(), std::vector<std::string>{second});
+
+    // Failed loads leave none of theirs.
+    for (Mode failing : {Mode::ScratchThenRefuse, Mode::ScratchThenThrow}) {
+        mode = failing;
+        EXPECT_FALSE(doc->OnOpenDocument(userFile));
+        EXPECT_EQ(scratchFiles(), std::vector<std::string>{second});
+    }
+
+    // A channel copied out keeps the file readable until it goes.
+    std::optional<CChannels> copied(doc->Channel(0));
+    mode = Mode::UsersOwnFile;
+    ASSERT_TRUE(doc->OnOpenDocument(userFile));
+    EXPECT_EQ(scratchFiles(), std::vector<std::string>{second});
+    float v = 0;
+    ASSERT_TRUE(copied->ReadSample(1, v));
+    EXPECT_EQ(v, -0.5f);
+    copied.reset();
+    EXPECT_TRUE(scratchFiles().empty());
+
+    // The user's own file is closed, never removed.
+    mode = Mode::Scratch;
+    ASSERT_TRUE(doc->OnOpenDocument(userFile));
+    EXPECT_EQ(scratchFiles().size(), 1u);
+    mode = Mode::UsersOwnFile;
+    ASSERT_TRUE(doc->OnOpenDocument(userFile));
+    doc.reset();
+    EXPECT_TRUE(scratchFiles().empty());
+    EXPECT_EQ(ReadAll(userFile), "the user's recording");
+
+    // Closing the document removes its scratch file.
+    doc = std::make_unique<COrielDoc>(app, prompts);
+    doc->Formats().SetReader(ReaderSlot::ReadUsb2FloatFile, [](COrielDoc& d, platform::File&, LoadTarget& t) {
+        ScratchDataFile scratch(d);
+        scratch.AdoptInto(t.Recording(), 1);
+        return 1;
+    });
+    ASSERT_TRUE(doc->OnOpenDocument(userFile));
+    EXPECT_EQ(scratchFiles().size(), 1u);
+    doc.reset();
+    EXPECT_TRUE(scratchFiles().empty());
+    EXPECT_EQ(ReadAll(userFile), "the user's recording");
+}
+
 // ---- Save As ------------------------------------------------------------------------------
 
 struct SaveAsCase {
     const char* name;
     int documentCode;
     const char* chosenName;
+    int pickedFilter;  // the filter the chooser says was picked (0: it cannot say)
+    const char* writtenName;
     int writtenCode;
     bool adoptsPath;
     int codeAfter;
@@ -422,8 +545,8 @@ TEST_P(SaveAsTable, ChosenFilterDecidesWrittenTypeAndTheDocumentsFile) {
     auto doc = MakeDocument(c.documentCode, own);
     doc->saveFilterIndex = 2;
     AddFakeWriters(*doc);
-    const std::string chosen = PathIn(c.chosenName);
-    prompts.paths.push_back(chosen);
+    prompts.paths.push_back(PathIn(c.chosenName));
+    prompts.saveFilters.push_back(c.pickedFilter);
 
     doc->OnFileSaveAs();
 
@@ -435,12 +558,14 @@ TEST_P(SaveAsTable, ChosenFilterDecidesWrittenTypeAndTheDocumentsFile) {
     EXPECT_EQ(r.defaultSuffix, "vcm");
     EXPECT_EQ(r.filterIndex, 2);
 
+    const std::string written_ = PathIn(c.writtenName);
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written[0].code, c.writtenCode);
     EXPECT_FALSE(written[0].request.selectionOnly);
-    EXPECT_EQ(ReadAll(chosen), "code " + std::to_string(c.writtenCode));
+    EXPECT_EQ(ReadAll(written_), "code " + std::to_string(c.writtenCode));
+    EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"VocometConf.cfg", c.writtenName, "own.orig"}));
     EXPECT_EQ(ReadAll(own), "original");
-    EXPECT_EQ(doc->GetPathName(), c.adoptsPath ? chosen : own);
+    EXPECT_EQ(doc->GetPathName(), c.adoptsPath ? written_ : own);
     EXPECT_EQ(doc->IsModified(), !c.adoptsPath);
     EXPECT_EQ(doc->GetFileTypeCode(), c.codeAfter);
     EXPECT_EQ(doc->saveFilterIndex, c.filterIndexAfter);
@@ -453,15 +578,24 @@ TEST_P(SaveAsTable, ChosenFilterDecidesWrittenTypeAndTheDocumentsFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Save, SaveAsTable,
-    ::testing::Values(SaveAsCase{"NativeAsNative", 1, "out.vcm", 1, true, 1, 1},
-                      SaveAsCase{"NativeAsWaveKeepsItsFile", 1, "out.wav", 2, false, 1, 2},
-                      SaveAsCase{"ChannelWiseStaysChannelWise", 4, "out.VCM", 4, true, 4, 1},
-                      SaveAsCase{"Usb2StaysUsb2", 11, "out.vcm", 11, true, 11, 1},
-                      SaveAsCase{"WaveAsNativeKeepsItsFile", 2, "out.Vcm", 1, false, 2, 1},
-                      SaveAsCase{"WaveAsWave", 2, "out.WAV", 2, true, 2, 2},
-                      SaveAsCase{"AiffTakesTheNativeFile", 3, "out.vcm", 1, true, 1, 1},
-                      SaveAsCase{"MacTakesTheWaveFile", 9, "out.wav", 2, true, 2, 2},
-                      SaveAsCase{"OtherExtensionIsNative", 1, "out.dat", 1, true, 1, 2}),
+    ::testing::Values(
+        SaveAsCase{"NativeAsNative", 1, "out.vcm", 1, "out.vcm", 1, true, 1, 1},
+        SaveAsCase{"NativeAsWaveKeepsItsFile", 1, "out.wav", 2, "out.wav", 2, false, 1, 2},
+        SaveAsCase{"ChannelWiseStaysChannelWise", 4, "out.VCM", 1, "out.VCM", 4, true, 4, 1},
+        SaveAsCase{"Usb2StaysUsb2", 11, "out.vcm", 1, "out.vcm", 11, true, 11, 1},
+        SaveAsCase{"WaveAsNativeKeepsItsFile", 2, "out.Vcm", 1, "out.Vcm", 1, false, 2, 1},
+        SaveAsCase{"WaveAsWave", 2, "out.WAV", 2, "out.WAV", 2, true, 2, 2},
+        SaveAsCase{"AiffTakesTheNativeFile", 3, "out.vcm", 1, "out.vcm", 1, true, 1, 1},
+        SaveAsCase{"MacTakesTheWaveFile", 9, "out.wav", 2, "out.wav", 2, true, 2, 2},
+        // The filter picked decides the format, whatever the name says.
+        SaveAsCase{"BareNameGetsTheWaveExtension", 1, "out", 2, "out.wav", 2, false, 1, 2},
+        SaveAsCase{"BareNameGetsTheNativeExtension", 2, "out", 1, "out.vcm", 1, false, 2, 1},
+        SaveAsCase{"TrailingDotGetsTheExtension", 1, "out.", 2, "out.wav", 2, false, 1, 2},
+        SaveAsCase{"WaveFilterWinsOverAnotherExtension", 1, "out.dat", 2, "out.dat", 2, false, 1, 2},
+        SaveAsCase{"WaveFilterWinsOverTheNativeExtension", 1, "out.vcm", 2, "out.vcm", 2, false, 1, 2},
+        // A chooser that cannot say: the extension tells, else the filter it opened with.
+        SaveAsCase{"UnknownFilterGoesByTheExtension", 2, "out.vcm", 0, "out.vcm", 1, false, 2, 1},
+        SaveAsCase{"UnknownFilterKeepsTheOpeningFilter", 1, "out", 0, "out.wav", 2, false, 1, 2}),
     [](const ::testing::TestParamInfo<SaveAsCase>& info) { return std::string(info.param.name); });
 
 TEST_F(DocTest, AFailedSaveAsKeepsTheTargetAndTheDocument) {
@@ -471,14 +605,17 @@ TEST_F(DocTest, AFailedSaveAsKeepsTheTargetAndTheDocument) {
     auto doc = MakeDocument(1, own);
     doc->Formats().SetWriter(1, [](COrielDoc&, platform::File& f, const WriteRequest&) {
         f.Write("half", 4);
-        throw platform::FileException(platform::FileException::Cause::DiskFull, f.GetFilePath(), "disk full");
+        throw platform::FileException::FromErrno(ENOSPC, f.GetFilePath(), "Cannot write");
     });
     prompts.paths.push_back(target);
+    prompts.saveFilters.push_back(1);
     doc->OnFileSaveAs();
     EXPECT_EQ(ReadAll(target), "the user's file");
     EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"VocometConf.cfg", "target.vcm"}));
     EXPECT_EQ(prompts.beeps, 1);
-    EXPECT_EQ(prompts.LastMessage(), kSaveOperationError);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.LastMessage().rfind(kSaveOperationError, 0), 0u);
+    EXPECT_NE(prompts.LastMessage().find(std::strerror(ENOSPC)), std::string::npos) << prompts.LastMessage();
     EXPECT_EQ(doc->GetPathName(), own);
     EXPECT_TRUE(doc->IsModified());
 }
@@ -603,15 +740,18 @@ TEST_F(DocTest, CopiesLeaveTheDocumentAlone) {
         const std::string own = PathIn("My.take.vcm");
         auto doc = MakeDocument(4, own);
         AddFakeWriters(*doc);
-        const std::string chosen = PathIn(selection ? "sel.wav" : "copy.vcm");
-        prompts.paths.push_back(chosen);
+        // The selection goes out as WAV under a bare name.
+        prompts.paths.push_back(PathIn(selection ? "sel" : "copy.vcm"));
+        prompts.saveFilters.push_back(selection ? 2 : 1);
         selection ? doc->OnFileSaveSelectionAs() : doc->OnFileSaveCopyAs();
 
         ASSERT_EQ(prompts.saveRequests.size(), 1u);
         EXPECT_EQ(prompts.saveRequests[0].title, selection ? "Save Selection As" : "Save a Copy As");
         EXPECT_EQ(prompts.saveRequests[0].initialPath, selection ? "Sel_My.take" : "Copy_My.take");
-        EXPECT_EQ(prompts.saveRequests[0].filter, kNativeAndWaveFilter);
+        EXPECT_EQ(prompts.saveRequests[0].filter, selection ? "Vocomet files (*.vcm)|*.VCM|Wave files (*.wav)|*.wav|"
+                                                            : "Vocomet files (*.vcm)|*.vcm|Wave files (*.wav)|*.wav|");
         ASSERT_EQ(written.size(), 1u);
+        EXPECT_EQ(ReadAll(PathIn(selection ? "sel.wav" : "copy.vcm")), selection ? "code 2" : "code 4");
         EXPECT_EQ(written[0].code, selection ? 2 : 4);
         EXPECT_EQ(written[0].request.selectionOnly, selection);
         EXPECT_TRUE(doc->IsModified());
@@ -688,15 +828,71 @@ TEST_F(DocTest, ExportsNameTheFileAfterTheStemAndTheChosenChannel) {
     }
 }
 
-TEST_F(DocTest, AnExportThatCannotCreateItsFileReportsAndBeeps) {
-    auto doc = MakeDocument(1, PathIn("take.vcm"));
-    AddFakeWriters(*doc);
-    prompts.paths.push_back(PathIn("no/such/folder/x.wav"));
-    doc->OnFileExportChannelAsWave();
-    EXPECT_EQ(prompts.beeps, 1);
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text.rfind(kInvalidFileName, 0), 0u);
-    EXPECT_TRUE(written.empty());
+// A folder no file can be created in: a read-only one, or, where the tests
+// run with rights that ignore that, a system folder that refuses new files.
+std::optional<std::string> UncreatableFolder(const std::string& dir) {
+    const std::string ro = dir + "/read-only";
+    fs::create_directories(ro);
+    fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
+    for (const std::string& folder : {ro, std::string("/sys")}) {
+        const std::string probe = folder + "/probe";
+        if (std::FILE* f = std::fopen(probe.c_str(), "wb")) {
+            std::fclose(f);
+            platform::RemoveFile(probe);
+            continue;
+        }
+        if (errno == EACCES || errno == EROFS || errno == EPERM)
+            return folder;
+    }
+    return std::nullopt;
+}
+
+TEST_F(DocTest, SavesThatTheFileSystemRefusesSayWhy) {
+    enum class Command { Save, SaveAs, SaveCopyAs, Export };
+    enum class Kind { ReadOnlyFolder, MissingFolder, WriteError };
+    const std::optional<std::string> readOnly = UncreatableFolder(dir);
+    for (Kind kind : {Kind::ReadOnlyFolder, Kind::MissingFolder, Kind::WriteError}) {
+        if (kind == Kind::ReadOnlyFolder && !readOnly)
+            continue;  // no folder here refuses new files
+        for (Command command : {Command::Save, Command::SaveAs, Command::SaveCopyAs, Command::Export}) {
+            SCOPED_TRACE(static_cast<int>(kind) * 10 + static_cast<int>(command));
+            prompts = test::ScriptedPrompts();
+            const std::string folder = kind == Kind::ReadOnlyFolder  ? *readOnly
+                                       : kind == Kind::MissingFolder ? dir + "/no/such/folder"
+                                                                     : dir;
+            const std::string target = folder + (command == Command::Export ? "/x.wav" : "/x.vcm");
+            auto doc = MakeDocument(1, command == Command::Save ? target : PathIn("own.vcm"));
+            AddFakeWriters(*doc);
+            if (kind == Kind::WriteError)
+                for (int code : {1, 2})
+                    doc->Formats().SetWriter(code, [](COrielDoc&, platform::File& f, const WriteRequest&) {
+                        throw platform::FileException::FromErrno(ENOSPC, f.GetFilePath(), "Cannot write");
+                    });
+            prompts.paths.push_back(target);
+            switch (command) {
+            case Command::Save: doc->OnFileSave(); break;
+            case Command::SaveAs: doc->OnFileSaveAs(); break;
+            case Command::SaveCopyAs: doc->OnFileSaveCopyAs(); break;
+            case Command::Export: doc->OnFileExportChannelAsWave(); break;
+            }
+
+            const char* prompt = command == Command::SaveAs        ? kSaveOperationError
+                                 : kind == Kind::MissingFolder ? kInvalidFileName
+                                                               : kFailedToSaveDocument;
+            const int reason = kind == Kind::ReadOnlyFolder ? EACCES : kind == Kind::MissingFolder ? ENOENT : ENOSPC;
+            ASSERT_EQ(prompts.messages.size(), 1u);
+            const std::string& text = prompts.messages[0].text;
+            EXPECT_EQ(text.rfind(prompt, 0), 0u) << text;
+            EXPECT_NE(text.find(std::strerror(reason)), std::string::npos) << text;
+            const bool beeps = command == Command::SaveAs || command == Command::SaveCopyAs ||
+                               (command == Command::Export && kind != Kind::WriteError);
+            EXPECT_EQ(prompts.beeps, beeps ? 1 : 0);
+            EXPECT_TRUE(doc->IsModified());
+            EXPECT_FALSE(platform::PathExists(target));
+        }
+    }
+    if (!readOnly)
+        GTEST_SKIP() << "no folder here refuses new files; the other failures were checked";
 }
 
 }  // namespace

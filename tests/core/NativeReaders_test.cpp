@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,10 +117,10 @@ protected:
         return path;
     }
 
-    // Runs one reader on a fresh staging recording.
-    int Read(ReaderSlot slot, const std::string& path, std::unique_ptr<RecordingData>& out) {
+    // Runs one reader alone; the target keeps what it made and why it refused.
+    int Read(ReaderSlot slot, const std::string& path, std::unique_ptr<LoadTarget>& out) {
         platform::File file(path, platform::File::Mode::Read);
-        out = doc->NewStagingRecording();
+        out = std::make_unique<LoadTarget>([this] { return doc->NewStagingRecording(); });
         return doc->Formats().GetReader(slot)(*doc, file, *out);
     }
 
@@ -238,8 +239,10 @@ TEST_F(NativeReadersTest, TypeStringsAreComparedWhole) {
         for (FixtureLayout reader : kAllLayouts) {
             SCOPED_TRACE(std::string(test::FixtureTypeString(written)) + " by the reader of " +
                          test::FixtureTypeString(reader));
-            std::unique_ptr<RecordingData> rec;
-            EXPECT_EQ(Read(SlotOf(reader), path, rec), written == reader ? kReaderLoaded : kReaderNotMine);
+            std::unique_ptr<LoadTarget> target;
+            EXPECT_EQ(Read(SlotOf(reader), path, target), written == reader ? kReaderLoaded : kReaderNotMine);
+            // A reader that turns the file away makes no recording.
+            EXPECT_EQ(target->HasRecording(), written == reader);
         }
     }
     EXPECT_TRUE(prompts.messages.empty());
@@ -416,9 +419,9 @@ TEST_F(NativeReadersTest, CorruptFilesAreRefusedAndLeaveTheDocumentAsItWas) {
         c.apply(bytes, test::NativeFixtureOffsets(f), c.layout == FixtureLayout::KovMac);
         const std::string path = WriteBytes(bytes);
 
-        std::unique_ptr<RecordingData> rec;
+        std::unique_ptr<LoadTarget> target;
         prompts.messages.clear();
-        EXPECT_EQ(Read(SlotOf(c.layout), path, rec), kReaderNotMine);
+        EXPECT_EQ(Read(SlotOf(c.layout), path, target), kReaderNotMine);
         if (c.message) {
             ASSERT_EQ(prompts.messages.size(), 1u);
             EXPECT_EQ(prompts.LastMessage(), c.message);
@@ -435,6 +438,74 @@ TEST_F(NativeReadersTest, CorruptFilesAreRefusedAndLeaveTheDocumentAsItWas) {
         EXPECT_EQ(doc->Channel(0).samples[49], 50.0f);
         EXPECT_TRUE(doc->IsModified());
         EXPECT_TRUE(ScratchFiles().empty());
+    }
+}
+
+TEST_F(NativeReadersTest, RatesAndDurationsThatNoRecordingCanHaveAreRefusedWithTheirReason) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* name;
+        FixtureLayout layout;
+        std::optional<double> rate;      // written into channel 2 (every channel of a frame file)
+        std::optional<double> duration;  // written into channel 2
+        bool empty;                      // channel 2 has no samples
+        const char* refusal;             // nullptr: loads
+    };
+    const Case cases[] = {
+        {"rate NaN", FixtureLayout::KovPcFloat24, nan, {}, false, "Channel 1 of this file gives a sample rate of nan Hz"},
+        {"rate 0", FixtureLayout::KovPcFloat, 0.0, {}, false, "Channel 2 of this file gives a sample rate of 0 Hz"},
+        {"negative rate", FixtureLayout::KovMac, -8000.0, {}, false, "sample rate of -8000 Hz"},
+        {"infinite rate", FixtureLayout::Usb2Float, inf, {}, false, "sample rate of inf Hz"},
+        {"duration NaN", FixtureLayout::KovPc, {}, nan, false, "duration of nan ms"},
+        {"negative duration", FixtureLayout::KovePc, {}, -5.0, false, "duration of -5 ms"},
+        {"duration 0 with samples", FixtureLayout::KovPcFloat, {}, 0.0, false, "duration of 0 ms"},
+        {"infinite duration", FixtureLayout::KovPcFloat24, {}, inf, false, "duration of inf ms"},
+        {"empty channel of 0 ms", FixtureLayout::KovPcFloat, {}, 0.0, true, nullptr},
+    };
+    FixtureFile good;
+    good.channels = {test::RampChannel("kept", 11025.0, 5, 1.0f, 1.0f)};
+    const std::string goodPath = Write(good, "good.vcm");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(doc->OnOpenDocument(goodPath));
+        FixtureFile f = TwoChannelFile(c.layout);
+        if (c.empty) {
+            f.channels[1].floats.clear();
+            f.channels[1].shorts.clear();
+        }
+        std::string bytes = test::BuildNativeFixture(f);
+        const test::FixtureOffsets at = test::NativeFixtureOffsets(f);
+        const bool be = c.layout == FixtureLayout::KovMac;
+        const bool frames = c.layout == FixtureLayout::KovPcFloat24 || c.layout == FixtureLayout::Usb2Float;
+        if (c.rate) {
+            PutF64(bytes, at.channelHeader[1] + 8, *c.rate, be);
+            if (frames)
+                PutF64(bytes, at.channelHeader[0] + 8, *c.rate, be);  // frame files share their rate
+        }
+        if (c.duration)
+            PutF64(bytes, at.channelHeader[1] + 0, *c.duration, be);
+        const std::string path = WriteBytes(bytes);
+
+        std::unique_ptr<LoadTarget> target;
+        prompts.messages.clear();
+        const int result = Read(SlotOf(c.layout), path, target);
+        EXPECT_TRUE(prompts.messages.empty());
+        if (!c.refusal) {
+            EXPECT_EQ(result, kReaderLoaded);
+            ASSERT_TRUE(doc->OnOpenDocument(path));
+            EXPECT_EQ(doc->Channel(1).sampleCount, 0.0);
+            continue;
+        }
+        EXPECT_EQ(result, kReaderNotMine);
+        EXPECT_FALSE(target->HasRecording());
+        EXPECT_NE(target->Refusal().find(c.refusal), std::string::npos) << target->Refusal();
+
+        EXPECT_FALSE(doc->OnOpenDocument(path));
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.LastMessage(), std::string(kFailedToOpenDocument) + "\n\n" + target->Refusal());
+        EXPECT_EQ(doc->GetPathName(), goodPath);
+        EXPECT_EQ(doc->Channel(0).name, "kept");
     }
 }
 
@@ -461,6 +532,8 @@ TEST_F(NativeReadersTest, ThreeHundredSecondsAndMoreStayOnDisk) {
         SCOPED_TRACE(channels);
         const FixtureFile f = LongRecording(300000.0, channels);
         ASSERT_TRUE(doc->OnOpenDocument(Write(f, "long.vcm")));
+        // The scratch file of the recording this one replaced is gone.
+        EXPECT_EQ(ScratchFiles(), std::vector<std::string>{doc->GetDataFilePath()});
         ASSERT_EQ(doc->GetChannelCount(), channels);
         EXPECT_EQ(doc->GetFileTypeCode(), kFileTypeNativeFloat24);
         const std::string scratch = doc->GetDataFilePath();
@@ -480,6 +553,10 @@ TEST_F(NativeReadersTest, ThreeHundredSecondsAndMoreStayOnDisk) {
             }
         }
     }
+    // Closing the document removes the scratch file, never the user's file.
+    doc.reset();
+    EXPECT_TRUE(ScratchFiles().empty());
+    EXPECT_TRUE(fs::exists(fs::path(dir) / "long.vcm"));
 }
 
 TEST_F(NativeReadersTest, CancellingTheScratchCopyEndsTheOpenAndLeavesNoScratchFile) {
@@ -490,8 +567,8 @@ TEST_F(NativeReadersTest, CancellingTheScratchCopyEndsTheOpenAndLeavesNoScratchF
     std::vector<std::string> texts;
     doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, true); });
     const std::string path = Write(LongRecording(600000.0), "long.vcm");
-    std::unique_ptr<RecordingData> rec;
-    EXPECT_EQ(Read(ReaderSlot::ReadKovPcFloat24File, path, rec), kReaderEndOpen);
+    std::unique_ptr<LoadTarget> target;
+    EXPECT_EQ(Read(ReaderSlot::ReadKovPcFloat24File, path, target), kReaderEndOpen);
     EXPECT_EQ(texts, std::vector<std::string>{"Reading: long.vcm"});
     EXPECT_TRUE(ScratchFiles().empty());
 
@@ -504,8 +581,8 @@ TEST_F(NativeReadersTest, CancellingTheScratchCopyEndsTheOpenAndLeavesNoScratchF
 
 TEST_F(NativeReadersTest, ScratchFileThatCannotBeCreatedIsReported) {
     app.tempFolder = (fs::path(dir) / "missing" / "folder").string();
-    std::unique_ptr<RecordingData> rec;
-    EXPECT_EQ(Read(ReaderSlot::ReadKovPcFloat24File, Write(LongRecording(300000.0)), rec), kReaderNotMine);
+    std::unique_ptr<LoadTarget> target;
+    EXPECT_EQ(Read(ReaderSlot::ReadKovPcFloat24File, Write(LongRecording(300000.0)), target), kReaderNotMine);
     EXPECT_EQ(prompts.messages.size(), 1u);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -76,10 +77,11 @@ protected:
         }
     }
 
-    // Runs the WAV reader alone on a fresh staging recording.
-    int ReadDirect(const std::string& path, std::unique_ptr<RecordingData>& out) {
+    // Runs the WAV reader alone; the target keeps what it made and why it
+    // refused.
+    int ReadDirect(const std::string& path, std::unique_ptr<LoadTarget>& out) {
         platform::File file(path, platform::File::Mode::Read);
-        out = doc->NewStagingRecording();
+        out = std::make_unique<LoadTarget>([this] { return doc->NewStagingRecording(); });
         return ReadWaveFile(*doc, file, *out);
     }
 
@@ -136,6 +138,10 @@ TEST_F(WaveFileTest, FilesMadeBySoxLoadSampleForSample) {
         {"mulaw_mono", "-t wav -e mu-law", 1, 8000, 8},
         {"s16_six_channels", "-t wavpcm -e signed-integer -b 16", 6, 16000, 16},
         {"f32_twenty_channels", "-t wavpcm -e floating-point -b 32", 20, 8000, 32},
+        // More than two channels or wider samples: sox writes the extensible header.
+        {"s24_four_channels_extensible", "-t wav -e signed-integer -b 24", 4, 16000, 24},
+        {"s16_three_channels_extensible", "-t wav -e signed-integer -b 16", 3, 11025, 16},
+        {"s32_stereo_extensible", "-t wav -e signed-integer -b 32", 2, 8000, 32, 0x1p-24f},
     };
     for (const ToolCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -144,6 +150,10 @@ TEST_F(WaveFileTest, FilesMadeBySoxLoadSampleForSample) {
         cmd << "sox -V1 -n -r " << c.rate << " -c " << c.channels << " " << c.soxOutput << " '" << path
             << "' synth 0.03 sine 300 noise sawtooth 120 square 77 vol 0.8";
         Run(cmd.str());
+        if (std::string(c.name).find("extensible") != std::string::npos) {
+            const std::string head = test::ReadAll(path).substr(0, 22);
+            ASSERT_EQ(head.substr(20, 2), "\xFE\xFF") << "sox wrote no extensible header";
+        }
         prompts.messages.clear();
         doc->SetModifiedFlag(true);
         ASSERT_TRUE(doc->OnOpenDocument(path));
@@ -197,17 +207,19 @@ TEST_F(WaveFileTest, PraatsOwnWaveLoads) {
     ExpectDocumentEqualsSox(path, 2);
 }
 
-TEST_F(WaveFileTest, RefusedFormatsAreRefusedCleanly) {
+TEST_F(WaveFileTest, EncodingsThatCannotBeReadAreRefusedByName) {
     if (!HaveSox())
         GTEST_SKIP() << "sox is not installed";
     const struct {
         const char* name;
         const char* soxOutput;
         int channels;
+        const char* encoding;
     } cases[] = {
-        {"extensible", "-t wav -e signed-integer -b 24", 4},
-        {"a_law", "-t wav -e a-law", 1},
-        {"float64", "-t wav -e floating-point -b 64", 1},
+        {"a_law", "-t wav -e a-law", 1, "A-law"},
+        {"a_law_four_channels", "-t wav -e a-law", 4, "A-law"},
+        {"float64", "-t wav -e floating-point -b 64", 1, "64-bit IEEE float"},
+        {"ima_adpcm", "-t wav -e ima-adpcm", 1, "IMA ADPCM"},
     };
     // A loaded recording stays as it was.
     const std::string good = PathIn("good.wav");
@@ -218,10 +230,15 @@ TEST_F(WaveFileTest, RefusedFormatsAreRefusedCleanly) {
         const std::string path = PathIn(std::string(c.name) + ".wav");
         Run("sox -V1 -n -r 8000 -c " + std::to_string(c.channels) + " " + c.soxOutput + " '" + path +
             "' synth 0.01 sine 100");
-        std::unique_ptr<RecordingData> rec;
-        EXPECT_EQ(ReadDirect(path, rec), kReaderNotMine);
-        EXPECT_EQ(rec->channelCount, 0);
+        std::unique_ptr<LoadTarget> target;
+        EXPECT_EQ(ReadDirect(path, target), kReaderNotMine);
+        EXPECT_FALSE(target->HasRecording());
+        EXPECT_NE(target->Refusal().find(c.encoding), std::string::npos) << target->Refusal();
+
+        prompts.messages.clear();
         EXPECT_FALSE(doc->OnOpenDocument(path));
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.LastMessage(), std::string(kFailedToOpenDocument) + "\n\n" + target->Refusal());
         EXPECT_EQ(doc->GetPathName(), good);
         EXPECT_EQ(doc->GetChannelCount(), 1);
         EXPECT_EQ(doc->GetFileTypeCode(), kFileTypeWave);
@@ -231,6 +248,15 @@ TEST_F(WaveFileTest, RefusedFormatsAreRefusedCleanly) {
 
 // ---- the chunk walk and the checks, on hand-made files ---------------------------------------
 
+// A "fmt " chunk with the extensible header: the subformat GUID carries subTag.
+std::string FmtExtensible(std::uint16_t subTag, std::uint16_t channels, std::uint32_t rate, std::uint16_t align,
+                          std::uint16_t bits, std::uint16_t extraSize = 22) {
+    std::string body = Le16(0xFFFE) + Le16(channels) + Le32(rate) + Le32(rate * align) + Le16(align) + Le16(bits) +
+                       Le16(extraSize) + Le16(bits) + Le32(0) + Le16(subTag) +
+                       Bytes({0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71});
+    return Chunk("fmt ", body);
+}
+
 TEST_F(WaveFileTest, ChunkWalkAndFormatChecks) {
     const std::string pcm8 = Fmt(1, 1, 8000, 1, 8);
     const std::string data4 = Chunk("data", Bytes({0, 64, 128, 255}));
@@ -238,41 +264,61 @@ TEST_F(WaveFileTest, ChunkWalkAndFormatChecks) {
         const char* name;
         std::string bytes;
         int result;
-        double samples;  // when loaded
+        double samples;       // when loaded
+        const char* refusal;  // when refused: part of the reason (nullptr: not a WAV, nothing to say)
     };
     const Case cases[] = {
-        {"plain", Riff(pcm8 + data4), kReaderLoaded, 4},
-        {"RIFF with another form type", Riff(pcm8 + data4, "RIFF", "AVI "), kReaderLoaded, 4},
-        {"WAVE without RIFF", Riff(pcm8 + data4, "RIFX", "WAVE"), kReaderLoaded, 4},
-        {"neither", Riff(pcm8 + data4, "RIFX", "AVI "), kReaderNotMine, 0},
-        {"odd chunk and its pad byte before data", Riff(pcm8 + Chunk("LIST", "abc") + data4), kReaderLoaded, 4},
+        {"plain", Riff(pcm8 + data4), kReaderLoaded, 4, nullptr},
+        {"RIFF with another form type", Riff(pcm8 + data4, "RIFF", "AVI "), kReaderLoaded, 4, nullptr},
+        {"WAVE without RIFF", Riff(pcm8 + data4, "RIFX", "WAVE"), kReaderLoaded, 4, nullptr},
+        {"neither", Riff(pcm8 + data4, "RIFX", "AVI "), kReaderNotMine, 0, nullptr},
+        {"odd chunk and its pad byte before data", Riff(pcm8 + Chunk("LIST", "abc") + data4), kReaderLoaded, 4,
+         nullptr},
         {"data claims more than the file holds", Riff(pcm8 + Chunk("data", Bytes({1, 2, 3, 4, 5, 6}), 1000)),
-         kReaderLoaded, 6},
-        {"fmt of 40 bytes", Riff(Fmt(1, 1, 8000, 1, 8, 40) + data4), kReaderLoaded, 4},
-        {"extensible tag", Riff(Fmt(0xFFFE, 1, 8000, 1, 8, 40) + data4), kReaderNotMine, 0},
-        {"no data chunk", Riff(pcm8 + Chunk("LIST", "abcd")), kReaderNotMine, 0},
-        {"data before fmt", Riff(data4 + pcm8), kReaderNotMine, 0},
-        {"no channels", Riff(Fmt(1, 0, 8000, 1, 8) + data4), kReaderNotMine, 0},
-        {"21 channels", Riff(Fmt(1, 21, 8000, 21, 8) + data4), kReaderNotMine, 0},
-        {"block alignment 0", Riff(Fmt(1, 1, 8000, 0, 8) + data4), kReaderNotMine, 0},
-        {"frame smaller than its channels", Riff(Fmt(1, 2, 8000, 2, 16) + data4), kReaderNotMine, 0},
-        {"rate 0", Riff(Fmt(1, 1, 0, 1, 8) + data4), kReaderNotMine, 0},
-        {"PCM of 40 bits", Riff(Fmt(1, 1, 8000, 5, 40) + data4), kReaderNotMine, 0},
-        {"cut inside the header", std::string("RIFF\x10\0\0\0WA", 10), kReaderNotMine, 0},
-        {"cut inside a chunk header", Riff(pcm8 + "da"), kReaderNotMine, 0},
-        {"huge chunk size", Riff(Chunk("junk", "", 0xFFFFFFF0) + pcm8 + data4), kReaderNotMine, 0},
+         kReaderLoaded, 6, nullptr},
+        {"fmt of 40 bytes", Riff(Fmt(1, 1, 8000, 1, 8, 40) + data4), kReaderLoaded, 4, nullptr},
+        {"extensible PCM", Riff(FmtExtensible(1, 1, 8000, 1, 8) + data4), kReaderLoaded, 4, nullptr},
+        {"extensible float", Riff(FmtExtensible(3, 1, 8000, 4, 32) + data4), kReaderLoaded, 1, nullptr},
+        {"extensible A-law", Riff(FmtExtensible(6, 1, 8000, 1, 8) + data4), kReaderNotMine, 0,
+         "A-law (extensible format)"},
+        {"extensible 64-bit float", Riff(FmtExtensible(3, 1, 8000, 8, 64) + Chunk("data", std::string(8, '\0'))),
+         kReaderNotMine, 0, "64-bit IEEE float"},
+        {"extensible without its subformat", Riff(Fmt(0xFFFE, 1, 8000, 1, 8, 40) + data4), kReaderNotMine, 0,
+         "extensible format without its subformat"},
+        {"extensible with a foreign subformat", Riff(FmtExtensible(1, 1, 8000, 1, 8).replace(8 + 30, 1, "\x11") + data4),
+         kReaderNotMine, 0, "subformat {00000001-0000-0011-8000-00AA00389B71}"},
+        {"A-law", Riff(Fmt(6, 1, 8000, 1, 8) + data4), kReaderNotMine, 0, "A-law"},
+        {"unknown tag", Riff(Fmt(0x1234, 1, 8000, 1, 8) + data4), kReaderNotMine, 0, "format tag 0x1234"},
+        {"no data chunk", Riff(pcm8 + Chunk("LIST", "abcd")), kReaderNotMine, 0, nullptr},
+        {"data before fmt", Riff(data4 + pcm8), kReaderNotMine, 0, "no format chunk"},
+        {"no channels", Riff(Fmt(1, 0, 8000, 1, 8) + data4), kReaderNotMine, 0, "no channels"},
+        {"21 channels", Riff(Fmt(1, 21, 8000, 21, 8) + data4), kReaderNotMine, 0, "21 channels"},
+        {"block alignment 0", Riff(Fmt(1, 1, 8000, 0, 8) + data4), kReaderNotMine, 0, "inconsistent"},
+        {"frame smaller than its channels", Riff(Fmt(1, 2, 8000, 2, 16) + data4), kReaderNotMine, 0,
+         "inconsistent"},
+        {"rate 0", Riff(Fmt(1, 1, 0, 1, 8) + data4), kReaderNotMine, 0, "rate is 0"},
+        {"PCM of 40 bits", Riff(Fmt(1, 1, 8000, 5, 40) + data4), kReaderNotMine, 0, "40-bit PCM"},
+        {"cut inside the header", std::string("RIFF\x10\0\0\0WA", 10), kReaderNotMine, 0, nullptr},
+        {"cut inside a chunk header", Riff(pcm8 + "da"), kReaderNotMine, 0, nullptr},
+        {"huge chunk size", Riff(Chunk("junk", "", 0xFFFFFFF0) + pcm8 + data4), kReaderNotMine, 0, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = PathIn("hand.wav");
         test::WriteAll(path, c.bytes);
-        std::unique_ptr<RecordingData> rec;
-        EXPECT_EQ(ReadDirect(path, rec), c.result);
+        std::unique_ptr<LoadTarget> target;
+        EXPECT_EQ(ReadDirect(path, target), c.result);
         if (c.result == kReaderLoaded) {
-            EXPECT_EQ(rec->channels[0].sampleCount, c.samples);
-            EXPECT_EQ(rec->fileTypeCode, kFileTypeWave);
+            EXPECT_EQ(target->Recording().channels[0].sampleCount, c.samples);
+            EXPECT_EQ(target->Recording().fileTypeCode, kFileTypeWave);
+            EXPECT_EQ(target->Refusal(), "");
         } else {
-            EXPECT_EQ(rec->channelCount, 0);
+            EXPECT_FALSE(target->HasRecording()) << "nothing is made for a refused file";
+            if (c.refusal) {
+                EXPECT_NE(target->Refusal().find(c.refusal), std::string::npos) << target->Refusal();
+            } else {
+                EXPECT_EQ(target->Refusal(), "");
+            }
         }
     }
     EXPECT_TRUE(prompts.messages.empty());
@@ -332,6 +378,8 @@ TEST_F(WaveFileTest, ThreeHundredSecondsGoToAScratchFileAndShorterStaysInMemory)
         std::vector<std::string> texts;
         doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, false); });
         ASSERT_TRUE(doc->OnOpenDocument(path));
+        // Only the recording open now has a scratch file.
+        EXPECT_EQ(ScratchFiles().size(), fileBacked ? 1u : 0u);
         EXPECT_EQ(doc->Channel(2).IsFileBacked(), fileBacked);
         EXPECT_EQ(doc->Channel(0).HasSamples(), !fileBacked);
         if (fileBacked) {
@@ -349,8 +397,8 @@ TEST_F(WaveFileTest, AbortingALongLoadEndsTheOpenAndLeavesNoScratchFile) {
     test::WriteAll(path, Riff(Fmt(1, 1, 10, 2, 16) + Chunk("data", std::string(6000, '\1'))));
     std::vector<std::string> texts;
     doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, true); });
-    std::unique_ptr<RecordingData> rec;
-    EXPECT_EQ(ReadDirect(path, rec), kReaderEndOpen);
+    std::unique_ptr<LoadTarget> target;
+    EXPECT_EQ(ReadDirect(path, target), kReaderEndOpen);
     EXPECT_FALSE(doc->OnOpenDocument(path));
     EXPECT_TRUE(ScratchFiles().empty());
     EXPECT_EQ(doc->GetChannelCount(), 0);
@@ -495,6 +543,18 @@ TEST_F(WaveFileTest, ARecordingTooLargeForWaveIsRefusedBeforeAnythingIsWritten) 
     EXPECT_EQ(test::ReadAll(path), "the user's file");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), filesBefore)
         << "no scratch file left";
+}
+
+TEST_F(WaveFileTest, AWriteTheFileSystemRefusesSaysWhy) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full to write to";
+    FillThreeChannels(*doc, 50, 8000.0);
+    platform::File full("/dev/full", platform::File::Mode::ReadWrite);
+    const WriteRequest request{false, 0, 3, false, {}};
+    EXPECT_THROW(WriteWaveFile(*doc, full, request), platform::UserException);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.LastMessage().rfind(kWaveSaveErrorMessage, 0), 0u);
+    EXPECT_NE(prompts.LastMessage().find(std::strerror(ENOSPC)), std::string::npos) << prompts.LastMessage();
 }
 
 TEST_F(WaveFileTest, AWrittenFileReadsBackEqual) {

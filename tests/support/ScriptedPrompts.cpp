@@ -39,6 +39,19 @@ std::optional<std::string> ScriptedPrompts::AskSavePath(const platform::FileDial
     return NextPath();
 }
 
+std::optional<platform::SaveChoice> ScriptedPrompts::AskSaveChoice(const platform::FileDialogRequest& request) {
+    saveRequests.push_back(request);
+    int filter = request.filterIndex;
+    if (!saveFilters.empty()) {
+        filter = saveFilters.front();
+        saveFilters.pop_front();
+    }
+    std::optional<std::string> path = NextPath();
+    if (!path)
+        return std::nullopt;
+    return platform::SaveChoice{*path, filter};
+}
+
 std::optional<std::string> ScriptedPrompts::AskFolder(const std::string& title, const std::string&) {
     folderRequests.push_back(title);
     return NextPath();

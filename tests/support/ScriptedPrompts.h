@@ -18,6 +18,10 @@ public:
     // choosers answer "cancelled".
     std::deque<platform::Answer> answers;
     std::deque<std::optional<std::string>> paths;  // for open, save and folder choosers
+    // Filters the user picks in save choosers, in order (0: the chooser
+    // cannot say). When the script runs out, the filter the chooser opened
+    // with stays picked.
+    std::deque<int> saveFilters;
 
     struct Shown {
         std::string text;
@@ -37,6 +41,7 @@ public:
     void Beep() override { ++beeps; }
     std::optional<std::string> AskOpenPath(const platform::FileDialogRequest& request) override;
     std::optional<std::string> AskSavePath(const platform::FileDialogRequest& request) override;
+    std::optional<platform::SaveChoice> AskSaveChoice(const platform::FileDialogRequest& request) override;
     std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) override;
     void SetBusy(bool busy) override;
 
