@@ -308,8 +308,17 @@ TEST(BinaryFile, ASaveRemovesOnlyItsTargetsLeftoverScratchFiles) {
     const std::string scratch = ScratchNameOf(target);
     const std::string crashed = leftoverLike(scratch, "999999-7");
     const std::string reusedId = leftoverLike(scratch, std::to_string(::getpid()) + "-99999");
-    const std::string longCrashed = leftoverLike(ScratchNameOf(longTarget), "999999-1");
-    const std::string otherCrashed = leftoverLike(ScratchNameOf(longOther), "999999-1");
+    // A cut name's leftover keeps the length of the numbers it was made
+    // with (another process id may have fewer or more digits than ours).
+    auto sameLengthNumbers = [](const std::string& scratch) {
+        const std::size_t from = scratch.rfind(".~") + 2 + 16 + 1;
+        const std::size_t length = scratch.size() - 4 - from;
+        return std::string(length - 2, '9') + "-1";
+    };
+    const std::string longScratch = ScratchNameOf(longTarget);
+    const std::string otherScratch = ScratchNameOf(longOther);
+    const std::string longCrashed = leftoverLike(longScratch, sameLengthNumbers(longScratch));
+    const std::string otherCrashed = leftoverLike(otherScratch, sameLengthNumbers(otherScratch));
     const std::string neighbour = leftoverLike(ScratchNameOf(dir + "/other.cfg"), "999999-7");
     for (const std::string& path : {crashed, reusedId, longCrashed, otherCrashed, neighbour})
         WriteAll(path, "leftover");
