@@ -1,13 +1,31 @@
 #pragma once
 // What the benchmarks share: prompts that say nothing, a work folder beside
-// the benchmark program, and a native recording of any length written in
-// large blocks.
+// the benchmark program, native and WAV recordings of any length written in
+// large blocks, the yardsticks the file benchmarks are measured against
+// (cat, cp, cp with fsync, fresh memory) and the median of paired ratios.
+//
+// Paired ratios: these machines are noisy, so a benchmark times its
+// yardstick and then its subject, again and again, and reports the median
+// of the per-pair ratios; a slow moment spoils one pair, not the figure.
+//
+// The benchmarks of hour-long recordings (gigabytes on disk, minutes of
+// run time) only run when VOCOMET_BENCH_HOUR=1 is set.
+
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "core/NativeFormat.h"
@@ -73,5 +91,141 @@ inline void WriteNativeRecording(const fs::path& path, double seconds, int chann
         left -= n;
     }
 }
+
+// Frames of a 16-bit PCM WAV file of the given length: a RIFF header, a
+// 16-byte "fmt " chunk (tag 1) and the "data" chunk.
+inline void WriteWave16Recording(const fs::path& path, double seconds, int channels, std::uint32_t rate) {
+    const std::uint64_t frames = static_cast<std::uint64_t>(seconds * rate);
+    const std::uint64_t dataBytes = frames * static_cast<std::uint64_t>(channels) * 2;
+    if (dataBytes + 36 > 0xFFFFFFFFull)
+        throw std::length_error("too long for a WAV file");
+    std::uint8_t head[44] = {};
+    platform::ByteSpan out(head, sizeof head);
+    std::memcpy(head + 0, "RIFF", 4);
+    out.U32LE(4, static_cast<std::uint32_t>(dataBytes + 36));
+    std::memcpy(head + 8, "WAVE", 4);
+    std::memcpy(head + 12, "fmt ", 4);
+    out.U32LE(16, 16);
+    out.U16LE(20, 1);  // PCM
+    out.U16LE(22, static_cast<std::uint16_t>(channels));
+    out.U32LE(24, rate);
+    out.U32LE(28, rate * static_cast<std::uint32_t>(channels) * 2);
+    out.U16LE(32, static_cast<std::uint16_t>(channels * 2));
+    out.U16LE(34, 16);
+    std::memcpy(head + 36, "data", 4);
+    out.U32LE(40, static_cast<std::uint32_t>(dataBytes));
+    platform::File file(path.string(), platform::File::Mode::Create);
+    file.Write(head, sizeof head);
+    std::vector<std::uint8_t> block(kBlockBytes);
+    for (std::size_t i = 0; i + 1 < block.size(); i += 2)
+        platform::PutI16LE(block.data() + i, static_cast<std::int16_t>(static_cast<int>(i / 2 % 1000) * 30 - 15000));
+    for (std::uint64_t left = dataBytes; left > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+        file.Write(block.data(), n);
+        left -= n;
+    }
+}
+
+// ---- timing and yardsticks ----
+
+using Clock = std::chrono::steady_clock;
+
+template <typename Step>
+double Seconds(Step&& step) {
+    const auto start = Clock::now();
+    step();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// True when the benchmarks of hour-long recordings are to run.
+inline bool HourLongRuns() {
+    const char* v = std::getenv("VOCOMET_BENCH_HOUR");
+    return v && *v && std::strcmp(v, "0") != 0;
+}
+
+// What cat does: read(2) of the whole file in 128 KiB blocks into one
+// reused buffer (cat's own block size; writing to /dev/null costs nothing).
+inline double CatSeconds(const fs::path& path) {
+    static std::vector<std::uint8_t> buffer(std::size_t{128} << 10);
+    std::uint64_t sum = 0;
+    const double took = Seconds([&] {
+        platform::File file(path.string(), platform::File::Mode::Read);
+        while (std::size_t n = file.Read(buffer.data(), buffer.size()))
+            sum += buffer[n - 1];
+    });
+    volatile std::uint64_t keep = sum;
+    (void)keep;
+    return took;
+}
+
+// Runs the system's own /bin/cp from to to (posix_spawn, then waitpid); with
+// fsync, then opens the copy and flushes it to disk, as a save must. Throws
+// when cp cannot be run or fails.
+inline double CpSeconds(const fs::path& from, const fs::path& to, bool fsync) {
+    return Seconds([&] {
+        const std::string a = from.string(), b = to.string();
+        char arg0[] = "cp";
+        char* argv[] = {arg0, const_cast<char*>(a.c_str()), const_cast<char*>(b.c_str()), nullptr};
+        pid_t pid = 0;
+        if (const int err = ::posix_spawn(&pid, "/bin/cp", nullptr, nullptr, argv, environ))
+            throw std::system_error(err, std::generic_category(), "cannot run /bin/cp");
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0)
+            if (errno != EINTR)
+                throw std::system_error(errno, std::generic_category(), "waitpid");
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            throw std::runtime_error("/bin/cp failed");
+        if (fsync)
+            platform::File(b, platform::File::Mode::Read).Flush();
+    });
+}
+
+// The first touch of as many bytes of fresh memory (new pages, every byte
+// written), which no load into memory avoids. The pages are returned
+// afterwards, outside the time.
+inline double FreshMemorySeconds(std::uint64_t bytes) {
+    void* p = nullptr;
+    const double took = Seconds([&] {
+        p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        std::memset(p, 1, bytes);
+    });
+    ::munmap(p, bytes);
+    return took;
+}
+
+// Removes a file, quietly; for the big files at the end of a benchmark.
+inline void Drop(const fs::path& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+
+inline double Median(std::vector<double> values) {
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const std::size_t m = values.size() / 2;
+    return values.size() % 2 ? values[m] : (values[m - 1] + values[m]) / 2.0;
+}
+
+// Times of paired runs: each pair is a yardstick and then the subject,
+// measured one right after the other.
+struct Pairs {
+    std::vector<double> yardstick, subject;
+
+    void Add(double yardstickSeconds, double subjectSeconds) {
+        yardstick.push_back(yardstickSeconds);
+        subject.push_back(subjectSeconds);
+    }
+    // The median of the per-pair ratios subject / yardstick.
+    double MedianRatio() const {
+        std::vector<double> ratios;
+        for (std::size_t i = 0; i < subject.size(); ++i)
+            if (yardstick[i] > 0.0)
+                ratios.push_back(subject[i] / yardstick[i]);
+        return Median(ratios);
+    }
+};
 
 }  // namespace bench
