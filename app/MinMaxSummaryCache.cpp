@@ -1,6 +1,6 @@
 #include "app/MinMaxSummaryCache.h"
 
-#include <numeric>
+#include <algorithm>
 
 #include "platform/File.h"
 
@@ -14,7 +14,10 @@ MinMaxSummaryCache::~MinMaxSummaryCache() {
 }
 
 std::shared_ptr<const MinMaxSummary> MinMaxSummaryCache::ForMemory(int slot, Kind kind,
-                                                                   std::span<const float> samples) {
+                                                                   std::span<const float> samples,
+                                                                   const std::shared_ptr<const SampleSummary>& handed) {
+    if (handed && handed->SampleCount() == static_cast<std::int64_t>(samples.size()))
+        return std::make_shared<const MinMaxSummary>(handed);
     MemoryEntry& e = m_memory[{slot, kind}];
     if (!e.summary || e.data != samples.data() || e.size != samples.size()) {
         e.data = samples.data();
@@ -24,16 +27,21 @@ std::shared_ptr<const MinMaxSummary> MinMaxSummaryCache::ForMemory(int slot, Kin
     return e.summary;
 }
 
-std::shared_ptr<const MinMaxSummary> MinMaxSummaryCache::ForFile(const platform::File& file, int channelsPerFrame,
-                                                                 int channel) {
+MinMaxSummaryCache::FileSummary MinMaxSummaryCache::ForFile(const platform::File& file, int channelsPerFrame,
+                                                            int channel,
+                                                            const std::shared_ptr<const SampleSummary>& handed) {
     if (!file.IsOpen() || channelsPerFrame <= 0 || channel < 0 || channel >= channelsPerFrame)
-        return nullptr;
+        return {};
     std::int64_t length = 0;
     try {
         length = file.GetLength();
     } catch (const platform::FileException&) {
-        return nullptr;
+        return {};
     }
+    const std::int64_t frames = length / (static_cast<std::int64_t>(channelsPerFrame) * 4);
+    if (handed && handed->SampleCount() == frames)
+        return {std::make_shared<const MinMaxSummary>(handed), false};
+
     const FileKey key{file.GetFilePath(), length, channelsPerFrame};
     auto it = m_files.find(key);
     if (it == m_files.end()) {
@@ -49,37 +57,59 @@ std::shared_ptr<const MinMaxSummary> MinMaxSummaryCache::ForFile(const platform:
         }
         JoinFinishedThreads();
         auto job = std::make_shared<FileJob>();
+        job->pieces.resize(static_cast<std::size_t>(channelsPerFrame));
+        job->published.resize(static_cast<std::size_t>(channelsPerFrame));
         it = m_files.emplace(key, job).first;
         ++m_fileBuildsStarted;
         m_running.fetch_add(1);
-        m_threads.emplace_back(&MinMaxSummaryCache::RunFileJob, job, file.GetFilePath(), length, channelsPerFrame,
-                               &m_mutex, &m_changed, &m_running);
-        return nullptr;
+        m_threads.emplace_back(&MinMaxSummaryCache::RunFileJob, this, job, file.GetFilePath(), length,
+                               channelsPerFrame, m_pieceBytes);
+        return {nullptr, true};
     }
+    FileJob& job = *it->second;
+    const auto c = static_cast<std::size_t>(channel);
+    std::shared_ptr<const MinMaxSummary>& published = job.published[c];
     std::lock_guard<std::mutex> lock(m_mutex);
-    const FileJob& job = *it->second;
-    if (!job.done || job.failed || static_cast<std::size_t>(channel) >= job.columns.size())
-        return nullptr;
-    return job.columns[static_cast<std::size_t>(channel)];
+    if (job.failed)
+        return {};
+    const std::vector<std::shared_ptr<const SampleSummary>>& pieces = job.pieces[c];
+    if (!published || published->PieceCount() != pieces.size()) {
+        // A new piece came: a summary of everything so far. The pieces are
+        // shared, so this copies only their pointers.
+        auto s = std::make_shared<MinMaxSummary>();
+        for (const auto& piece : pieces)
+            s->Append(piece);
+        published = std::move(s);
+    }
+    return {published->PieceCount() > 0 ? published : nullptr, !job.done};
 }
 
 void MinMaxSummaryCache::RunFileJob(std::shared_ptr<FileJob> job, std::string path, std::int64_t length,
-                                    int channelsPerFrame, std::mutex* mutex, std::condition_variable* changed,
-                                    std::atomic<int>* running) {
-    std::vector<std::shared_ptr<const MinMaxSummary>> columns;
+                                    int channelsPerFrame, std::int64_t pieceBytes) {
     bool failed = false;
     try {
         const platform::File file(path, platform::File::Mode::Read);
         if (file.GetLength() != length) {
             failed = true;
         } else {
-            std::vector<int> all(static_cast<std::size_t>(channelsPerFrame));
-            std::iota(all.begin(), all.end(), 0);
-            std::vector<MinMaxSummary> built = BuildFileSummaries(file, channelsPerFrame, all, &job->cancel);
-            if (built.size() != all.size())
-                failed = true;  // cancelled
-            for (MinMaxSummary& s : built)
-                columns.push_back(std::make_shared<const MinMaxSummary>(std::move(s)));
+            const std::int64_t frameBytes = static_cast<std::int64_t>(channelsPerFrame) * 4;
+            const std::int64_t pieceFrames = std::max<std::int64_t>(1, pieceBytes / frameBytes);
+            const bool finished = BuildFileSummaries(
+                file, channelsPerFrame, length / frameBytes, pieceFrames, &job->cancel,
+                [&](std::vector<SampleSummary>&& columns) {
+                    // Made shareable outside the lock; only the hand-over is under it.
+                    std::vector<std::shared_ptr<const SampleSummary>> shared;
+                    shared.reserve(columns.size());
+                    for (SampleSummary& s : columns)
+                        shared.push_back(std::make_shared<const SampleSummary>(std::move(s)));
+                    {
+                        std::lock_guard<std::mutex> lock(m_mutex);
+                        for (std::size_t c = 0; c < shared.size() && c < job->pieces.size(); ++c)
+                            job->pieces[c].push_back(std::move(shared[c]));
+                    }
+                    NotifyListeners();
+                });
+            failed = !finished;  // cancelled
         }
     } catch (const std::exception&) {
         // An unreadable file gets no summary; the painter scans it instead
@@ -87,13 +117,36 @@ void MinMaxSummaryCache::RunFileJob(std::shared_ptr<FileJob> job, std::string pa
         failed = true;
     }
     {
-        std::lock_guard<std::mutex> lock(*mutex);
-        job->columns = std::move(columns);
+        std::lock_guard<std::mutex> lock(m_mutex);
         job->failed = failed;
         job->done = true;
-        running->fetch_sub(1);
     }
-    changed->notify_all();
+    // Told before the build counts as ended, so that whoever waited for
+    // the builds finds every listener call made.
+    NotifyListeners();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_running.fetch_sub(1);
+    }
+    m_changed.notify_all();
+}
+
+int MinMaxSummaryCache::AddProgressListener(std::function<void()> listener) {
+    std::lock_guard<std::mutex> lock(m_listenersMutex);
+    const int id = m_nextListener++;
+    m_listeners.emplace_back(id, std::move(listener));
+    return id;
+}
+
+void MinMaxSummaryCache::RemoveProgressListener(int id) {
+    std::lock_guard<std::mutex> lock(m_listenersMutex);
+    std::erase_if(m_listeners, [id](const auto& l) { return l.first == id; });
+}
+
+void MinMaxSummaryCache::NotifyListeners() {
+    std::lock_guard<std::mutex> lock(m_listenersMutex);
+    for (const auto& [id, listener] : m_listeners)
+        listener();
 }
 
 void MinMaxSummaryCache::Invalidate(int slot) {

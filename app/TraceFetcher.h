@@ -5,18 +5,26 @@
 // column of an interleaved float data file) drawn over a width in pixels.
 // A window of fewer than 4 samples per pixel gets every sample; a longer one
 // gets the minimum and maximum of every pixel column (the columns of
-// WaveformColumns), from the series' min/max summary when the cache has one
-// and from a scan otherwise, always with the same result as a full scan.
+// WaveformColumns), from the series' min/max summary, always with the same
+// result as a full scan.
 //
-// The traces of one data file are fetched together, so that every frame the
-// repaint needs is read once for all of them: part-blocks and short windows
-// come from one shared cache of frame blocks, and windows still waiting for
-// their file's summary are scanned in one pass per window for all their
-// columns.
+// The traces of one data file are fetched together: the frames they need
+// (the samples at the ends of the columns, short windows) are gathered into
+// runs, read once for all of them with one positional read per run into one
+// flat buffer, and every trace reads its values from there. A file whose
+// summary is still being built never costs a scan of the whole window: a
+// window of at most kScanFramesPerPixel frames per column (and kMaxScanBytes
+// in all) is read whole; a longer one gets the columns already summarised
+// and leaves the others empty, and its result says so (Incomplete), so that
+// the view draws again when the summary has grown. Only without a cache, or
+// after a failed build, is a long window scanned (in one pass for all the
+// traces of the window).
 //
-// A fetcher lives for one repaint; it only reads.
+// A fetcher belongs to one thread; it only reads. Clear keeps its buffers
+// for the next repaint.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -39,10 +47,16 @@ struct TraceValues {
     std::vector<double> values;     // perSample: the samples of the window that exist
     std::vector<ColumnExtent> extents;  // otherwise: one per column
     bool failed = false;            // the data file could not be read
+    bool incomplete = false;        // columns left empty until their summary is built
 };
 
 class TraceFetcher {
 public:
+    // A window still waiting for its summary is read whole when it covers
+    // at most this many frames per pixel column and this many bytes.
+    static constexpr std::int64_t kScanFramesPerPixel = 128;
+    static constexpr std::int64_t kMaxScanBytes = std::int64_t{32} << 20;
+
     struct Request {
         std::span<const float> memory;        // used when file is null
         const platform::File* file = nullptr;  // an open data file
@@ -54,11 +68,20 @@ public:
         // Where the summary of a memory series is kept.
         int slot = 0;
         MinMaxSummaryCache::Kind kind = MinMaxSummaryCache::Kind::Samples;
+        // The summary that came with the samples, if any; used when it
+        // describes as many samples as the series has.
+        std::shared_ptr<const SampleSummary> summary;
     };
 
-    // Without a cache every window is scanned.
-    explicit TraceFetcher(MinMaxSummaryCache* cache) : m_cache(cache) {}
+    // Without a cache only handed-over summaries are used and other
+    // windows are scanned.
+    explicit TraceFetcher(MinMaxSummaryCache* cache);
+    ~TraceFetcher();
+    TraceFetcher(const TraceFetcher&) = delete;
+    TraceFetcher& operator=(const TraceFetcher&) = delete;
 
+    // Forgets the traces added (keeps the buffers).
+    void Clear();
     // Adds a trace and returns its index.
     int Add(const Request& request);
     // Reads every trace added.
@@ -67,6 +90,10 @@ public:
 
     // Frames read from data files by the last Fetch (for tests).
     std::int64_t FramesRead() const { return m_framesRead; }
+    // Some trace of the last Fetch left columns empty for want of a summary.
+    bool Incomplete() const { return m_incomplete; }
+
+    class FrameRuns;
 
 private:
     void FetchMemory(std::size_t i);
@@ -75,7 +102,9 @@ private:
     MinMaxSummaryCache* m_cache;
     std::vector<Request> m_requests;
     std::vector<TraceValues> m_results;
+    std::unique_ptr<FrameRuns> m_runs;
     std::int64_t m_framesRead = 0;
+    bool m_incomplete = false;
 };
 
 }  // namespace vocomet

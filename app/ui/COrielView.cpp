@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "app/ui/DrawingRoutines.h"
@@ -38,6 +39,18 @@ ScrollCode CodeOfAction(int action) {
     }
 }
 
+// Copies the pixels of one surface onto another of the same size in place;
+// a surface of another size, or one shared with a copy held elsewhere, is
+// made anew.
+void CopyPixels(const QImage& from, QImage& to) {
+    if (to.size() == from.size() && to.format() == from.format() && to.bytesPerLine() == from.bytesPerLine() &&
+        to.isDetached()) {
+        std::memcpy(to.bits(), from.constBits(), static_cast<std::size_t>(from.sizeInBytes()));
+        return;
+    }
+    to = from.copy();
+}
+
 void MirrorBar(QScrollBar* bar, const ScrollBarState& state) {
     bar->setRange(state.minimum, state.MaxPosition());
     bar->setPageStep(state.page);
@@ -60,10 +73,33 @@ COrielView::COrielView(COrielDoc& doc, QWidget* parent) : QAbstractScrollArea(pa
     connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, &COrielView::OnHorizontalAction);
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &COrielView::OnVerticalAction);
     SyncScrollBars();
+    m_summaryTimer.setSingleShot(true);
+    m_summaryTimer.setInterval(kSummaryRepaintMs);
+    connect(&m_summaryTimer, &QTimer::timeout, this, [this] {
+        if (m_painter.IsIncomplete()) {
+            m_redraw = true;
+            Invalidate();
+        }
+    });
+    // Called on a build thread: only a queued call to this thread, and no
+    // more than one waiting at a time.
+    m_summaryListener = m_summaries.AddProgressListener([this] {
+        if (!m_summaryNotePending.exchange(true))
+            QMetaObject::invokeMethod(this, &COrielView::OnSummaryProgress, Qt::QueuedConnection);
+    });
 }
 
 COrielView::~COrielView() {
+    // No build may reach this view once it goes.
+    m_summaries.RemoveProgressListener(m_summaryListener);
     ReleaseBuffers();
+}
+
+void COrielView::OnSummaryProgress() {
+    m_summaryNotePending.store(false);
+    // Only a picture drawn in part waits for the summaries.
+    if (m_painter.IsIncomplete() && !m_summaryTimer.isActive())
+        m_summaryTimer.start();
 }
 
 std::span<CChannels> COrielView::ChannelsInUse() const {
@@ -100,7 +136,9 @@ void COrielView::LayoutChannels() {
     const int h = std::max(client.Height(), 1);
     for (int i = 0; i < kSurfaceCount; ++i)
         m_surfaces[static_cast<std::size_t>(i)] = QImage(i == kPlayCursor ? 1 : w, h, QImage::Format_RGB32);
-    const bool made = std::none_of(m_surfaces.begin(), m_surfaces.end(), [](const QImage& s) { return s.isNull(); });
+    m_drawing = QImage(w, h, QImage::Format_RGB32);
+    const bool made = !m_drawing.isNull() &&
+                      std::none_of(m_surfaces.begin(), m_surfaces.end(), [](const QImage& s) { return s.isNull(); });
     if (!made) {
         ReleaseBuffers();
         m_doc.Prompts().Beep();
@@ -121,6 +159,7 @@ void COrielView::PaintBackground() {
 void COrielView::ReleaseBuffers() {
     for (QImage& s : m_surfaces)
         s = QImage();
+    m_drawing = QImage();
 }
 
 void COrielView::OnSize() {
@@ -148,29 +187,29 @@ void COrielView::RebuildSurfaces() {
     ++m_rebuildCount;
     QImage& clean = m_surfaces[kClean];
     if (m_doc.App().acquisition.recording.load() != 0) {
-        clean = m_surfaces[kBackground].copy();
+        CopyPixels(m_surfaces[kBackground], clean);
         QPainter dc(&clean);
         dc.setFont(appFont);
         dc.setPen(Qt::black);
         dc.drawText(20, 20 + dc.fontMetrics().ascent(),
                     QStringLiteral("Recording...   press mouse IN THIS WINDOW to stop"));
         dc.end();
-        m_surfaces[kComposite] = clean.copy();
+        CopyPixels(clean, m_surfaces[kComposite]);
         return;  // the redraw flag stays set
     }
     // Drawn aside: a failed rebuild leaves the previous picture on the
     // surfaces, and the next paint tries again.
-    QImage picture = m_surfaces[kBackground].copy();
+    CopyPixels(m_surfaces[kBackground], m_drawing);
     if (m_doc.IsDataLoaded()) {
         try {
-            QPainter dc(&picture);
+            QPainter dc(&m_drawing);
             PaintChannels(dc);
         } catch (...) {
             ReportDrawingError();
             return;
         }
     }
-    clean = std::move(picture);
+    clean.swap(m_drawing);
     m_redraw = false;
     m_drawingErrorShown = false;
     ComposeOverlays();
@@ -215,7 +254,7 @@ void COrielView::OnSamplesChanged(int slot) {
 
 void COrielView::ComposeOverlays() {
     QImage& composite = m_surfaces[kComposite];
-    composite = m_surfaces[kClean].copy();
+    CopyPixels(m_surfaces[kClean], composite);
     const std::span<CChannels> channels = ChannelsInUse();
     if (channels.empty() || (!selectionShown && !markerShown))
         return;

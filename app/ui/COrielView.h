@@ -17,10 +17,20 @@
 //   3 selection tint, filled with the third display colour and combined
 //     into the band with a bitwise AND
 //   4 play cursor: one pixel wide, client height, the second display colour
+// A rebuild draws on a sixth surface of the client size, which then trades
+// places with the clean picture, so no rebuild allocates or copies a
+// surface it does not need.
+//
+// While the summaries of a file-backed recording are still being built,
+// a rebuild draws what is summarised; the summary cache tells the view
+// (from its build thread, through a queued call) when more is ready, and
+// the view draws again, at most every kSummaryRepaintMs.
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QTimer>
 #include <array>
+#include <atomic>
 #include <span>
 
 #include "app/MinMaxSummaryCache.h"
@@ -38,6 +48,8 @@ class COrielView : public QAbstractScrollArea {
 public:
     enum Surface { kBackground = 0, kClean = 1, kComposite = 2, kSelectionTint = 3, kPlayCursor = 4 };
     static constexpr int kSurfaceCount = 5;
+    // Least time between two redraws for summaries that grew.
+    static constexpr int kSummaryRepaintMs = 100;
 
     explicit COrielView(COrielDoc& doc, QWidget* parent = nullptr);
     ~COrielView() override;
@@ -109,6 +121,7 @@ public:
     // redraws.
     void OnSamplesChanged(int slot = -1);
     MinMaxSummaryCache& SummaryCache() { return m_summaries; }
+    const ChannelPainter& Painter() const { return m_painter; }
     // The strip last pressed, -1 for none; it gets the inner black frame.
     int clickedChannel = -1;
     // The application font, in which names and scale labels are written.
@@ -149,14 +162,22 @@ private:
     // The drawing error message, once until drawing succeeds again.
     void ReportDrawingError();
     void Invalidate();
+    // A summary build made progress (queued from its thread).
+    void OnSummaryProgress();
 
     COrielDoc& m_doc;
     ViewLayout m_layout;
     ZoomScroll m_scroll;
     std::array<QImage, kSurfaceCount> m_surfaces;
+    // Where a rebuild draws before its picture becomes the clean one.
+    QImage m_drawing;
     // The summaries outlive the painter that reads them.
     MinMaxSummaryCache m_summaries;
     ChannelPainter m_painter{&m_summaries};
+    int m_summaryListener = 0;
+    // A progress call is queued and not yet handled.
+    std::atomic<bool> m_summaryNotePending{false};
+    QTimer m_summaryTimer;
     int m_rebuildCount = 0;
     bool m_redraw = true;
     bool m_initialUpdateDone = false;

@@ -272,6 +272,9 @@ void DrawDerivativeCurve(QPainter& dc, const RecordList<ArrayCycle>& cycles, con
 
 // ---- painting ----
 
+ChannelPainter::ChannelPainter(MinMaxSummaryCache* cache)
+    : m_fetcher(std::make_unique<TraceFetcher>(cache)) {}
+
 ChannelPainter::~ChannelPainter() = default;
 
 void ChannelPainter::CloseIntensityFiles() {
@@ -319,7 +322,8 @@ void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintCont
         int intensity = -1;
     };
     std::vector<Shown> shown;
-    TraceFetcher fetcher(m_cache);
+    TraceFetcher& fetcher = *m_fetcher;
+    fetcher.Clear();
     double previousBaseline = 0.5;
     for (int i = 0; i < count; ++i) {
         CChannels& ch = channels[static_cast<std::size_t>(i)];
@@ -334,6 +338,7 @@ void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintCont
             t.windowEnd = ch.shownEnd;
             t.width = s.r.width();
             t.slot = i;
+            t.summary = ch.samplesSummary;
             if (ch.HasSamples()) {
                 t.memory = std::span<const float>(ch.samples.data(), ch.samples.size());
                 s.trace = fetcher.Add(t);
@@ -363,6 +368,8 @@ void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintCont
         shown.push_back(s);
     }
     fetcher.Fetch();
+    m_framesRead = fetcher.FramesRead();
+    m_incomplete = fetcher.Incomplete();
 
     const QFontMetrics metrics(ctx.appFont);
     for (const Shown& s : shown) {
@@ -481,6 +488,9 @@ void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintCont
 
         DrawChannelLabels(dc, ch, ctx, 1.0);
     }
+    // The requests hold the channels' summaries and files: let go of them
+    // until the next repaint (the fetcher keeps only its buffers).
+    fetcher.Clear();
     dc.restore();
 }
 

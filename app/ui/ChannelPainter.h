@@ -5,14 +5,18 @@
 // intensity curve, velocity and acceleration panes and labels.
 //
 // The traces of one repaint are read together (TraceFetcher), from the
-// min/max summaries of the cache when it has them, so a repaint costs what
-// the surface shows, not what the recording holds. Intensity curves kept in
-// files are read through files the painter keeps open between repaints.
+// min/max summaries the channels brought or the cache made, so a repaint
+// costs what the surface shows, not what the recording holds. While the
+// summary of a long data file is still being built its traces may be drawn
+// in part (IsIncomplete); the caller paints again when the cache reports
+// progress. Intensity curves kept in files are read through files the
+// painter keeps open between repaints.
 //
 // Belongs to the user-interface thread.
 
 #include <QFont>
 #include <QRect>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <span>
@@ -33,6 +37,7 @@ namespace vocomet {
 
 class COrielDoc;
 class CChannels;
+class TraceFetcher;
 
 // Colours of the channel painting.
 inline constexpr platform::ColorRef kStripFrameColour = 0x0000FF;
@@ -98,9 +103,12 @@ void DrawDerivativeCurve(QPainter& dc, const RecordList<ArrayCycle>& cycles, con
 
 class ChannelPainter {
 public:
-    // cache may be null: every trace is then scanned.
-    explicit ChannelPainter(MinMaxSummaryCache* cache) : m_cache(cache) {}
+    // cache may be null: traces without a summary of their own are then
+    // scanned.
+    explicit ChannelPainter(MinMaxSummaryCache* cache);
     ~ChannelPainter();
+    ChannelPainter(const ChannelPainter&) = delete;
+    ChannelPainter& operator=(const ChannelPainter&) = delete;
 
     // Every shown channel of the document (a one-channel document always
     // shows its channel). A trace whose data file cannot be read is left out.
@@ -114,13 +122,22 @@ public:
     // Closes the intensity files kept open (before they are rewritten).
     void CloseIntensityFiles();
 
+    // Frames read from data files by the last PaintChannels.
+    std::int64_t FramesRead() const { return m_framesRead; }
+    // The last PaintChannels left trace columns empty because their
+    // summary was still being built.
+    bool IsIncomplete() const { return m_incomplete; }
+
 private:
     // The open intensity file of a slot, opened or reopened for its path;
     // null when it cannot be opened.
     const platform::File* IntensityFile(int slot, const std::string& path);
 
-    MinMaxSummaryCache* m_cache;
+    // Kept between repaints for its buffers.
+    std::unique_ptr<TraceFetcher> m_fetcher;
     std::map<int, std::unique_ptr<platform::File>> m_intensityFiles;
+    std::int64_t m_framesRead = 0;
+    bool m_incomplete = false;
 };
 
 }  // namespace vocomet

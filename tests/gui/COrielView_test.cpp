@@ -9,11 +9,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
+#include <vector>
 
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/NativeReaders.h"
+#include "core/SampleSummary.h"
+#include "platform/File.h"
 #include "support/NativeFixtureWriter.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
@@ -294,6 +300,147 @@ TEST_F(MainView, AFailedRebuildSaysSoOnceAndKeepsThePicture) {
     QApplication::processEvents();
     EXPECT_EQ(prompts.messages.size(), 3u);
     EXPECT_EQ(prompts.beeps, 3);
+}
+
+// Holds a summary build after its first piece until opened (also when the
+// test ends early, so that the view can go).
+class BuildGate {
+public:
+    ~BuildGate() { Open(); }
+    void operator()() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_pieces;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    bool WaitForFirstPiece() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_pieces > 0; });
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_pieces = 0;
+    bool m_open = false;
+};
+
+// Two channels of a hundred seconds at 10 kHz, read from a data file of
+// interleaved frames (as a long recording is kept) or held in memory.
+void MakeRecording(COrielDoc& doc, const std::vector<std::vector<float>>& columns,
+                   const std::shared_ptr<platform::File>& file) {
+    doc.SetChannelCount(static_cast<int>(columns.size()));
+    for (int c = 0; c < doc.GetChannelCount(); ++c) {
+        CChannels& ch = doc.Channel(c);
+        const std::vector<float>& x = columns[static_cast<std::size_t>(c)];
+        if (file) {
+            ch.sourceFile = file;
+            ch.stride = static_cast<std::int32_t>(columns.size());
+            ch.channelNumber = c + 1;
+        } else {
+            ch.samples = platform::FloatBlock::Allocate(x.size());
+            std::copy(x.begin(), x.end(), ch.samples.data());
+        }
+        ch.rate = 10000.0;
+        ch.sampleCount = static_cast<double>(x.size());
+        ch.duration = ch.sampleCount / 10.0;
+        ch.shownEnd = ch.shownLength = ch.prevWindowEnd = ch.sampleCount;
+        ch.timeReference = c == 0 ? 1 : 0;
+        ch.name = "Channel " + std::to_string(c + 1);
+    }
+    doc.dataLoaded = 1;
+}
+
+TEST_F(MainView, PaintsWhatIsSummarisedWhileTheSummaryIsBuiltAndTheRestWhenItIsDone) {
+    const std::size_t frames = 1000000;
+    std::vector<std::vector<float>> columns(2, std::vector<float>(frames));
+    std::vector<float> interleaved;
+    interleaved.reserve(2 * frames);
+    for (std::size_t k = 0; k < frames; ++k) {
+        const double t = static_cast<double>(k) / 10000.0;
+        columns[0][k] = static_cast<float>((0.3 + 0.6 * std::fabs(std::sin(t * 0.2))) * std::sin(t * 900.0));
+        columns[1][k] = static_cast<float>(0.5 * std::sin(t * 0.7) + 0.2 * std::sin(t * 3000.0));
+        interleaved.push_back(columns[0][k]);
+        interleaved.push_back(columns[1][k]);
+    }
+    const std::string path = app.tempFolder + "/frames.f32";
+    {
+        platform::File out(path, platform::File::Mode::Create);
+        out.Write(interleaved.data(), interleaved.size() * sizeof(float));
+    }
+
+    // The same recording in memory draws the reference picture.
+    COrielDoc memoryDoc(app, prompts);
+    MakeRecording(memoryDoc, columns, nullptr);
+    COrielView reference(memoryDoc);
+    reference.resize(600, 400);
+    reference.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&reference));
+    reference.viewport()->grab();
+    ASSERT_FALSE(reference.Painter().IsIncomplete());
+
+    COrielDoc doc(app, prompts);
+    MakeRecording(doc, columns, std::make_shared<platform::File>(path, platform::File::Mode::Read));
+    COrielView view(doc);
+    constexpr std::int64_t kPieceFrames = 16 * 4096;
+    view.SummaryCache().SetPieceBytes(kPieceFrames * 2 * 4);
+    BuildGate gate;
+    view.SummaryCache().AddProgressListener([&gate] { gate(); });
+    view.resize(600, 400);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.viewport()->grab();
+    EXPECT_EQ(view.SummaryCache().FileBuildsStarted(), 1);
+    // Nothing summarised yet: the traces wait, nothing is read.
+    EXPECT_TRUE(view.Painter().IsIncomplete());
+    EXPECT_EQ(view.Painter().FramesRead(), 0);
+
+    // The first piece is told to the view, which draws it.
+    ASSERT_TRUE(gate.WaitForFirstPiece());
+    const int rebuilds = view.RebuildCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.RebuildCount() > rebuilds; }, 5000));
+    EXPECT_TRUE(view.Painter().IsIncomplete());
+    EXPECT_LE(view.Painter().FramesRead(), kPieceFrames);
+    const QImage part = view.SurfaceImage(COrielView::kClean).copy();
+    EXPECT_NE(part, reference.SurfaceImage(COrielView::kClean));
+    // Left of the summarised part the picture is already the full one.
+    const int strip = doc.Channel(0).strip.left;
+    const int summarisedColumns = static_cast<int>(doc.Channel(0).strip.Width() * kPieceFrames / frames) - 2;
+    ASSERT_GT(summarisedColumns, 2);
+    EXPECT_EQ(part.copy(0, 0, strip + summarisedColumns, part.height()),
+              reference.SurfaceImage(COrielView::kClean).copy(0, 0, strip + summarisedColumns, part.height()));
+
+    // The rest of the build: the view draws again by itself, and its
+    // picture is that of the full scan, reading only the column ends.
+    gate.Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.Painter().IsIncomplete() && !view.NeedsRedraw(); }, 30000));
+    EXPECT_EQ(view.SurfaceImage(COrielView::kClean), reference.SurfaceImage(COrielView::kClean));
+    EXPECT_LE(view.Painter().FramesRead(), (doc.Channel(0).strip.Width() + 1) * 32);
+    EXPECT_EQ(view.SummaryCache().FileBuildsStarted(), 1);
+
+    // Channels that bring their summaries (as a load makes them) are drawn
+    // from those at once: the same picture, and no build.
+    FrameSummaryBuilder builder(2);
+    builder.AddFrames(interleaved.data(), frames);
+    std::vector<SampleSummary> made = builder.Finish();
+    COrielDoc loaded(app, prompts);
+    MakeRecording(loaded, columns, std::make_shared<platform::File>(path, platform::File::Mode::Read));
+    for (int c = 0; c < 2; ++c)
+        loaded.Channel(c).samplesSummary =
+            std::make_shared<const SampleSummary>(std::move(made[static_cast<std::size_t>(c)]));
+    COrielView handed(loaded);
+    handed.resize(600, 400);
+    handed.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&handed));
+    handed.viewport()->grab();
+    EXPECT_FALSE(handed.Painter().IsIncomplete());
+    EXPECT_EQ(handed.SummaryCache().FileBuildsStarted(), 0);
+    EXPECT_EQ(handed.SurfaceImage(COrielView::kClean), reference.SurfaceImage(COrielView::kClean));
 }
 
 TEST_F(MainView, ZoomOnAnEmptyDocumentChangesNothing) {
