@@ -16,6 +16,12 @@ namespace {
 
 // Frames are built and written in blocks of about this many bytes.
 constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
+// Frames copied as they are go by the system's copy in pieces of about this
+// many bytes, between which the progress shows and the user may abort.
+constexpr std::int64_t kCopyPieceBytes = std::int64_t{128} << 20;
+// The system is asked to start writing every this many bytes written, so
+// that the save's final flush has only the last of them left to wait for.
+constexpr std::int64_t kWriteBackBytes = std::int64_t{64} << 20;
 constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
 
 std::int64_t WholeSamples(double value) {
@@ -61,6 +67,23 @@ void ReadSourceFrames(SourceFrames& source, std::int64_t frame, std::size_t fram
         }
     }
 }
+
+// Starts the write-out of what was written since the last start, once
+// there is enough of it.
+class WriteBack {
+public:
+    WriteBack(platform::File& out, std::int64_t from) : m_out(out), m_from(from) {}
+    void Written(std::int64_t end) {
+        if (end - m_from >= kWriteBackBytes) {
+            m_out.StartWriteBack(m_from, end - m_from);
+            m_from = end;
+        }
+    }
+
+private:
+    platform::File& m_out;
+    std::int64_t m_from;
+};
 
 void WriteFloatsLE(platform::File& out, float* values, std::size_t count) {
     if constexpr (!kLittleEndianHost) {
@@ -154,7 +177,35 @@ FrameWriteResult WriteInterleavedFrames(platform::File& out, const std::vector<c
     }
 
     ThrottledProgress shown(progress);
-    for (std::int64_t done = 0; done < count;) {
+    const std::int64_t frameBytes = static_cast<std::int64_t>(m * sizeof(float));
+    const std::int64_t base = out.GetPosition();
+    WriteBack writeBack(out, base);
+    std::int64_t done = 0;
+    if (verbatim) {
+        // The frames every channel has a sample for are copied by the
+        // system, from the page cache to the page cache; frames past a
+        // channel's end, or past the end of the source file, are built
+        // below.
+        std::int64_t whole = count;
+        for (const ChannelSource& s : sources)
+            whole = std::min(whole, std::max<std::int64_t>(0, s.readable - first));
+        const std::int64_t framesPerPiece = std::max<std::int64_t>(1, kCopyPieceBytes / frameBytes);
+        while (done < whole) {
+            if (shown.AbortRequested())
+                return FrameWriteResult::Aborted;
+            const std::int64_t frames = std::min(whole - done, framesPerPiece);
+            const auto bytes = static_cast<std::uint64_t>(frames * frameBytes);
+            const std::uint64_t copied = platform::CopyRange(*groups[0].file, (first + done) * frameBytes, out,
+                                                             base + done * frameBytes, bytes);
+            done += static_cast<std::int64_t>(copied) / frameBytes;
+            writeBack.Written(base + done * frameBytes);
+            shown.Update(static_cast<double>(done), static_cast<double>(count));
+            if (copied < bytes)
+                break;
+        }
+        out.Seek(base + done * frameBytes);
+    }
+    while (done < count) {
         if (shown.AbortRequested())
             return FrameWriteResult::Aborted;
         const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(count - done, blockFrames));
@@ -197,6 +248,7 @@ FrameWriteResult WriteInterleavedFrames(platform::File& out, const std::vector<c
         }
         WriteFloatsLE(out, block, n * m);
         done += static_cast<std::int64_t>(n);
+        writeBack.Written(base + done * frameBytes);
 
         shown.Update(static_cast<double>(done), static_cast<double>(count));
     }

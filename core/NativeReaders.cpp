@@ -21,10 +21,12 @@ namespace vocomet {
 
 namespace {
 
-// Sample data moves through buffers of this size: large sequential reads,
-// without ever holding a second copy of a whole recording.
-constexpr std::size_t kIoBlockBytes = std::size_t{8} << 20;
-// The copy into a scratch file shows its progress this often.
+// Channel blocks are filled and summarised in pieces of this size, each
+// summarised while it is still in the cache.
+constexpr std::size_t kChannelPieceBytes = std::size_t{1} << 20;
+// Frames read into memory arrive in reads of this size: one huge page of
+// work buffer, which stays in the cache while it is spread.
+constexpr std::size_t kSpreadReadBytes = platform::kLargeBlockBytes;
 
 // Extra samples after each block, as every channel block carries.
 constexpr std::size_t kBlockSlackBytes = 40;
@@ -126,13 +128,48 @@ void SetChannelFromHeader(CChannels& ch, const NativeChannelDescription& desc, N
         ch.AppendLabel(record.ToLabel());
 }
 
+// Converts count big- or little-endian 16-bit samples to floats scaled by
+// scale (a power of two, so every value is exact). Whole groups of lanes
+// first, in a loop of fixed length the compiler vectorises.
+template <bool BigEndian>
+void ConvertInt16(const std::uint8_t* __restrict in, float* __restrict out, std::size_t count, float scale) {
+    constexpr std::size_t kLanes = 16;
+    auto one = [scale](const std::uint8_t* p) {
+        return static_cast<float>(BigEndian ? platform::GetI16BE(p) : platform::GetI16LE(p)) * scale;
+    };
+    std::size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes)
+        for (std::size_t k = 0; k < kLanes; ++k)
+            out[i + k] = one(in + 2 * (i + k));
+    for (; i < count; ++i)
+        out[i] = one(in + 2 * i);
+}
+
+// The summary of a one-column load, or none.
+std::shared_ptr<const SampleSummary> OnlySummary(LoadSummaries& summary) {
+    const std::vector<std::shared_ptr<const SampleSummary>> made = summary.Finish();
+    return made.empty() ? nullptr : made.front();
+}
+
+// Both per-channel readers fill a block piece by piece and summarise each
+// piece while it is in the cache.
 void ReadFloatChannel(COrielDoc& document, const platform::File& file, CChannels& ch,
                       const NativeChannelDescription& desc) {
     ch.samples = SampleBlockFor(ch, desc.sampleCount, kBlockSlackBytes);
     if (ch.samples.IsNull())
         Fail(document, kNoMemoryMessage);
-    if (!ReadFloatsLE(file, desc.sampleOffset, ch.samples.data(), static_cast<std::size_t>(desc.sampleCount)))
-        Fail(document, kIncorrectDataMessage);
+    const auto count = static_cast<std::size_t>(desc.sampleCount);
+    LoadSummaries summary(1, desc.sampleCount);
+    float* out = ch.samples.data();
+    const std::size_t piece = kChannelPieceBytes / sizeof(float);
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = std::min(count - done, piece);
+        if (!ReadFloatsLE(file, desc.sampleOffset + static_cast<std::int64_t>(done * sizeof(float)), out + done, n))
+            Fail(document, kIncorrectDataMessage);
+        summary.Add(out + done, n);
+        done += n;
+    }
+    ch.samplesSummary = OnlySummary(summary);
 }
 
 void ReadInt16Channel(COrielDoc& document, const platform::File& file, CChannels& ch,
@@ -140,72 +177,73 @@ void ReadInt16Channel(COrielDoc& document, const platform::File& file, CChannels
     ch.samples = SampleBlockFor(ch, desc.sampleCount, kBlockSlackBytes);
     if (ch.samples.IsNull())
         Fail(document, kNoMemoryMessage);
-    // s / (2^bits * 0.5)
-    const double fullScale = std::ldexp(1.0, ch.bits) * 0.5;
+    // s / (2^bits * 0.5), exact in float as in double.
+    const auto scale = static_cast<float>(1.0 / (std::ldexp(1.0, ch.bits) * 0.5));
     const std::size_t count = static_cast<std::size_t>(desc.sampleCount);
-    std::vector<std::uint8_t> buffer(std::min(count * 2, kIoBlockBytes));
+    LoadSummaries summary(1, desc.sampleCount);
+    std::vector<std::uint8_t> buffer(std::min(count, kChannelPieceBytes / sizeof(float)) * 2);
     float* out = ch.samples.data();
     for (std::size_t done = 0; done < count;) {
         const std::size_t n = std::min(count - done, buffer.size() / 2);
         if (file.ReadAt(desc.sampleOffset + static_cast<std::int64_t>(done * 2), buffer.data(), n * 2) != n * 2)
             Fail(document, kIncorrectDataMessage);
-        const std::uint8_t* p = buffer.data();
-        for (std::size_t i = 0; i < n; ++i, p += 2) {
-            const std::int16_t s = bigEndian ? platform::GetI16BE(p) : platform::GetI16LE(p);
-            out[done + i] = static_cast<float>(s / fullScale);
-        }
+        if (bigEndian)
+            ConvertInt16<true>(buffer.data(), out + done, n, scale);
+        else
+            ConvertInt16<false>(buffer.data(), out + done, n, scale);
+        summary.Add(out + done, n);
         done += n;
     }
+    ch.samplesSummary = OnlySummary(summary);
 }
 
-// Frames into one block per channel. False when a block cannot be had (the
-// blocks got so far are freed again).
+// Frames into one block per channel. Frame k holds sample k of channel 0,
+// 1, ..., n-1. Each read is spread tile by tile while a worker summarises
+// the read before; reads alternate between two buffers. False when a block
+// cannot be had (the blocks got so far are freed again).
 bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, const NativeFileDescription& d,
                              RecordingData& recording, std::size_t slackBytes) {
     const std::size_t n = d.channels.size();
     const std::size_t frames = static_cast<std::size_t>(d.frameCount);
+    auto freeBlocks = [&recording, n] {
+        for (std::size_t l = 0; l < n; ++l)
+            recording.channels[l].samples.Free();
+    };
     for (std::size_t l = 0; l < n; ++l) {
         CChannels& ch = recording.channels[l];
         ch.samples = SampleBlockFor(ch, d.frameCount, slackBytes);
         if (ch.samples.IsNull()) {
-            for (std::size_t j = 0; j < l; ++j)
-                recording.channels[j].samples.Free();
+            freeBlocks();
             return false;
         }
     }
-    const std::size_t framesPerBlock = std::max<std::size_t>(1, kIoBlockBytes / (n * sizeof(float)));
-    std::vector<float> work;
-    try {
-        work.resize(std::min(frames, framesPerBlock) * n);
-    } catch (const std::bad_alloc&) {
-        for (std::size_t l = 0; l < n; ++l)
-            recording.channels[l].samples.Free();
+    const std::size_t framesPerRead = std::max<std::size_t>(1, kSpreadReadBytes / (n * sizeof(float)));
+    const std::size_t readFloats = std::min(frames, framesPerRead) * n;
+    platform::FloatBlock work[2] = {platform::FloatBlock::TryAllocate(readFloats),
+                                    platform::FloatBlock::TryAllocate(readFloats)};
+    if (frames > 0 && (work[0].IsNull() || work[1].IsNull())) {
+        freeBlocks();
         return false;
     }
     std::vector<float*> out(n);
     for (std::size_t l = 0; l < n; ++l)
         out[l] = recording.channels[l].samples.data();
-    for (std::size_t k0 = 0; k0 < frames;) {
-        const std::size_t count = std::min(frames - k0, framesPerBlock);
-        const std::int64_t offset = d.frameOffset + static_cast<std::int64_t>(k0 * n * sizeof(float));
-        if (!ReadFloatsLE(file, offset, work.data(), count * n))
-            Fail(document, kIncorrectDataMessage);
-        // Frame k holds sample k of channel 0, 1, ..., n-1. Spread in tiles
-        // of frames that stay in the first-level cache while every channel
-        // takes its values.
-        constexpr std::size_t kTileFrames = 256;
-        for (std::size_t t = 0; t < count; t += kTileFrames) {
-            const std::size_t tile = std::min(kTileFrames, count - t);
-            const float* frames0 = work.data() + t * n;
-            for (std::size_t l = 0; l < n; ++l) {
-                float* dst = out[l] + k0 + t;
-                const float* src = frames0 + l;
-                for (std::size_t k = 0; k < tile; ++k)
-                    dst[k] = src[k * n];
-            }
+    LoadSummaries summaries(n, d.frameCount);
+    {
+        SummaryPipeline pipeline(summaries);
+        for (std::size_t k0 = 0, i = 0; k0 < frames; ++i) {
+            const std::size_t count = std::min(frames - k0, framesPerRead);
+            float* chunk = work[i % 2].data();
+            const std::int64_t offset = d.frameOffset + static_cast<std::int64_t>(k0 * n * sizeof(float));
+            if (!ReadFloatsLE(file, offset, chunk, count * n))
+                Fail(document, kIncorrectDataMessage);
+            for (std::size_t t = 0; t < count; t += kSpreadTileFrames)
+                SpreadFrameTile(chunk + t * n, std::min(kSpreadTileFrames, count - t), n, out, k0 + t);
+            pipeline.Hand(chunk, count);
+            k0 += count;
         }
-        k0 += count;
     }
+    summaries.AttachTo(recording);
     return true;
 }
 
@@ -227,19 +265,13 @@ int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, c
     progress->SetText(kReadingProgressText + std::filesystem::path(file.GetFilePath()).filename().string());
     progress->SetFraction(0.0);
 
-    const std::uint64_t total = static_cast<std::uint64_t>(d.frameCount) * n * sizeof(float);
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(total, kIoBlockBytes)));
     ThrottledProgress shown(progress.get());
+    LoadSummaries summaries(n, d.frameCount);
     try {
-        for (std::uint64_t done = 0; done < total;) {
-            const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(total - done, buffer.size()));
-            if (file.ReadAt(d.frameOffset + static_cast<std::int64_t>(done), buffer.data(), count) != count)
-                Fail(document, kIncorrectDataMessage);
-            scratch->File().WriteAt(static_cast<std::int64_t>(done), buffer.data(), count);
-            done += count;
-            shown.Update(static_cast<double>(done), static_cast<double>(total));
-            if (shown.AbortRequested())
-                return kReaderEndOpen;
+        switch (scratch->CopyFrames(file, d.frameOffset, d.frameCount, n, shown, summaries)) {
+        case ScratchDataFile::CopyResult::Copied: break;
+        case ScratchDataFile::CopyResult::Aborted: return kReaderEndOpen;
+        case ScratchDataFile::CopyResult::SourceShort: Fail(document, kIncorrectDataMessage);
         }
     } catch (const platform::FileException& e) {
         Tell(document, e.what());
@@ -247,6 +279,7 @@ int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, c
     }
 
     scratch->AdoptInto(recording, n);
+    summaries.AttachTo(recording);
     return kReaderLoaded;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
-// What the readers of long recordings share: a scratch data file in the temp
-// folder that becomes the recording's data file, and progress shown a few
-// times a second rather than for every block.
+// What the readers share: a scratch data file in the temp folder that
+// becomes the recording's data file (filled by the system's copy where the
+// frames are already what it holds), the min/max summaries made while the
+// samples pass by, and progress shown a few times a second rather than for
+// every block.
 //
 // A scratch data file is the system's own copy of a recording, often
 // gigabytes: it is removed from disk as soon as nothing reads it any more,
@@ -12,9 +14,14 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "core/SampleSummary.h"
 #include "platform/File.h"
 #include "platform/Progress.h"
 
@@ -22,6 +29,52 @@ namespace vocomet {
 
 class COrielDoc;
 struct RecordingData;
+class ThrottledProgress;
+
+// The min/max summaries of the columns of frames a load passes by, one per
+// channel it fills, so that the recording can be drawn as soon as the load
+// ends. Made only when their memory can be had; without it the load goes on
+// and its channels simply carry no summary.
+//
+// The columns fall into groups of at most kGroupColumns, each with a
+// builder of its own, so that several threads can each summarise a group of
+// the same frames (every column still takes its values in frame order, so
+// the summaries are those of one pass).
+class LoadSummaries {
+public:
+    static constexpr std::size_t kGroupColumns = 4;
+
+    // For frames of columns values each, frames of them in all.
+    LoadSummaries(std::size_t columns, std::int64_t frames);
+
+    // False when nothing is made (no memory).
+    bool Active() const { return m_active; }
+    std::size_t Columns() const { return m_columns; }
+    std::size_t Groups() const { return m_groups.size(); }
+    // count frames of Columns() host floats each, the next in order.
+    void Add(const float* frames, std::size_t count);
+    // The same for one group's columns only. Different groups may be given
+    // their frames from different threads at once.
+    void AddGroup(std::size_t group, const float* frames, std::size_t count);
+    // The summary of every column when exactly the announced frames came,
+    // else none. Nothing can be added afterwards.
+    std::vector<std::shared_ptr<const SampleSummary>> Finish();
+    // Gives channels first, first + 1, ... of the recording the summaries of
+    // columns 0, 1, ... (none when none were made).
+    void AttachTo(RecordingData& recording, std::size_t first = 0);
+
+private:
+    struct Group {
+        std::size_t first = 0;  // its first column
+        std::size_t columns = 0;
+        std::optional<FrameSummaryBuilder> builder;
+        std::vector<float> packed;  // a tile of its columns' values
+    };
+    std::size_t m_columns;
+    std::int64_t m_frames;
+    bool m_active = false;
+    std::vector<Group> m_groups;
+};
 
 class ScratchDataFile {
 public:
@@ -36,6 +89,17 @@ public:
     platform::File& File() { return *m_file; }
     const std::string& Path() const { return m_path; }
 
+    enum class CopyResult { Copied, Aborted, SourceShort };
+    // Copies frameCount frames of columns little-endian float32 values from
+    // source at offset to the start of the file, by the system's copy, in
+    // pieces between which the progress shows and the user may abort. Each
+    // piece is then read once from the source (in the page cache by now),
+    // while the next is copied, for the summaries. SourceShort when the
+    // source holds fewer frames. Read and write errors throw
+    // platform::FileException.
+    CopyResult CopyFrames(const platform::File& source, std::int64_t offset, std::int64_t frameCount,
+                          std::size_t columns, ThrottledProgress& shown, LoadSummaries& summaries);
+
     // Makes the file the recording's data file: its first channelCount
     // channels drop their sample blocks and read frame by frame from it, each
     // at its place in the frame.
@@ -45,6 +109,41 @@ private:
     std::shared_ptr<platform::File> m_file;
     std::string m_path;
 };
+
+// Feeds chunks of frames to a load's summaries on worker threads (one per
+// group of columns), so that the summaries are made while the caller reads
+// and spreads the next chunk.
+// A chunk handed over must stay as it is until the next Hand or Wait
+// returns: callers alternate between two buffers. Without a thread to be had
+// the summaries are made at once.
+class SummaryPipeline {
+public:
+    explicit SummaryPipeline(LoadSummaries& summaries);
+    ~SummaryPipeline();
+    SummaryPipeline(const SummaryPipeline&) = delete;
+    SummaryPipeline& operator=(const SummaryPipeline&) = delete;
+
+    // Waits for the chunk handed over last, then starts on count frames at
+    // frames.
+    void Hand(const float* frames, std::size_t count);
+    // Waits for the chunk handed over last.
+    void Wait();
+
+private:
+    LoadSummaries& m_summaries;
+    std::vector<std::future<void>> m_pending;  // one per group of columns
+    bool m_inline = false;                     // no room to keep track of workers
+};
+
+// Frames are spread into channel blocks in tiles of this many frames, which
+// stay in the first-level cache while every channel takes its values.
+inline constexpr std::size_t kSpreadTileFrames = 256;
+
+// Spreads count frames of n floats into one block per channel: value l of
+// frame k goes to out[l][at + k]. Meant for a tile of kSpreadTileFrames
+// frames or fewer.
+void SpreadFrameTile(const float* frames, std::size_t count, std::size_t n, const std::vector<float*>& out,
+                     std::size_t at);
 
 // Shows a loop's progress at most every 200 ms, and always at the end.
 // A null progress shows nothing and never aborts.

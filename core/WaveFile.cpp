@@ -25,9 +25,15 @@ namespace vocomet {
 
 namespace {
 
-// The file's bytes are converted this many at a time, in memory and into
-// a scratch file alike, so no second copy of a whole recording is held.
+// The file's bytes are converted into a scratch file this many at a time,
+// so no second copy of a whole recording is held.
 constexpr std::size_t kIoBlockBytes = std::size_t{8} << 20;
+// Loads into memory read one huge page of the file at a time, which stays in
+// the cache while it is decoded and spread.
+constexpr std::size_t kSpreadReadBytes = platform::kLargeBlockBytes;
+// Work buffers come as sample blocks: large ones are mapped fresh in huge
+// pages, so they cost a few page faults instead of thousands.
+using ByteBlock = platform::SampleBlock<std::uint8_t>;
 // Recordings this long (ms) and longer stay on disk.
 constexpr double kLongFileMs = kScratchFileSeconds * 1000.0;
 constexpr const char* kNotEnoughMemoryToLoad = "There is not enough memory to load this recording.";
@@ -78,51 +84,82 @@ bool SampleFormatOf(const WaveFormat& f, SampleFormat& out) {
     }
 }
 
+// Mu-law bytes as the floats they load as.
+const std::array<float, 256>& MuLawTable() {
+    static const std::array<float, 256> table = [] {
+        std::array<float, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[static_cast<std::size_t>(b)] = static_cast<float>(MuLawToLinear(static_cast<std::uint8_t>(b)) / 32768.0);
+        return t;
+    }();
+    return table;
+}
+
+// One stored sample as a float in -1..1. Integers are scaled by a power of
+// two in float, which gives exactly the float of the quotient in double.
 template <SampleKind K>
-float Decode(const std::uint8_t* p) {
+inline float Decode(const std::uint8_t* p, const float* muLaw) {
     if constexpr (K == SampleKind::UnsignedByte)
-        return static_cast<float>((static_cast<int>(p[0]) - 128) / 128.0);
+        return static_cast<float>(static_cast<int>(p[0]) - 128) * (1.0f / 128.0f);
     else if constexpr (K == SampleKind::Int16)
-        return static_cast<float>(platform::GetI16LE(p) / 32768.0);
+        return static_cast<float>(platform::GetI16LE(p)) * (1.0f / 32768.0f);
     else if constexpr (K == SampleKind::Int24)
-        return static_cast<float>(platform::GetI24LE(p) / 8388608.0);
+        return static_cast<float>(platform::GetI24LE(p)) * (1.0f / 8388608.0f);
     else if constexpr (K == SampleKind::Int32)
-        return static_cast<float>(platform::GetI32LE(p) / 2147483648.0);
+        return static_cast<float>(platform::GetI32LE(p)) * (1.0f / 2147483648.0f);
     else if constexpr (K == SampleKind::Float32)
         return platform::GetF32LE(p);
     else
-        return static_cast<float>(MuLawToLinear(p[0]) / 32768.0);
+        return muLaw[p[0]];
 }
-
-// Where converted samples go: channel c's sample of frame k is written to
-// out[c][k * step].
-struct Destination {
-    std::vector<float*> out;
-    std::size_t step = 1;
-};
 
 template <SampleKind K>
-void ConvertFramesAs(const std::uint8_t* raw, std::size_t frames, std::size_t blockAlign, std::size_t sampleBytes,
-                     const Destination& d) {
-    for (std::size_t c = 0; c < d.out.size(); ++c) {
-        const std::uint8_t* src = raw + c * sampleBytes;
-        float* dst = d.out[c];
-        for (std::size_t k = 0; k < frames; ++k)
-            dst[k * d.step] = Decode<K>(src + k * blockAlign);
-    }
+constexpr std::size_t kStoredBytes = K == SampleKind::UnsignedByte || K == SampleKind::MuLaw ? 1
+                                     : K == SampleKind::Int16                                  ? 2
+                                     : K == SampleKind::Int24                                  ? 3
+                                                                                               : 4;
+
+// count samples stored one after the other into count floats: groups of
+// lanes in a loop of fixed length, which the compiler vectorises, then the
+// rest.
+template <SampleKind K>
+void DecodeRun(const std::uint8_t* __restrict in, float* __restrict out, std::size_t count, const float* muLaw) {
+    constexpr std::size_t kLanes = 16;
+    constexpr std::size_t B = kStoredBytes<K>;
+    std::size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes)
+        for (std::size_t k = 0; k < kLanes; ++k)
+            out[i + k] = Decode<K>(in + (i + k) * B, muLaw);
+    for (; i < count; ++i)
+        out[i] = Decode<K>(in + i * B, muLaw);
 }
 
-void ConvertFrames(SampleKind kind, const std::uint8_t* raw, std::size_t frames, std::size_t blockAlign,
-                   std::size_t sampleBytes, const Destination& d) {
+// frames frames of the file (blockAlign bytes each) into frames of
+// channels floats at out. Frames holding nothing but their samples are one
+// run; others (padded frames) a run each.
+template <SampleKind K>
+void DecodeFramesAs(const std::uint8_t* raw, std::size_t frames, std::size_t blockAlign, std::size_t channels,
+                    float* out) {
+    const float* muLaw = K == SampleKind::MuLaw ? MuLawTable().data() : nullptr;
+    if (blockAlign == channels * kStoredBytes<K>) {
+        DecodeRun<K>(raw, out, frames * channels, muLaw);
+        return;
+    }
+    for (std::size_t k = 0; k < frames; ++k)
+        DecodeRun<K>(raw + k * blockAlign, out + k * channels, channels, muLaw);
+}
+
+void DecodeFrames(SampleKind kind, const std::uint8_t* raw, std::size_t frames, std::size_t blockAlign,
+                  std::size_t channels, float* out) {
     switch (kind) {
     case SampleKind::UnsignedByte:
-        ConvertFramesAs<SampleKind::UnsignedByte>(raw, frames, blockAlign, sampleBytes, d);
+        DecodeFramesAs<SampleKind::UnsignedByte>(raw, frames, blockAlign, channels, out);
         break;
-    case SampleKind::Int16: ConvertFramesAs<SampleKind::Int16>(raw, frames, blockAlign, sampleBytes, d); break;
-    case SampleKind::Int24: ConvertFramesAs<SampleKind::Int24>(raw, frames, blockAlign, sampleBytes, d); break;
-    case SampleKind::Int32: ConvertFramesAs<SampleKind::Int32>(raw, frames, blockAlign, sampleBytes, d); break;
-    case SampleKind::Float32: ConvertFramesAs<SampleKind::Float32>(raw, frames, blockAlign, sampleBytes, d); break;
-    case SampleKind::MuLaw: ConvertFramesAs<SampleKind::MuLaw>(raw, frames, blockAlign, sampleBytes, d); break;
+    case SampleKind::Int16: DecodeFramesAs<SampleKind::Int16>(raw, frames, blockAlign, channels, out); break;
+    case SampleKind::Int24: DecodeFramesAs<SampleKind::Int24>(raw, frames, blockAlign, channels, out); break;
+    case SampleKind::Int32: DecodeFramesAs<SampleKind::Int32>(raw, frames, blockAlign, channels, out); break;
+    case SampleKind::Float32: DecodeFramesAs<SampleKind::Float32>(raw, frames, blockAlign, channels, out); break;
+    case SampleKind::MuLaw: DecodeFramesAs<SampleKind::MuLaw>(raw, frames, blockAlign, channels, out); break;
     }
 }
 
@@ -173,9 +210,13 @@ void SetUpChannel(CChannels& ch, int index, const WaveLayout& w) {
     ch.filterRate = w.rate / 2.0;
 }
 
-// Reads the data chunk into one block per channel. Null when it did, else
-// why not: a block cannot be had, or the file gives fewer bytes than it did
-// (the read buffer that cannot be had throws).
+// Reads the data chunk into one block per channel. Each read is decoded
+// into float frames tile by tile, each tile spread into the channel blocks
+// while it is in the cache, and the read's frames are summarised by a
+// worker while the next read goes on (decoded frames alternate between two
+// buffers). Null when it did, else why not: a block cannot be had, or the
+// file gives fewer bytes than it did (a work buffer that cannot be had
+// throws).
 const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, RecordingData& recording) {
     const auto frames = static_cast<std::size_t>(w.frames);
     for (std::size_t c = 0; c < w.channels; ++c) {
@@ -184,21 +225,36 @@ const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, Reco
         if (frames > 0 && ch.samples.IsNull())
             return kNotEnoughMemoryToLoad;
     }
-    const std::size_t framesPerBlock = std::max<std::size_t>(1, kIoBlockBytes / w.blockAlign);
-    std::vector<std::uint8_t> raw(std::min(frames, framesPerBlock) * w.blockAlign);
-    Destination d;
-    d.out.resize(w.channels);
-    for (std::size_t k0 = 0; k0 < frames;) {
-        const std::size_t n = std::min(frames - k0, framesPerBlock);
-        const std::size_t bytes = n * w.blockAlign;
-        if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(), bytes) !=
-            bytes)
-            return kFileShrankWhileRead;
-        for (std::size_t c = 0; c < w.channels; ++c)
-            d.out[c] = recording.channels[c].samples.data() + k0;
-        ConvertFrames(w.sample.kind, raw.data(), n, w.blockAlign, w.sample.bytes, d);
-        k0 += n;
+    const std::size_t framesPerRead = std::max<std::size_t>(1, kSpreadReadBytes / w.blockAlign);
+    const std::size_t readFrames = std::min(frames, framesPerRead);
+    ByteBlock raw = ByteBlock::Allocate(readFrames * w.blockAlign);
+    platform::FloatBlock decoded[2] = {platform::FloatBlock::Allocate(readFrames * w.channels),
+                                       platform::FloatBlock::Allocate(readFrames * w.channels)};
+    std::vector<float*> out(w.channels);
+    for (std::size_t c = 0; c < w.channels; ++c)
+        out[c] = recording.channels[c].samples.data();
+    LoadSummaries summaries(w.channels, w.frames);
+    {
+        SummaryPipeline pipeline(summaries);
+        for (std::size_t k0 = 0, i = 0; k0 < frames; ++i) {
+            const std::size_t n = std::min(frames - k0, framesPerRead);
+            const std::size_t bytes = n * w.blockAlign;
+            if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(),
+                            bytes) != bytes)
+                return kFileShrankWhileRead;
+            float* chunk = decoded[i % 2].data();
+            for (std::size_t t = 0; t < n; t += kSpreadTileFrames) {
+                const std::size_t tile = std::min(kSpreadTileFrames, n - t);
+                float* tileFrames = chunk + t * w.channels;
+                DecodeFrames(w.sample.kind, raw.data() + t * w.blockAlign, tile, w.blockAlign, w.channels,
+                             tileFrames);
+                SpreadFrameTile(tileFrames, tile, w.channels, out, k0 + t);
+            }
+            pipeline.Hand(chunk, n);
+            k0 += n;
+        }
     }
+    summaries.AttachTo(recording);
     return nullptr;
 }
 
@@ -218,49 +274,62 @@ int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const W
     auto progress = document.MakeProgress();
     progress->SetText(kReadingProgressText + std::filesystem::path(file.GetFilePath()).filename().string());
     progress->SetFraction(0.0);
+    ThrottledProgress shown(progress.get());
+    LoadSummaries summaries(w.channels, w.frames);
 
+    // Frames of float samples and nothing else are already what the
+    // scratch file holds: the system copies them.
+    if (w.sample.kind == SampleKind::Float32 && w.blockAlign == w.channels * sizeof(float)) {
+        switch (scratch->CopyFrames(file, w.chunks.dataOffset, w.frames, w.channels, shown, summaries)) {
+        case ScratchDataFile::CopyResult::Copied: break;
+        case ScratchDataFile::CopyResult::Aborted: return kReaderEndOpen;
+        case ScratchDataFile::CopyResult::SourceShort: return kReaderNotMine;
+        }
+        scratch->AdoptInto(recording, w.channels);
+        summaries.AttachTo(recording);
+        return kReaderLoaded;
+    }
+
+    // Each read is decoded into float frames and written; the frames are
+    // summarised by workers while the next read is decoded (decoded frames
+    // alternate between two buffers).
     const auto frames = static_cast<std::size_t>(w.frames);
     const std::size_t framesPerBlock = std::max<std::size_t>(1, kIoBlockBytes / w.blockAlign);
     const std::size_t blockFrames = std::min(frames, framesPerBlock);
-    std::vector<std::uint8_t> raw(blockFrames * w.blockAlign);
-    // Frames of float samples and nothing else are already what the
-    // scratch file holds.
-    const bool verbatim = w.sample.kind == SampleKind::Float32 && w.blockAlign == w.channels * sizeof(float);
-    std::vector<float> out(verbatim ? 0 : blockFrames * w.channels);
-    Destination d;
-    d.step = w.channels;
-    // Verbatim frames are written as read, so no converted frames exist.
-    if (!verbatim)
-        for (std::size_t c = 0; c < w.channels; ++c)
-            d.out.push_back(out.data() + c);
-
-    ThrottledProgress shown(progress.get());
-    for (std::size_t k0 = 0; k0 < frames;) {
-        const std::size_t n = std::min(frames - k0, framesPerBlock);
-        const std::size_t bytes = n * w.blockAlign;
-        if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(), bytes) !=
-            bytes)
-            return kReaderNotMine;
-        if (verbatim) {
-            data->Write(raw.data(), bytes);
-        } else {
-            ConvertFrames(w.sample.kind, raw.data(), n, w.blockAlign, w.sample.bytes, d);
+    ByteBlock raw = ByteBlock::Allocate(blockFrames * w.blockAlign);
+    platform::FloatBlock decoded[2] = {platform::FloatBlock::Allocate(blockFrames * w.channels),
+                                       platform::FloatBlock::Allocate(blockFrames * w.channels)};
+    {
+        SummaryPipeline pipeline(summaries);
+        for (std::size_t k0 = 0, i = 0; k0 < frames; ++i) {
+            const std::size_t n = std::min(frames - k0, framesPerBlock);
+            const std::size_t bytes = n * w.blockAlign;
+            if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(),
+                            bytes) != bytes)
+                return kReaderNotMine;
+            float* out = decoded[i % 2].data();
+            DecodeFrames(w.sample.kind, raw.data(), n, w.blockAlign, w.channels, out);
+            pipeline.Hand(out, n);
             if constexpr (std::endian::native != std::endian::little) {
-                for (std::size_t i = 0; i < n * w.channels; ++i) {
+                // The file holds little-endian floats, the summaries read
+                // host floats: they are done before the bytes turn round.
+                pipeline.Wait();
+                for (std::size_t j = 0; j < n * w.channels; ++j) {
                     std::uint8_t b[4];
-                    platform::PutF32LE(b, out[i]);
-                    std::memcpy(&out[i], b, 4);
+                    platform::PutF32LE(b, out[j]);
+                    std::memcpy(&out[j], b, 4);
                 }
             }
-            data->Write(out.data(), n * w.channels * sizeof(float));
+            data->Write(out, n * w.channels * sizeof(float));
+            k0 += n;
+            shown.Update(static_cast<double>(k0), static_cast<double>(frames));
+            if (shown.AbortRequested())
+                return kReaderEndOpen;
         }
-        k0 += n;
-        shown.Update(static_cast<double>(k0), static_cast<double>(frames));
-        if (shown.AbortRequested())
-            return kReaderEndOpen;
     }
 
     scratch->AdoptInto(recording, w.channels);
+    summaries.AttachTo(recording);
     return kReaderLoaded;
 }
 

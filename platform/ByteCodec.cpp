@@ -8,67 +8,6 @@
 
 namespace platform {
 
-std::uint16_t GetU16LE(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint16_t GetU16BE(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
-std::uint32_t GetU32LE(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint32_t GetU32BE(const std::uint8_t* p) {
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-           (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
-}
-std::uint64_t GetU64LE(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(GetU32LE(p)) | (static_cast<std::uint64_t>(GetU32LE(p + 4)) << 32);
-}
-std::uint64_t GetU64BE(const std::uint8_t* p) {
-    return (static_cast<std::uint64_t>(GetU32BE(p)) << 32) | static_cast<std::uint64_t>(GetU32BE(p + 4));
-}
-float GetF32LE(const std::uint8_t* p) { return std::bit_cast<float>(GetU32LE(p)); }
-float GetF32BE(const std::uint8_t* p) { return std::bit_cast<float>(GetU32BE(p)); }
-double GetF64LE(const std::uint8_t* p) { return std::bit_cast<double>(GetU64LE(p)); }
-double GetF64BE(const std::uint8_t* p) { return std::bit_cast<double>(GetU64BE(p)); }
-
-void PutU16LE(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void PutU16BE(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v >> 8);
-    p[1] = static_cast<std::uint8_t>(v);
-}
-void PutU32LE(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void PutU32BE(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * (3 - i)));
-}
-void PutU64LE(std::uint8_t* p, std::uint64_t v) {
-    PutU32LE(p, static_cast<std::uint32_t>(v));
-    PutU32LE(p + 4, static_cast<std::uint32_t>(v >> 32));
-}
-void PutU64BE(std::uint8_t* p, std::uint64_t v) {
-    PutU32BE(p, static_cast<std::uint32_t>(v >> 32));
-    PutU32BE(p + 4, static_cast<std::uint32_t>(v));
-}
-void PutF32LE(std::uint8_t* p, float v) { PutU32LE(p, std::bit_cast<std::uint32_t>(v)); }
-void PutF32BE(std::uint8_t* p, float v) { PutU32BE(p, std::bit_cast<std::uint32_t>(v)); }
-void PutF64LE(std::uint8_t* p, double v) { PutU64LE(p, std::bit_cast<std::uint64_t>(v)); }
-void PutF64BE(std::uint8_t* p, double v) { PutU64BE(p, std::bit_cast<std::uint64_t>(v)); }
-
-std::int32_t GetI24LE(const std::uint8_t* p) {
-    std::uint32_t u = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                      (static_cast<std::uint32_t>(p[2]) << 16);
-    return static_cast<std::int32_t>(u << 8) >> 8;
-}
-std::int32_t GetI24BE(const std::uint8_t* p) {
-    std::uint32_t u = (static_cast<std::uint32_t>(p[0]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                      static_cast<std::uint32_t>(p[2]);
-    return static_cast<std::int32_t>(u << 8) >> 8;
-}
-
 // 80-bit extended: sign bit and 15-bit exponent (bias 16383), then a 64-bit
 // mantissa with an explicit integer bit.
 double GetExtended80BE(const std::uint8_t* p) {

@@ -4,8 +4,10 @@
 // ever copied as a struct. The checked accessors of ByteView/ByteSpan throw
 // std::out_of_range for a field that does not fit in the buffer.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,39 +15,128 @@
 namespace platform {
 
 // --- raw codecs on pointers (caller guarantees the bytes exist) -----------
-std::uint16_t GetU16LE(const std::uint8_t* p);
-std::uint16_t GetU16BE(const std::uint8_t* p);
-std::uint32_t GetU32LE(const std::uint8_t* p);
-std::uint32_t GetU32BE(const std::uint8_t* p);
-std::uint64_t GetU64LE(const std::uint8_t* p);
-std::uint64_t GetU64BE(const std::uint8_t* p);
+// Inline, so that the conversion loops of the readers, which call them for
+// every sample, compile to plain loads the compiler can vectorise. A field
+// in the host's own order is one unaligned load; the other order is
+// assembled from its bytes (which compilers turn into a byte swap).
+
+namespace detail {
+inline constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+inline constexpr bool kBigEndianHost = std::endian::native == std::endian::big;
+
+template <typename T>
+inline T LoadHost(const std::uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <typename T>
+inline void StoreHost(std::uint8_t* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
+}  // namespace detail
+
+inline std::uint16_t GetU16LE(const std::uint8_t* p) {
+    if constexpr (detail::kLittleEndianHost)
+        return detail::LoadHost<std::uint16_t>(p);
+    else
+        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint16_t GetU16BE(const std::uint8_t* p) {
+    if constexpr (detail::kBigEndianHost)
+        return detail::LoadHost<std::uint16_t>(p);
+    else
+        return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+inline std::uint32_t GetU32LE(const std::uint8_t* p) {
+    if constexpr (detail::kLittleEndianHost)
+        return detail::LoadHost<std::uint32_t>(p);
+    else
+        return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+               (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::uint32_t GetU32BE(const std::uint8_t* p) {
+    if constexpr (detail::kBigEndianHost)
+        return detail::LoadHost<std::uint32_t>(p);
+    else
+        return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+               (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
+}
+inline std::uint64_t GetU64LE(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(GetU32LE(p)) | (static_cast<std::uint64_t>(GetU32LE(p + 4)) << 32);
+}
+inline std::uint64_t GetU64BE(const std::uint8_t* p) {
+    return (static_cast<std::uint64_t>(GetU32BE(p)) << 32) | static_cast<std::uint64_t>(GetU32BE(p + 4));
+}
 inline std::int16_t GetI16LE(const std::uint8_t* p) { return static_cast<std::int16_t>(GetU16LE(p)); }
 inline std::int16_t GetI16BE(const std::uint8_t* p) { return static_cast<std::int16_t>(GetU16BE(p)); }
 inline std::int32_t GetI32LE(const std::uint8_t* p) { return static_cast<std::int32_t>(GetU32LE(p)); }
 inline std::int32_t GetI32BE(const std::uint8_t* p) { return static_cast<std::int32_t>(GetU32BE(p)); }
-float GetF32LE(const std::uint8_t* p);
-float GetF32BE(const std::uint8_t* p);
-double GetF64LE(const std::uint8_t* p);
-double GetF64BE(const std::uint8_t* p);
+inline float GetF32LE(const std::uint8_t* p) { return std::bit_cast<float>(GetU32LE(p)); }
+inline float GetF32BE(const std::uint8_t* p) { return std::bit_cast<float>(GetU32BE(p)); }
+inline double GetF64LE(const std::uint8_t* p) { return std::bit_cast<double>(GetU64LE(p)); }
+inline double GetF64BE(const std::uint8_t* p) { return std::bit_cast<double>(GetU64BE(p)); }
 
-void PutU16LE(std::uint8_t* p, std::uint16_t v);
-void PutU16BE(std::uint8_t* p, std::uint16_t v);
-void PutU32LE(std::uint8_t* p, std::uint32_t v);
-void PutU32BE(std::uint8_t* p, std::uint32_t v);
-void PutU64LE(std::uint8_t* p, std::uint64_t v);
-void PutU64BE(std::uint8_t* p, std::uint64_t v);
+inline void PutU16LE(std::uint8_t* p, std::uint16_t v) {
+    if constexpr (detail::kLittleEndianHost) {
+        detail::StoreHost(p, v);
+    } else {
+        p[0] = static_cast<std::uint8_t>(v);
+        p[1] = static_cast<std::uint8_t>(v >> 8);
+    }
+}
+inline void PutU16BE(std::uint8_t* p, std::uint16_t v) {
+    if constexpr (detail::kBigEndianHost) {
+        detail::StoreHost(p, v);
+    } else {
+        p[0] = static_cast<std::uint8_t>(v >> 8);
+        p[1] = static_cast<std::uint8_t>(v);
+    }
+}
+inline void PutU32LE(std::uint8_t* p, std::uint32_t v) {
+    if constexpr (detail::kLittleEndianHost) {
+        detail::StoreHost(p, v);
+    } else {
+        for (int i = 0; i < 4; ++i)
+            p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+inline void PutU32BE(std::uint8_t* p, std::uint32_t v) {
+    if constexpr (detail::kBigEndianHost) {
+        detail::StoreHost(p, v);
+    } else {
+        for (int i = 0; i < 4; ++i)
+            p[i] = static_cast<std::uint8_t>(v >> (8 * (3 - i)));
+    }
+}
+inline void PutU64LE(std::uint8_t* p, std::uint64_t v) {
+    PutU32LE(p, static_cast<std::uint32_t>(v));
+    PutU32LE(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+inline void PutU64BE(std::uint8_t* p, std::uint64_t v) {
+    PutU32BE(p, static_cast<std::uint32_t>(v >> 32));
+    PutU32BE(p + 4, static_cast<std::uint32_t>(v));
+}
 inline void PutI16LE(std::uint8_t* p, std::int16_t v) { PutU16LE(p, static_cast<std::uint16_t>(v)); }
 inline void PutI16BE(std::uint8_t* p, std::int16_t v) { PutU16BE(p, static_cast<std::uint16_t>(v)); }
 inline void PutI32LE(std::uint8_t* p, std::int32_t v) { PutU32LE(p, static_cast<std::uint32_t>(v)); }
 inline void PutI32BE(std::uint8_t* p, std::int32_t v) { PutU32BE(p, static_cast<std::uint32_t>(v)); }
-void PutF32LE(std::uint8_t* p, float v);
-void PutF32BE(std::uint8_t* p, float v);
-void PutF64LE(std::uint8_t* p, double v);
-void PutF64BE(std::uint8_t* p, double v);
+inline void PutF32LE(std::uint8_t* p, float v) { PutU32LE(p, std::bit_cast<std::uint32_t>(v)); }
+inline void PutF32BE(std::uint8_t* p, float v) { PutU32BE(p, std::bit_cast<std::uint32_t>(v)); }
+inline void PutF64LE(std::uint8_t* p, double v) { PutU64LE(p, std::bit_cast<std::uint64_t>(v)); }
+inline void PutF64BE(std::uint8_t* p, double v) { PutU64BE(p, std::bit_cast<std::uint64_t>(v)); }
 
 // 24-bit signed integers (device blocks, 24-bit PCM).
-std::int32_t GetI24LE(const std::uint8_t* p);
-std::int32_t GetI24BE(const std::uint8_t* p);
+inline std::int32_t GetI24LE(const std::uint8_t* p) {
+    const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                            (static_cast<std::uint32_t>(p[2]) << 16);
+    return static_cast<std::int32_t>(u << 8) >> 8;
+}
+inline std::int32_t GetI24BE(const std::uint8_t* p) {
+    const std::uint32_t u = (static_cast<std::uint32_t>(p[0]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                            static_cast<std::uint32_t>(p[2]);
+    return static_cast<std::int32_t>(u << 8) >> 8;
+}
 
 // 80-bit IEEE extended (big-endian, as in AIFF sample-rate fields).
 // Infinity and NaN decode to 0; values beyond the double range saturate.

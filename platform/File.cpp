@@ -1,11 +1,19 @@
 #include "platform/File.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
+
+#if defined(__linux__)
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace platform {
 
@@ -193,6 +201,99 @@ void File::Flush() {
     RequireOpen();
     if (::fsync(m_fd) != 0 && errno != EINVAL)
         throw FileException::FromErrno(errno, m_path, "Cannot flush");
+}
+
+void File::StartWriteBack(std::int64_t offset, std::int64_t bytes) {
+    if (m_fd < 0 || offset < 0 || bytes <= 0)
+        return;
+#if defined(__linux__)
+    // Starts the write-out of the range's dirty pages and returns at once.
+    ::sync_file_range(m_fd, static_cast<off64_t>(offset), static_cast<off64_t>(bytes), SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
+namespace {
+
+constexpr std::size_t kCopyBufferBytes = std::size_t{1} << 20;
+
+// The copy through this process: positional reads and writes.
+std::uint64_t CopyByReading(const File& from, std::int64_t fromOffset, File& to, std::int64_t toOffset,
+                            std::uint64_t bytes) {
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, kCopyBufferBytes)));
+    std::uint64_t done = 0;
+    while (done < bytes) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(bytes - done, buffer.size()));
+        const std::size_t got = from.ReadAt(fromOffset + static_cast<std::int64_t>(done), buffer.data(), want);
+        if (got > 0)
+            to.WriteAt(toOffset + static_cast<std::int64_t>(done), buffer.data(), got);
+        done += got;
+        if (got < want)  // the end of from
+            break;
+    }
+    return done;
+}
+
+}  // namespace
+
+std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std::int64_t toOffset,
+                        std::uint64_t bytes, CopyMethod method) {
+    from.RequireOpen();
+    to.RequireOpen();
+    if (fromOffset < 0 || toOffset < 0)
+        throw FileException(FileException::Cause::BadPath, to.m_path, "Negative file offset");
+    const auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    if (bytes > limit - static_cast<std::uint64_t>(std::max(fromOffset, toOffset)))
+        throw FileException(FileException::Cause::BadPath, to.m_path, "File offset out of range");
+    if (bytes == 0)
+        return 0;
+    std::uint64_t done = 0;
+#if defined(__linux__)
+    if (method == CopyMethod::Fastest) {
+#ifdef FICLONERANGE
+        // A shared copy of whole blocks, where the file system makes them:
+        // only ranges on block boundaries that the source holds whole.
+        struct stat st {};
+        if (::fstat(to.m_fd, &st) == 0 && st.st_blksize > 0) {
+            const auto block = static_cast<std::uint64_t>(st.st_blksize);
+            const bool aligned = static_cast<std::uint64_t>(fromOffset) % block == 0 &&
+                                 static_cast<std::uint64_t>(toOffset) % block == 0 && bytes % block == 0;
+            if (aligned && static_cast<std::uint64_t>(fromOffset) + bytes <=
+                               static_cast<std::uint64_t>(from.GetLength())) {
+                file_clone_range range{};
+                range.src_fd = from.m_fd;
+                range.src_offset = static_cast<std::uint64_t>(fromOffset);
+                range.src_length = bytes;
+                range.dest_offset = static_cast<std::uint64_t>(toOffset);
+                if (::ioctl(to.m_fd, FICLONERANGE, &range) == 0)
+                    return bytes;
+            }
+        }
+#endif
+        // The kernel's copy. Whatever it refuses (another file system, a
+        // kind of file it does not copy, a disk error) goes on by reading
+        // and writing, which copies what it can or reports why not.
+        off64_t in = static_cast<off64_t>(fromOffset);
+        off64_t out = static_cast<off64_t>(toOffset);
+        while (done < bytes) {
+            const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(bytes - done, std::uint64_t{1} << 30));
+            const ssize_t n = ::copy_file_range(from.m_fd, &in, to.m_fd, &out, chunk, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::uint64_t>(n);
+        }
+        // Nothing more to copy from a source that has ended.
+        if (done < bytes && static_cast<std::uint64_t>(fromOffset) + done >= static_cast<std::uint64_t>(from.GetLength()))
+            return done;
+    }
+#else
+    (void)method;
+#endif
+    if (done < bytes)
+        done += CopyByReading(from, fromOffset + static_cast<std::int64_t>(done), to,
+                              toOffset + static_cast<std::int64_t>(done), bytes - done);
+    return done;
 }
 
 bool PathExists(const std::string& path) {

@@ -45,6 +45,16 @@ public:
     const char* what() const noexcept override { return "operation abandoned"; }
 };
 
+// How CopyRange moves the bytes.
+enum class CopyMethod {
+    // The system's own copy: a shared copy of the blocks where the file
+    // system can make one (the ranges then on block boundaries), else a copy
+    // inside the kernel; where neither is to be had, as ReadWrite.
+    Fastest,
+    // Positional reads and writes through a buffer of this process.
+    ReadWrite,
+};
+
 class File {
 public:
     enum class Mode {
@@ -86,13 +96,27 @@ public:
     std::int64_t GetLength() const;
     void SetLength(std::int64_t length);
     void Flush();
+    // Asks the system to start writing the given range to disk without
+    // waiting for it, so that a long write's final Flush has little left to
+    // do. Only a hint: where the system has no such request, or refuses it,
+    // nothing happens.
+    void StartWriteBack(std::int64_t offset, std::int64_t bytes);
 
 private:
     void RequireOpen() const;
+    friend std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std::int64_t toOffset,
+                                   std::uint64_t bytes, CopyMethod method);
 
     int m_fd = -1;
     std::string m_path;
 };
+
+// Copies bytes bytes of from, starting at fromOffset, into to at toOffset
+// (overwriting or extending it). Neither file's position moves. Returns the
+// bytes copied: fewer only when from ends first. Throws FileException when a
+// read or write fails (a full disk included); what was copied by then stays.
+std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std::int64_t toOffset,
+                        std::uint64_t bytes, CopyMethod method = CopyMethod::Fastest);
 
 // True when a file or folder exists at the path.
 bool PathExists(const std::string& path);

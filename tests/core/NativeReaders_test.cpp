@@ -15,6 +15,7 @@
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/NativeFormat.h"
+#include "core/SampleSummary.h"
 #include "platform/ByteCodec.h"
 #include "platform/File.h"
 #include "support/DocumentFixture.h"
@@ -557,6 +558,112 @@ TEST_F(NativeReadersTest, ThreeHundredSecondsAndMoreStayOnDisk) {
     doc.reset();
     EXPECT_TRUE(ScratchFiles().empty());
     EXPECT_TRUE(fs::exists(fs::path(dir) / "long.vcm"));
+}
+
+// ---- min/max summaries made by the load ---------------------------------------------------
+
+// The summary a channel carries equals the one made from its samples.
+void ExpectSummaryOf(const CChannels& ch, const std::vector<float>& samples) {
+    ASSERT_NE(ch.samplesSummary, nullptr);
+    const SampleSummary want = SampleSummary::FromSamples(samples);
+    const SampleSummary& got = *ch.samplesSummary;
+    EXPECT_EQ(got.SampleCount(), want.SampleCount());
+    for (int level = 0; level < SampleSummary::LevelCount(); ++level) {
+        EXPECT_EQ(got.GetLevel(level).min, want.GetLevel(level).min) << "level " << level;
+        EXPECT_EQ(got.GetLevel(level).max, want.GetLevel(level).max) << "level " << level;
+    }
+}
+
+// Column c of a file of frames of n little-endian floats.
+std::vector<float> Column(const std::string& frames, int n, int c) {
+    std::vector<float> v(frames.size() / 4 / static_cast<std::size_t>(n));
+    const auto* p = reinterpret_cast<const std::uint8_t*>(frames.data());
+    for (std::size_t k = 0; k < v.size(); ++k)
+        v[k] = platform::GetF32LE(p + 4 * (k * static_cast<std::size_t>(n) + static_cast<std::size_t>(c)));
+    return v;
+}
+
+// Values that rise and fall, differ between channels and include the
+// extremes of 16-bit samples, over counts that leave every level of the
+// summary a partial last block.
+FixtureFile SummaryFixture(FixtureLayout layout, int channels, int count, double durationMs = 0.0) {
+    FixtureFile f;
+    f.layout = layout;
+    const bool frames = layout == FixtureLayout::KovPcFloat24 || layout == FixtureLayout::Usb2Float;
+    for (int i = 0; i < channels; ++i) {
+        // Per-channel layouts give each channel a count of its own.
+        const int n = frames ? count : count - 37 * i;
+        FixtureChannel c = test::RampChannel("ch" + std::to_string(i), 22050.0, n, 0.0f, 0.0f);
+        c.duration = durationMs;
+        c.floats.clear();
+        for (int k = 0; k < n; ++k) {
+            const int v = ((k * (7 + i) + 13 * i) % 4001) - 2000 + ((k % 997 == 0) ? 30000 : 0);
+            if (IsInt16(layout))
+                c.shorts.push_back(static_cast<std::int16_t>(k == 5 ? -32768 : k == 6 ? 32767 : v));
+            else
+                c.floats.push_back(static_cast<float>(v) / 1024.0f);
+        }
+        f.channels.push_back(c);
+    }
+    return f;
+}
+
+TEST_F(NativeReadersTest, LoadsIntoMemoryCarryTheSummaryOfEveryChannelsSamples) {
+    struct Case {
+        FixtureLayout layout;
+        int channels, count;
+    };
+    std::vector<Case> cases;
+    for (FixtureLayout layout : kAllLayouts)
+        for (int channels : {1, 19})
+            cases.push_back({layout, channels, 2 * 4096 + 3 * 32 + 5});
+    // Frames that take several reads, summarised while the next is spread.
+    cases.push_back({FixtureLayout::KovPcFloat24, 19, 70001});
+    cases.push_back({FixtureLayout::Usb2Float, 17, 70001});
+    for (const auto& [layout, channels, count] : cases) {
+        SCOPED_TRACE(std::string(test::FixtureTypeString(layout)) + " " + std::to_string(channels) + " x " +
+                     std::to_string(count));
+        const FixtureFile f = SummaryFixture(layout, channels, count);
+        ASSERT_TRUE(doc->OnOpenDocument(Write(f)));
+        ASSERT_EQ(doc->GetChannelCount(), channels);
+        for (int c = 0; c < channels; ++c) {
+            SCOPED_TRACE(c);
+            const CChannels& ch = doc->Channel(c);
+            ASSERT_TRUE(ch.HasSamples());
+            const auto n = static_cast<std::size_t>(ch.ReadableCount());
+            ASSERT_EQ(n, IsInt16(layout) ? f.channels[static_cast<std::size_t>(c)].shorts.size()
+                                         : f.channels[static_cast<std::size_t>(c)].floats.size());
+            const std::vector<float> samples(ch.samples.data(), ch.samples.data() + n);
+            std::size_t wrong = 0;
+            for (std::size_t k = 0; k < n; ++k)
+                wrong += samples[k] != Expected(f, c, static_cast<int>(k));
+            EXPECT_EQ(wrong, 0u);
+            ExpectSummaryOf(ch, samples);
+        }
+    }
+}
+
+TEST_F(NativeReadersTest, TheScratchCopyHoldsTheFramesAsTheyAreAndEveryColumnsSummary) {
+    const int count = 4096 + 32 + 7;
+    for (int channels : {1, 16, 19}) {
+        SCOPED_TRACE(channels);
+        const FixtureFile f = SummaryFixture(FixtureLayout::KovPcFloat24, channels, count, 300000.0);
+        const std::string path = Write(f, "long.vcm");
+        ASSERT_TRUE(doc->OnOpenDocument(path));
+        ASSERT_TRUE(doc->Channel(channels - 1).IsFileBacked());
+        // The data file is the source's frames, byte for byte.
+        const std::string frames = test::ReadAll(doc->GetDataFilePath());
+        const std::string source = test::ReadAll(path);
+        const auto at = static_cast<std::size_t>(test::NativeFixtureOffsets(f).frames);
+        ASSERT_EQ(source.size() - at, frames.size());
+        EXPECT_TRUE(source.compare(at, std::string::npos, frames) == 0);
+        for (int c = 0; c < channels; ++c) {
+            SCOPED_TRACE(c);
+            const std::vector<float> column = Column(frames, channels, c);
+            ASSERT_EQ(column.size(), static_cast<std::size_t>(count));
+            ExpectSummaryOf(doc->Channel(c), column);
+        }
+    }
 }
 
 TEST_F(NativeReadersTest, CancellingTheScratchCopyEndsTheOpenAndLeavesNoScratchFile) {

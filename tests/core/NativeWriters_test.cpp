@@ -265,6 +265,56 @@ TEST_F(NativeWritersTest, FileBackedRecordingsAreCopiedFromTheirDataFile) {
     }
 }
 
+TEST_F(NativeWritersTest, FramesCopiedAsTheyAreGiveTheBytesOfTheSameRecordingInMemory) {
+    // Frames the system copies from the data file, then what it cannot:
+    // frames past a channel's end, or past the end of the data file, are 0.
+    struct Case {
+        const char* name;
+        double channel1Count;   // 0: as loaded
+        std::int64_t cutFrame;  // -1: the data file stays whole; else cut inside this frame
+        bool selection;
+    };
+    const Case cases[] = {
+        {"whole", 0, -1, false},
+        {"selection", 0, -1, true},
+        {"a channel ends early", 29000.5, -1, false},
+        {"the data file is cut inside a frame", 0, 29500, false},
+    };
+    const double rate = 100.0;
+    const FixtureFile f = ThreeChannels(FixtureLayout::KovPcFloat24, 30000, rate);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Load(f, "long.vcm");
+        ASSERT_TRUE(doc->Channel(0).IsFileBacked());
+        if (c.channel1Count > 0)
+            doc->Channel(1).sampleCount = c.channel1Count;
+        if (c.cutFrame >= 0)
+            doc->GetDataFile()->SetLength(c.cutFrame * 3 * 4 + 6);
+        if (c.selection)
+            SelectAll(441, 29990, rate);
+        const std::string fromFile = PathIn("from_file.vcm");
+        ASSERT_EQ(doc->SaveDocumentAs(fromFile, kFileTypeNativeFloat24, c.selection), 1);
+
+        // The same samples held in memory.
+        for (int ch = 0; ch < 3; ++ch) {
+            CChannels& channel = doc->Channel(ch);
+            const auto n = static_cast<std::size_t>(channel.ReadableCount());
+            platform::FloatBlock block = platform::FloatBlock::Allocate(n);
+            for (std::size_t k = 0; k < n; ++k)
+                channel.ReadSample(static_cast<std::int64_t>(k), block[k]);  // 0 where the file ends
+            channel.samples = std::move(block);
+        }
+        const std::string fromMemory = PathIn("from_memory.vcm");
+        ASSERT_EQ(doc->SaveDocumentAs(fromMemory, kFileTypeNativeFloat24, c.selection), 1);
+        const std::string written = test::ReadAll(fromFile);
+        EXPECT_TRUE(written == test::ReadAll(fromMemory));
+        if (c.channel1Count == 0 && c.cutFrame < 0 && !c.selection) {
+            EXPECT_TRUE(written == test::BuildNativeFixture(f));
+        }
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
 TEST_F(NativeWritersTest, FilesThatCouldNotBeReadBackAreNotWritten) {
     struct Case {
         const char* name;

@@ -15,6 +15,7 @@
 
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
+#include "core/SampleSummary.h"
 #include "platform/ByteCodec.h"
 #include "platform/File.h"
 #include "support/DocumentFixture.h"
@@ -393,15 +394,115 @@ TEST_F(WaveFileTest, ThreeHundredSecondsGoToAScratchFileAndShorterStaysInMemory)
 }
 
 TEST_F(WaveFileTest, AbortingALongLoadEndsTheOpenAndLeavesNoScratchFile) {
-    const std::string path = PathIn("long.wav");
-    test::WriteAll(path, Riff(Fmt(1, 1, 10, 2, 16) + Chunk("data", std::string(6000, '\1'))));
-    std::vector<std::string> texts;
-    doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, true); });
-    std::unique_ptr<LoadTarget> target;
-    EXPECT_EQ(ReadDirect(path, target), kReaderEndOpen);
-    EXPECT_FALSE(doc->OnOpenDocument(path));
-    EXPECT_TRUE(ScratchFiles().empty());
-    EXPECT_EQ(doc->GetChannelCount(), 0);
+    // Converted samples, and float frames the system copies as they are.
+    for (std::uint16_t tag : {std::uint16_t{1}, std::uint16_t{3}}) {
+        SCOPED_TRACE(tag);
+        const std::string path = PathIn("long.wav");
+        const std::uint16_t bytes = tag == 1 ? 2 : 4;
+        test::WriteAll(path, Riff(Fmt(tag, 1, 10, bytes, static_cast<std::uint16_t>(8 * bytes)) +
+                                  Chunk("data", std::string(3000u * bytes, '\1'))));
+        std::vector<std::string> texts;
+        doc->SetProgressFactory([&texts] { return std::make_unique<test::RecordingProgress>(texts, true); });
+        std::unique_ptr<LoadTarget> target;
+        EXPECT_EQ(ReadDirect(path, target), kReaderEndOpen);
+        EXPECT_FALSE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(ScratchFiles().empty());
+        EXPECT_EQ(doc->GetChannelCount(), 0);
+    }
+}
+
+// ---- conversion and min/max summaries, in memory and into a scratch file ------------------------
+
+// A sample as the reader must load it, from its stored bytes.
+float Reference(std::uint16_t tag, int bits, const std::uint8_t* p) {
+    if (tag == 7)
+        return static_cast<float>(MuLawToLinear(p[0]) / 32768.0);
+    if (tag == 3)
+        return platform::GetF32LE(p);
+    switch (bits) {
+    case 8: return static_cast<float>((p[0] - 128) / 128.0);
+    case 16: return static_cast<float>(platform::GetI16LE(p) / 32768.0);
+    case 24: return static_cast<float>(platform::GetI24LE(p) / 8388608.0);
+    default: return static_cast<float>(platform::GetI32LE(p) / 2147483648.0);
+    }
+}
+
+TEST_F(WaveFileTest, EveryEncodingConvertsExactlyAndCarriesEverySummaryInMemoryAndFromScratch) {
+    struct Case {
+        const char* name;
+        std::uint16_t tag, bits;
+        int pad;  // bytes after the samples of each frame
+        int frames = 4096 + 32 + 3;
+    };
+    const Case cases[] = {
+        {"8-bit", 1, 8, 0},         {"16-bit", 1, 16, 0},   {"24-bit", 1, 24, 0}, {"32-bit", 1, 32, 0},
+        {"float", 3, 32, 0},        {"mu-law", 7, 8, 0},    {"16-bit in padded frames", 1, 16, 3},
+        {"float in padded frames", 3, 32, 4},
+        // Several reads, summarised while the next is decoded.
+        {"16-bit, many reads", 1, 16, 0, 120001},
+    };
+    for (const Case& c : cases) {
+        const int frames = c.frames;
+        for (int channels : {1, 20}) {
+            for (bool scratch : {false, true}) {
+                SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(channels) + " channels" +
+                             (scratch ? ", scratch file" : ", in memory"));
+                const int bytes = c.bits / 8;
+                const int align = channels * bytes + c.pad;
+                // Bytes that reach every value of a sample, but floats stay finite.
+                std::string data(static_cast<std::size_t>(frames) * align, '\0');
+                std::uint32_t x = 7;
+                for (std::size_t i = 0; i < data.size(); ++i) {
+                    x = x * 1664525u + 1013904223u;
+                    data[i] = static_cast<char>(x >> 24);
+                }
+                if (c.tag == 3) {
+                    for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f)
+                        for (int ch = 0; ch < channels; ++ch)
+                            platform::PutF32LE(reinterpret_cast<std::uint8_t*>(data.data()) + f * align + ch * 4,
+                                               static_cast<float>(std::sin(0.01 * static_cast<double>(f) * (ch + 1)) *
+                                                                  (ch + 1)));
+                }
+                // 13 Hz makes the frames last more than 300 s.
+                const std::uint32_t rate = scratch ? 13 : 8000;
+                const std::string path = PathIn("conv.wav");
+                test::WriteAll(path, Riff(Fmt(c.tag, static_cast<std::uint16_t>(channels), rate,
+                                              static_cast<std::uint16_t>(align), c.bits) +
+                                          Chunk("data", data)));
+                ASSERT_TRUE(doc->OnOpenDocument(path));
+                ASSERT_EQ(doc->GetChannelCount(), channels);
+                ASSERT_EQ(doc->Channel(0).IsFileBacked(), scratch);
+                const std::string file = scratch ? test::ReadAll(doc->GetDataFilePath()) : std::string();
+                if (scratch) {
+                    ASSERT_EQ(file.size(), static_cast<std::size_t>(frames) * channels * 4);
+                }
+                const auto* raw = reinterpret_cast<const std::uint8_t*>(data.data());
+                for (int ch = 0; ch < channels; ++ch) {
+                    SCOPED_TRACE(ch);
+                    const CChannels& channel = doc->Channel(ch);
+                    std::vector<float> loaded(static_cast<std::size_t>(frames));
+                    for (int k = 0; k < frames; ++k) {
+                        const std::size_t i = static_cast<std::size_t>(k);
+                        loaded[i] = scratch ? platform::GetF32LE(reinterpret_cast<const std::uint8_t*>(file.data()) +
+                                                                 4 * (i * channels + ch))
+                                            : channel.samples[i];
+                    }
+                    std::size_t wrong = 0;
+                    for (int k = 0; k < frames; ++k)
+                        wrong += loaded[static_cast<std::size_t>(k)] !=
+                                 Reference(c.tag, c.bits, raw + static_cast<std::size_t>(k) * align + ch * bytes);
+                    EXPECT_EQ(wrong, 0u);
+                    ASSERT_NE(channel.samplesSummary, nullptr);
+                    const SampleSummary want = SampleSummary::FromSamples(loaded);
+                    EXPECT_EQ(channel.samplesSummary->SampleCount(), frames);
+                    for (int level = 0; level < SampleSummary::LevelCount(); ++level) {
+                        EXPECT_EQ(channel.samplesSummary->GetLevel(level).min, want.GetLevel(level).min);
+                        EXPECT_EQ(channel.samplesSummary->GetLevel(level).max, want.GetLevel(level).max);
+                    }
+                }
+            }
+        }
+    }
 }
 
 // ---- writing -----------------------------------------------------------------------------------

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <thread>
@@ -99,6 +101,82 @@ TEST(File, PositionalReadsFromManyThreadsSeeTheirOwnBytes) {
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(mismatches.load(), 0);
+}
+
+// Bytes that tell every position apart.
+std::string Pattern(std::size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (char& c : s) {
+        x = x * 1664525u + 1013904223u;
+        c = static_cast<char>(x >> 24);
+    }
+    return s;
+}
+
+TEST(File, CopyRangeCopiesTheRangeAndOnlyIt) {
+    const std::string folder = FreshTempDir();
+    const std::size_t kSource = (std::size_t{3} << 20) + 4099;  // more than one buffer of the fallback
+    const std::string source = Pattern(kSource, 1);
+    WriteAll(folder + "/from.bin", source);
+    struct Case {
+        const char* name;
+        std::int64_t fromOffset, toOffset;
+        std::uint64_t bytes;
+    };
+    const Case cases[] = {
+        {"whole file", 0, 0, kSource},
+        {"odd offsets", 517, 3, 1000001},
+        {"whole blocks", 8192, 4096, std::uint64_t{2} << 20},
+        {"past the end of the destination", 12, 9000, 5000},
+        {"nothing", 100, 100, 0},
+        {"source ends first", 1000, 40, kSource},
+        {"source offset past its end", static_cast<std::int64_t>(kSource) + 10, 0, 100},
+    };
+    for (CopyMethod method : {CopyMethod::Fastest, CopyMethod::ReadWrite}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (method == CopyMethod::Fastest ? " (fastest)" : " (read/write)"));
+            const std::string before = Pattern(6000, 2);
+            WriteAll(folder + "/to.bin", before);
+            File from(folder + "/from.bin", File::Mode::Read);
+            File to(folder + "/to.bin", File::Mode::ReadWrite);
+            to.Seek(17);
+            const std::uint64_t available =
+                c.fromOffset >= static_cast<std::int64_t>(kSource) ? 0 : kSource - static_cast<std::uint64_t>(c.fromOffset);
+            const std::uint64_t expected = std::min(c.bytes, available);
+            EXPECT_EQ(CopyRange(from, c.fromOffset, to, c.toOffset, c.bytes, method), expected);
+            EXPECT_EQ(to.GetPosition(), 17);
+            to.StartWriteBack(0, to.GetLength());  // a hint, changing nothing
+            to.Close();
+
+            std::string want = before;
+            const auto at = static_cast<std::size_t>(c.toOffset);
+            if (expected > 0) {
+                if (want.size() < at + expected)
+                    want.resize(at + expected, '\0');  // a hole before a copy past the end reads as zeros
+                want.replace(at, expected, source, static_cast<std::size_t>(c.fromOffset), expected);
+            }
+            const std::string got = ReadAll(folder + "/to.bin");
+            ASSERT_EQ(got.size(), want.size());
+            EXPECT_TRUE(got == want);
+        }
+    }
+
+    File from(folder + "/from.bin", File::Mode::Read);
+    File to(folder + "/to.bin", File::Mode::ReadWrite);
+    EXPECT_THROW(CopyRange(from, -1, to, 0, 10), FileException);
+    File closed;
+    EXPECT_THROW(CopyRange(from, 0, closed, 0, 10), FileException);
+    // A destination opened for reading only refuses the copy with the system's reason.
+    File readOnly(folder + "/to.bin", File::Mode::Read);
+    for (CopyMethod method : {CopyMethod::Fastest, CopyMethod::ReadWrite}) {
+        try {
+            CopyRange(from, 0, readOnly, 0, 10, method);
+            ADD_FAILURE() << "copied into a file open for reading";
+        } catch (const FileException& e) {
+            EXPECT_EQ(e.GetSystemError(), EBADF);
+        }
+    }
 }
 
 TEST(BinaryFile, WholeFileReadAndWrite) {

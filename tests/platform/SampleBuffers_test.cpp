@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "platform/File.h"
@@ -91,6 +92,41 @@ TEST(SampleBuffers, ReallocReturnsAFreshZeroedBlock) {
     ASSERT_EQ(n.size(), 4u);
     EXPECT_EQ(Values(n), (std::vector<float>{0, 0, 0, 0}));
     EXPECT_TRUE(ReallocGlobalBuffer(n, 0).IsNull());
+}
+
+TEST(SampleBlock, LargeBlocksAreZeroFilledAlignedAndOwnedOnce) {
+    // Around the size from which blocks are mapped on their own.
+    const std::size_t large = kLargeBlockBytes / sizeof(float);
+    for (std::size_t count : {std::size_t{2}, std::size_t{1000}, large - 1, large, large + 1, 3 * large + 17}) {
+        SCOPED_TRACE(count);
+        FloatBlock b = FloatBlock::TryAllocate(count);
+        ASSERT_FALSE(b.IsNull());
+        ASSERT_EQ(b.size(), count);
+        if (b.SizeBytes() >= kLargeBlockBytes) {
+#if defined(__linux__)
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.data()) % kLargeBlockBytes, 0u);
+#endif
+        }
+        std::size_t nonZero = 0;
+        for (float v : b)
+            nonZero += v != 0.0f;
+        EXPECT_EQ(nonZero, 0u);
+        // Every byte is usable, the last included.
+        b[0] = 1.0f;
+        b[count - 1] = 2.0f;
+
+        FloatBlock copy = b.Clone();
+        EXPECT_EQ(copy[count - 1], 2.0f);
+        FloatBlock moved = std::move(b);
+        EXPECT_TRUE(b.IsNull());
+        EXPECT_EQ(moved[0], 1.0f);
+        moved = std::move(copy);  // frees the first block once
+        EXPECT_EQ(moved[count - 1], 2.0f);
+    }
+    // A block no memory can hold is null, and Allocate says so.
+    EXPECT_TRUE(FloatBlock::TryAllocate(std::size_t{1} << 60).IsNull());
+    EXPECT_THROW(FloatBlock::Allocate(std::size_t{1} << 60), std::bad_alloc);
+    EXPECT_TRUE(FloatBlock::TryAllocate(0).IsNull());
 }
 
 TEST(ByteOrder, SwapsAndReverses) {
