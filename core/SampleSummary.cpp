@@ -95,9 +95,31 @@ void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount)
             lo[0] = l;
             hi[0] = h;
         } else {
-            for (std::size_t k = 0; k < take; ++k) {
+            // Columns in groups of a fixed width held in locals, so the fold
+            // of a group is a few vector min/max instructions per frame.
+            constexpr std::size_t kGroup = 8;
+            std::size_t g = 0;
+            for (; g + kGroup <= n; g += kGroup) {
+                float l[kGroup], h[kGroup];
+                for (std::size_t c = 0; c < kGroup; ++c) {
+                    l[c] = lo[g + c];
+                    h[c] = hi[g + c];
+                }
+                for (std::size_t k = 0; k < take; ++k) {
+                    const float* frame = p + k * n + g;
+                    for (std::size_t c = 0; c < kGroup; ++c) {
+                        l[c] = Lower(frame[c], l[c]);
+                        h[c] = Higher(frame[c], h[c]);
+                    }
+                }
+                for (std::size_t c = 0; c < kGroup; ++c) {
+                    lo[g + c] = l[c];
+                    hi[g + c] = h[c];
+                }
+            }
+            for (std::size_t k = 0; k < take && g < n; ++k) {
                 const float* frame = p + k * n;
-                for (std::size_t c = 0; c < n; ++c) {
+                for (std::size_t c = g; c < n; ++c) {
                     lo[c] = Lower(frame[c], lo[c]);
                     hi[c] = Higher(frame[c], hi[c]);
                 }
