@@ -246,8 +246,11 @@ void SummaryPipeline::Hand(const float* frames, std::size_t count) {
     Wait();
     if (!m_summaries.Active())
         return;
+    // Starting a thread costs more than folding a few thousand frames.
+    constexpr std::size_t kFramesWorthAThread = 16384;
+    const bool here = m_inline || count < kFramesWorthAThread;
     for (std::size_t g = 0; g < m_summaries.Groups(); ++g) {
-        if (!m_inline) {
+        if (!here) {
             try {
                 // Room was reserved: once started, the work is kept.
                 m_pending.push_back(std::async(std::launch::async, [this, g, frames, count] {
