@@ -15,6 +15,27 @@ constexpr float kNoHigh = -std::numeric_limits<float>::infinity();
 inline float Lower(float v, float lo) { return v < lo ? v : lo; }
 inline float Higher(float v, float hi) { return v > hi ? v : hi; }
 
+// Folds columns g .. g + W - 1 of `take` frames of n columns into lo / hi.
+template <std::size_t W>
+inline void FoldGroup(const float* p, std::size_t take, std::size_t n, std::size_t g, float* lo, float* hi) {
+    float l[W], h[W];
+    for (std::size_t c = 0; c < W; ++c) {
+        l[c] = lo[g + c];
+        h[c] = hi[g + c];
+    }
+    for (std::size_t k = 0; k < take; ++k) {
+        const float* frame = p + k * n + g;
+        for (std::size_t c = 0; c < W; ++c) {
+            l[c] = Lower(frame[c], l[c]);
+            h[c] = Higher(frame[c], h[c]);
+        }
+    }
+    for (std::size_t c = 0; c < W; ++c) {
+        lo[g + c] = l[c];
+        hi[g + c] = h[c];
+    }
+}
+
 // A coarser level from a finer one: every `factor` blocks fold into one.
 void Coarsen(const std::vector<float>& fineMin, const std::vector<float>& fineMax, std::size_t factor,
              std::vector<float>& outMin, std::vector<float>& outMax) {
@@ -86,45 +107,15 @@ void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount)
         const std::size_t inBlock = static_cast<std::size_t>(m_count % SampleSummary::kFineBlock);
         const std::size_t take = std::min(fine - inBlock, frameCount - f);
         const float* p = frames + f * n;
-        if (n == 1) {
-            float l = lo[0], h = hi[0];
-            for (std::size_t k = 0; k < take; ++k) {
-                l = Lower(p[k], l);
-                h = Higher(p[k], h);
-            }
-            lo[0] = l;
-            hi[0] = h;
-        } else {
-            // Columns in groups of a fixed width held in locals, so the fold
-            // of a group is a few vector min/max instructions per frame.
-            constexpr std::size_t kGroup = 8;
-            std::size_t g = 0;
-            for (; g + kGroup <= n; g += kGroup) {
-                float l[kGroup], h[kGroup];
-                for (std::size_t c = 0; c < kGroup; ++c) {
-                    l[c] = lo[g + c];
-                    h[c] = hi[g + c];
-                }
-                for (std::size_t k = 0; k < take; ++k) {
-                    const float* frame = p + k * n + g;
-                    for (std::size_t c = 0; c < kGroup; ++c) {
-                        l[c] = Lower(frame[c], l[c]);
-                        h[c] = Higher(frame[c], h[c]);
-                    }
-                }
-                for (std::size_t c = 0; c < kGroup; ++c) {
-                    lo[g + c] = l[c];
-                    hi[g + c] = h[c];
-                }
-            }
-            for (std::size_t k = 0; k < take && g < n; ++k) {
-                const float* frame = p + k * n;
-                for (std::size_t c = g; c < n; ++c) {
-                    lo[c] = Lower(frame[c], lo[c]);
-                    hi[c] = Higher(frame[c], hi[c]);
-                }
-            }
-        }
+        // Columns in groups of a fixed width held in locals, so the fold of
+        // a group is a few vector min/max instructions per frame.
+        std::size_t g = 0;
+        for (; g + 8 <= n; g += 8)
+            FoldGroup<8>(p, take, n, g, lo, hi);
+        for (; g + 4 <= n; g += 4)
+            FoldGroup<4>(p, take, n, g, lo, hi);
+        for (; g < n; ++g)
+            FoldGroup<1>(p, take, n, g, lo, hi);
         f += take;
         m_count += static_cast<std::int64_t>(take);
         if (m_count % SampleSummary::kFineBlock == 0)
