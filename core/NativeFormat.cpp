@@ -184,7 +184,8 @@ NativeParseResult ParseNativeFile(const platform::File& file, NativeLayout layou
     };
 
     std::int64_t pos = static_cast<std::int64_t>(kNativeFileHeaderSize);
-    std::vector<std::uint8_t> buffer(std::max(info.channelHeaderSize, kNativeLabelRecordSize * kLabelBatch));
+    // Grown to a batch of label records only when a channel has labels.
+    std::vector<std::uint8_t> buffer(info.channelHeaderSize);
     d.channels.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         NativeChannelDescription ch;
@@ -204,6 +205,8 @@ NativeParseResult ParseNativeFile(const platform::File& file, NativeLayout layou
         for (std::int64_t done = 0; done < labelCount;) {
             const std::int64_t batch = std::min<std::int64_t>(labelCount - done, kLabelBatch);
             const std::size_t bytes = static_cast<std::size_t>(batch) * kNativeLabelRecordSize;
+            if (buffer.size() < bytes)
+                buffer.resize(bytes);
             ReadExactly(file, pos, buffer.data(), bytes, ok);
             if (!ok)
                 return fail();
