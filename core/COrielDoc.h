@@ -65,6 +65,10 @@ struct DocumentHooks {
     // preselected index; the chosen index, nothing on Cancel. When empty,
     // the preselected channel is taken.
     std::function<std::optional<int>(const std::vector<std::string>& names, int preselected)> chooseChannel;
+    // The file channel selection dialog of the multichannel readers (AIFF):
+    // the file's channel count in; the 0-based channel to read out, nothing
+    // on Cancel. When empty, the first channel is read.
+    std::function<std::optional<int>(int channelCount)> chooseFileChannel;
     // Called when Save As makes another file the document's own (title and
     // recent-file list).
     std::function<void(const std::string& path)> pathAdopted;

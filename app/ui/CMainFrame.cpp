@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QUrl>
@@ -16,11 +17,30 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_mdiArea(new QMd
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdiArea);
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
     m_zoomMenu = menuBar()->addMenu(QStringLiteral("&Zoom"));
+    m_labelsMenu = menuBar()->addMenu(QStringLiteral("&Labels"));
+    m_analysisMenu = menuBar()->addMenu(QStringLiteral("&Analysis"));
+    m_channelsMenu = menuBar()->addMenu(QStringLiteral("&Channels"));
+    m_eggMenu = menuBar()->addMenu(QStringLiteral("E&GG"));
+    m_optionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
+    m_logMenu = menuBar()->addMenu(QStringLiteral("L&og"));
     m_windowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    // A menu shows in the bar once it has a command.
+    for (QMenu* menu : {m_editMenu, m_labelsMenu, m_analysisMenu, m_channelsMenu, m_eggMenu, m_optionsMenu, m_logMenu}) {
+        menu->menuAction()->setVisible(false);
+        menu->installEventFilter(this);
+    }
     setAcceptDrops(true);
     resize(1024, 720);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ActionAdded)
+        if (auto* menu = qobject_cast<QMenu*>(watched))
+            menu->menuAction()->setVisible(true);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

@@ -18,7 +18,14 @@ public:
 
     QMdiArea* MdiArea() const { return m_mdiArea; }
     QMenu* FileMenu() const { return m_fileMenu; }
+    QMenu* EditMenu() const { return m_editMenu; }
     QMenu* ZoomMenu() const { return m_zoomMenu; }
+    QMenu* LabelsMenu() const { return m_labelsMenu; }
+    QMenu* AnalysisMenu() const { return m_analysisMenu; }
+    QMenu* ChannelsMenu() const { return m_channelsMenu; }
+    QMenu* EggMenu() const { return m_eggMenu; }
+    QMenu* OptionsMenu() const { return m_optionsMenu; }
+    QMenu* LogMenu() const { return m_logMenu; }
     QMenu* WindowMenu() const { return m_windowMenu; }
     QMenu* HelpMenu() const { return m_helpMenu; }
 
@@ -28,6 +35,7 @@ signals:
     void closeRequested(bool* ok);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -35,7 +43,14 @@ protected:
 private:
     QMdiArea* m_mdiArea;
     QMenu* m_fileMenu;
+    QMenu* m_editMenu;
     QMenu* m_zoomMenu;
+    QMenu* m_labelsMenu;
+    QMenu* m_analysisMenu;
+    QMenu* m_channelsMenu;
+    QMenu* m_eggMenu;
+    QMenu* m_optionsMenu;
+    QMenu* m_logMenu;
     QMenu* m_windowMenu;
     QMenu* m_helpMenu;
 };
