@@ -1,7 +1,11 @@
 #include "core/DocumentFormats.h"
 
+#include "core/AiffFile.h"
 #include "core/NativeReaders.h"
 #include "core/NativeWriters.h"
+#include "core/NistSphereFile.h"
+#include "core/NspFile.h"
+#include "core/OldNativeReaders.h"
 #include "core/WaveFile.h"
 
 namespace vocomet {
@@ -62,6 +66,10 @@ const DocumentFormats& StandardDocumentFormats() {
         RegisterNativeReaders(f);
         RegisterNativeWriters(f);
         RegisterWaveFormats(f);
+        RegisterOldNativeReaders(f);
+        RegisterNspReader(f);
+        RegisterAiffReader(f);
+        RegisterNistSphereReader(f);
         return f;
     }();
     return formats;
