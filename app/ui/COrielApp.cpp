@@ -31,6 +31,7 @@
 #include "app/ui/QtProfileStore.h"
 #include "app/ui/QtText.h"
 #include "app/ui/QtUserPrompts.h"
+#include "app/ui/ViewPrinting.h"
 #include "core/COrielDoc.h"
 
 namespace vocomet {
@@ -241,6 +242,7 @@ void COrielApp::BuildMenus() {
     AddDocumentCommand(file, QStringLiteral("Export Selection C&hannel as WAV..."),
                        &COrielDoc::OnFileExportSelectionChannelAsWave,
                        &COrielDoc::CanFileExportSelectionChannelAsWave);
+    AddPrintingCommands(*file, *m_mainFrame, *m_prompts, [this] { return ActiveChildFrame(); });
     file->addSeparator();
     file->addAction(QStringLiteral("&Load Configuration..."), this, [this] { OnFileLoadConfiguration(); });
     m_saveConfigAction = AddDocumentCommand(file, QStringLiteral("Sa&ve Configuration..."),

@@ -32,11 +32,14 @@
 #include <array>
 #include <atomic>
 #include <span>
+#include <string>
 
 #include "app/MinMaxSummaryCache.h"
 #include "app/ViewLayout.h"
 #include "app/ZoomScroll.h"
 #include "app/ui/ChannelPainter.h"
+
+class QPrinter;
 
 namespace vocomet {
 
@@ -131,6 +134,29 @@ public:
     bool selectionShown = false;
     bool markerShown = false;
     bool labelMode = false;
+
+    // ---- printing and picture export (ViewPrinting.cpp) ----
+
+    // File > Save As bmp...: the shown channels as a picture of the
+    // document's print size at the screen's pixels per millimetre.
+    void OnFileSaveAsBmp();
+    // File > Save Screen As bmp... and File > Print Screen...: asks for the
+    // file, then captures the whole screen 10 ms later (CaptureScreen).
+    void OnFileSaveScreenAsBmp();
+    void CaptureScreen();
+    // File > Print... and File > Print Preview.
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    // Prints the one page of the view on the printer (false when it cannot
+    // be painted on).
+    bool PrintTo(QPrinter& printer);
+    // One printed page: title, time grid and the shown channels in the
+    // document's print size.
+    void OnPrint(QPainter& dc);
+    // What Save As bmp writes, at width x height pixels.
+    QImage RenderBitmap(int width, int height);
+    // The file the screen dump writes when its timer fires.
+    std::string screenDumpPath;
 
 public slots:
     void OnZoomFromCursorForDuration();

@@ -4,6 +4,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -293,6 +294,212 @@ const platform::File* ChannelPainter::IntensityFile(int slot, const std::string&
     return f.get();
 }
 
+// What one channel is drawn into and with what, once its reads are fetched.
+struct ChannelPainter::Target {
+    int index = 0;
+    QRect r;
+    StripScale scale;
+    int trace = -1;
+    int intensity = -1;
+};
+
+// The differences between the screen and a picture.
+struct ChannelPainter::ContentStyle {
+    platform::ColorRef frame = kStripFrameColour;
+    bool clickedFrame = false;  // the inner frame of the clicked channel
+    QFont nameFont;
+    int nameRight = 2;  // the name's top-left corner from the strip's
+    int nameDown = 0;
+    platform::ColorRef trace = kBlack;
+    platform::ColorRef reference = kGridColour;
+    std::array<platform::ColorRef, 5> series{kRed, kGreen, kBlue, kBlue, kBlue};
+    platform::ColorRef cycleMarks = kCycleMarkColour;
+    platform::ColorRef intensity = kBlue;
+    platform::ColorRef velocity = kRed;
+    platform::ColorRef acceleration = kBlue;
+    // Scale labels and pane captions in the left margin (screen only); the
+    // panes' value texts are written left of the strip in both, in
+    // marginFont, and on the screen kept on the surface.
+    bool scaleTexts = true;
+    bool clampMarginTexts = true;
+    QFont marginFont;
+};
+
+void ChannelPainter::FetchTargets(std::span<CChannels> channels, std::vector<Target>& targets) {
+    TraceFetcher& fetcher = *m_fetcher;
+    fetcher.Clear();
+    double previousBaseline = 0.5;
+    for (Target& s : targets) {
+        CChannels& ch = channels[static_cast<std::size_t>(s.index)];
+        s.scale = StripScaleOf(ch, s.r.height(), previousBaseline);
+        previousBaseline = s.scale.baseline;
+        if (s.r.width() <= 0)
+            continue;
+        TraceFetcher::Request t;
+        t.windowStart = ch.shownStart;
+        t.windowEnd = ch.shownEnd;
+        t.width = s.r.width();
+        t.slot = s.index;
+        t.summary = ch.samplesSummary;
+        if (ch.HasSamples()) {
+            t.memory = std::span<const float>(ch.samples.data(), ch.samples.size());
+            s.trace = fetcher.Add(t);
+        } else if (ch.sourceFile && ch.sourceFile->IsOpen()) {
+            t.file = ch.sourceFile.get();
+            t.channelsPerFrame = std::max(ch.stride, 1);
+            t.channel = std::max(ch.channelNumber - 1, 0);
+            s.trace = fetcher.Add(t);
+        }
+        if (ch.intensityValid != 0 && ch.drawIntensity != 0 && ch.sampleCount > 0.0) {
+            TraceFetcher::Request in;
+            const double factor = ch.intensityCount / ch.sampleCount;
+            in.windowStart = ch.shownStart * factor;
+            in.windowEnd = ch.shownEnd * factor;
+            in.width = s.r.width();
+            in.slot = s.index;
+            in.kind = MinMaxSummaryCache::Kind::Intensity;
+            if (!ch.intensity.IsNull()) {
+                in.memory = std::span<const float>(ch.intensity.data(), ch.intensity.size());
+                s.intensity = fetcher.Add(in);
+            } else if (const platform::File* f = IntensityFile(s.index, ch.intensityFilePath)) {
+                in.file = f;
+                s.intensity = fetcher.Add(in);
+            }
+        }
+    }
+    fetcher.Fetch();
+    m_framesRead = fetcher.FramesRead();
+    m_incomplete = fetcher.Incomplete();
+}
+
+void ChannelPainter::DrawTarget(QPainter& dc, CChannels& ch, const Target& s, const ContentStyle& style) {
+    const TraceFetcher& fetcher = *m_fetcher;
+    const QRect& r = s.r;
+    const int h = r.height();
+    const int bottom = r.y() + h;
+    const double I = s.scale.split;
+    const double k = s.scale.baseline;
+    const double traceScale = s.scale.amplitude * I;
+    const double traceFraction = k + s.scale.shift;
+
+    // Frame, inner frame of the clicked channel, name.
+    dc.setBrush(Qt::NoBrush);
+    dc.setPen(QPen(ToQColor(style.frame), 1));
+    if (r.width() > 0 && h > 0)
+        dc.drawRect(r.adjusted(0, 0, -1, -1));
+    if (style.clickedFrame && r.width() > 4 && h > 4) {
+        dc.setPen(QPen(ToQColor(kClickedFrameColour), 1));
+        dc.drawRect(r.adjusted(2, 2, -3, -3));
+    }
+    dc.setPen(ToQColor(kBlack));
+    dc.setFont(style.nameFont);
+    TextAt(dc, r.x() + style.nameRight, r.y() + style.nameDown, FromCp1252(ch.name));
+    dc.setFont(style.marginFont);
+    const QFontMetrics metrics(style.marginFont);
+    const auto marginText = [&](int right, int gap, int top, const std::string& text) {
+        if (style.clampMarginTexts) {
+            TextEndingAt(dc, right, gap, top, text);
+        } else {
+            const QString t = FromCp1252(text);
+            TextAt(dc, right - gap - metrics.horizontalAdvance(t), top, t);
+        }
+    };
+
+    // The trace.
+    if (s.trace >= 0) {
+        const StripClip clip(dc, r);
+        const TraceValues& t = fetcher.Result(s.trace);
+        DrawWaveformValues(dc, t, traceScale, traceFraction, r, style.trace, 1, ch.reference, ch.drawReference != 0,
+                           style.reference);
+    } else if (ch.drawReference != 0 && r.width() > 0) {
+        const StripClip clip(dc, r);
+        TraceValues none;
+        DrawWaveformValues(dc, none, traceScale, traceFraction, r, style.trace, 1, ch.reference, true,
+                           style.reference);
+    }
+
+    // Scale labels in the left margin.
+    if (style.scaleTexts) {
+        const ScaleLabels labels = ScaleLabelsOf(ch);
+        dc.setPen(ToQColor(kBlack));
+        if (!labels.top.empty()) {
+            marginText(r.x(), 5, r.y(), labels.top);
+            const int textHeight = metrics.height();
+            const int half = Trunc(h * I * 0.5);
+            if (ch.scaleMode == 0)
+                marginText(r.x(), 5, r.y() + 2 * half - textHeight, labels.bottom);
+            else if (ch.scaleMode == 3)
+                marginText(r.x(), 15, r.y() + 2 * half - textHeight, labels.bottom);
+            else if (ch.scaleMode == 1)
+                marginText(r.x(), 5, bottom - Trunc(h * traceFraction) - textHeight, labels.bottom);
+        }
+    }
+
+    // EGG marks on the trace.
+    {
+        const StripClip clip(dc, r);
+        const MarkMapping traceMap{ch.shownStart, ch.shownEnd, r, traceScale, Trunc(h * traceFraction)};
+        if (ch.eggPoints2Valid != 0 && ch.eggPoints2Int != 0)
+            DrawSeriesMarks(dc, ch.eggPoints2, traceMap, style.series[0], style.nameFont);
+        if (ch.peaksValid != 0 && ch.drawPeaks != 0)
+            DrawSeriesMarks(dc, ch.peaks, traceMap, style.series[1], style.nameFont);
+        if (ch.valleysValid != 0 && ch.drawValleys != 0)
+            DrawSeriesMarks(dc, ch.valleys, traceMap, style.series[2], style.nameFont);
+        if (ch.eggPoints3Ints[0] != 0 && ch.eggPoints3Ints[1] != 0)
+            DrawSeriesMarks(dc, ch.eggPoints3, traceMap, style.series[3], style.nameFont);
+        if (ch.eggPoints4Ints[0] != 0 && ch.eggPoints4Ints[1] != 0)
+            DrawSeriesMarks(dc, ch.eggPoints4, traceMap, style.series[4], style.nameFont);
+        if (ch.cyclesValid != 0 && ch.drawThresholdMarks != 0) {
+            DrawCurveWithScale(dc, ch.cycles, traceMap, style.cycleMarks, style.nameFont);
+            DrawSeriesBars(dc, ch.cycles, traceMap, style.cycleMarks, style.nameFont);
+        }
+    }
+
+    // Intensity over the whole strip, from 0 at its bottom.
+    if (s.intensity >= 0) {
+        const double range = ch.relativeIntensity != 0 ? ch.intensityMax - ch.intensityMin : ch.intensityMax;
+        const double scale = range != 0.0 && std::isfinite(range) ? h / range : 0.0;
+        const StripClip clip(dc, r);
+        DrawWaveformValues(dc, fetcher.Result(s.intensity), scale, 0.0, r, style.intensity, 1, 0.0, false, kBlack);
+    }
+
+    // Velocity and acceleration panes below the trace. With both shown
+    // the velocity takes the middle share and the acceleration the
+    // bottom one, so the two curves do not overlap.
+    const bool velocity = ch.velocityValid != 0 && ch.drawVelocity != 0 && !ch.velocity.IsNull();
+    const bool acceleration = ch.accelerationValid != 0 && ch.drawAcceleration != 0 && !ch.acceleration.IsNull();
+    auto pane = [&](const DoubleBlock& curve, double maximum, double minimum, double fraction,
+                    platform::ColorRef colour, const char* title) -> MarkMapping {
+        const double extent = 2.0 * std::max(std::fabs(maximum), std::fabs(minimum));
+        const double scale = extent > 0.0 && std::isfinite(extent) ? h * I / extent : 0.0;
+        {
+            const StripClip clip(dc, r);
+            DrawDoubleCurve(dc, std::span<const double>(curve.data(), curve.size()), ch.shownStart, ch.shownEnd,
+                            scale, fraction, r, ch.drawReference != 0, style.reference, ch.reference, colour);
+        }
+        const int base = bottom - Trunc(h * fraction);
+        const int paneHalf = Trunc(h * I * 0.5);
+        dc.setPen(ToQColor(colour));
+        const int th = metrics.height();
+        marginText(r.x(), 5, base - th / 2, "0");
+        marginText(r.x(), 5, base - paneHalf, FormatInt(TruncToInteger(maximum)));
+        marginText(r.x(), 5, base + paneHalf - th, FormatInt(TruncToInteger(minimum)));
+        if (style.scaleTexts)
+            marginText(r.x(), 5, base - paneHalf + th, title);
+        return MarkMapping{ch.shownStart, ch.shownEnd, r, scale, Trunc(h * fraction)};
+    };
+    if (velocity) {
+        const double fraction = acceleration ? I / 2 + I : I / 2;
+        const MarkMapping map = pane(ch.velocity, ch.velocityMax, ch.velocityMin, fraction, style.velocity, "Velocity");
+        if (ch.cyclesValid != 0) {
+            const StripClip clip(dc, r);
+            DrawDerivativeCurve(dc, ch.cycles, map, style.velocity, style.nameFont);
+        }
+    }
+    if (acceleration)
+        pane(ch.acceleration, ch.accelerationMax, ch.accelerationMin, I / 2, style.acceleration, "Acceleration");
+}
+
 void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintContext& ctx) {
     const int count = std::clamp(doc.GetChannelCount(), 0, kDocumentSlots);
     if (count == 0)
@@ -314,183 +521,117 @@ void ChannelPainter::PaintChannels(QPainter& dc, COrielDoc& doc, const PaintCont
                      ctx.appFont, kGridColour);
 
     // Which channels are drawn, and the reads their traces need, together.
-    struct Shown {
-        int index;
-        QRect r;
-        StripScale scale;
-        int trace = -1;
-        int intensity = -1;
-    };
-    std::vector<Shown> shown;
-    TraceFetcher& fetcher = *m_fetcher;
-    fetcher.Clear();
-    double previousBaseline = 0.5;
+    std::vector<Target> targets;
     for (int i = 0; i < count; ++i) {
         CChannels& ch = channels[static_cast<std::size_t>(i)];
         if (count > 1 && ch.show == 0)
             continue;
-        Shown s{i, ToQRect(ch.strip).translated(0, ctx.verticalOffset), {}, -1, -1};
-        s.scale = StripScaleOf(ch, s.r.height(), previousBaseline);
-        previousBaseline = s.scale.baseline;
-        if (s.r.width() > 0) {
-            TraceFetcher::Request t;
-            t.windowStart = ch.shownStart;
-            t.windowEnd = ch.shownEnd;
-            t.width = s.r.width();
-            t.slot = i;
-            t.summary = ch.samplesSummary;
-            if (ch.HasSamples()) {
-                t.memory = std::span<const float>(ch.samples.data(), ch.samples.size());
-                s.trace = fetcher.Add(t);
-            } else if (ch.sourceFile && ch.sourceFile->IsOpen()) {
-                t.file = ch.sourceFile.get();
-                t.channelsPerFrame = std::max(ch.stride, 1);
-                t.channel = std::max(ch.channelNumber - 1, 0);
-                s.trace = fetcher.Add(t);
-            }
-            if (ch.intensityValid != 0 && ch.drawIntensity != 0 && ch.sampleCount > 0.0) {
-                TraceFetcher::Request in;
-                const double factor = ch.intensityCount / ch.sampleCount;
-                in.windowStart = ch.shownStart * factor;
-                in.windowEnd = ch.shownEnd * factor;
-                in.width = s.r.width();
-                in.slot = i;
-                in.kind = MinMaxSummaryCache::Kind::Intensity;
-                if (!ch.intensity.IsNull()) {
-                    in.memory = std::span<const float>(ch.intensity.data(), ch.intensity.size());
-                    s.intensity = fetcher.Add(in);
-                } else if (const platform::File* f = IntensityFile(i, ch.intensityFilePath)) {
-                    in.file = f;
-                    s.intensity = fetcher.Add(in);
-                }
-            }
-        }
-        shown.push_back(s);
+        Target s;
+        s.index = i;
+        s.r = ToQRect(ch.strip).translated(0, ctx.verticalOffset);
+        targets.push_back(s);
     }
-    fetcher.Fetch();
-    m_framesRead = fetcher.FramesRead();
-    m_incomplete = fetcher.Incomplete();
+    FetchTargets(channels, targets);
 
-    const QFontMetrics metrics(ctx.appFont);
-    for (const Shown& s : shown) {
+    ContentStyle style;
+    style.nameFont = ctx.appFont;
+    style.marginFont = ctx.appFont;
+    for (const Target& s : targets) {
         CChannels& ch = channels[static_cast<std::size_t>(s.index)];
-        const QRect& r = s.r;
-        const int h = r.height();
-        const int bottom = r.y() + h;
-        const double I = s.scale.split;
-        const double k = s.scale.baseline;
-        const double traceScale = s.scale.amplitude * I;
-        const double traceFraction = k + s.scale.shift;
-
-        // Frame, inner frame of the clicked channel, name.
-        dc.setBrush(Qt::NoBrush);
-        dc.setPen(QPen(ToQColor(kStripFrameColour), 1));
-        if (r.width() > 0 && h > 0)
-            dc.drawRect(r.adjusted(0, 0, -1, -1));
-        if (s.index == ctx.clickedChannel && r.width() > 4 && h > 4) {
-            dc.setPen(QPen(ToQColor(kClickedFrameColour), 1));
-            dc.drawRect(r.adjusted(2, 2, -3, -3));
-        }
-        dc.setPen(ToQColor(kBlack));
-        TextAt(dc, r.x() + 2, r.y(), FromCp1252(ch.name));
-
-        // The trace.
-        if (s.trace >= 0) {
-            const StripClip clip(dc, r);
-            const TraceValues& t = fetcher.Result(s.trace);
-            DrawWaveformValues(dc, t, traceScale, traceFraction, r, kBlack, 1, ch.reference, ch.drawReference != 0,
-                               kGridColour);
-        } else if (ch.drawReference != 0 && r.width() > 0) {
-            const StripClip clip(dc, r);
-            TraceValues none;
-            DrawWaveformValues(dc, none, traceScale, traceFraction, r, kBlack, 1, ch.reference, true, kGridColour);
-        }
-
-        // Scale labels in the left margin.
-        const ScaleLabels labels = ScaleLabelsOf(ch);
-        dc.setPen(ToQColor(kBlack));
-        if (!labels.top.empty()) {
-            TextEndingAt(dc, r.x(), 5, r.y(), labels.top);
-            const int textHeight = metrics.height();
-            const int half = Trunc(h * I * 0.5);
-            if (ch.scaleMode == 0)
-                TextEndingAt(dc, r.x(), 5, r.y() + 2 * half - textHeight, labels.bottom);
-            else if (ch.scaleMode == 3)
-                TextEndingAt(dc, r.x(), 15, r.y() + 2 * half - textHeight, labels.bottom);
-            else if (ch.scaleMode == 1)
-                TextEndingAt(dc, r.x(), 5, bottom - Trunc(h * traceFraction) - textHeight, labels.bottom);
-        }
-
-        // EGG marks on the trace.
-        {
-            const StripClip clip(dc, r);
-            const MarkMapping traceMap{ch.shownStart, ch.shownEnd, r, traceScale, Trunc(h * traceFraction)};
-            if (ch.eggPoints2Valid != 0 && ch.eggPoints2Int != 0)
-                DrawSeriesMarks(dc, ch.eggPoints2, traceMap, kRed, ctx.appFont);
-            if (ch.peaksValid != 0 && ch.drawPeaks != 0)
-                DrawSeriesMarks(dc, ch.peaks, traceMap, kGreen, ctx.appFont);
-            if (ch.valleysValid != 0 && ch.drawValleys != 0)
-                DrawSeriesMarks(dc, ch.valleys, traceMap, kBlue, ctx.appFont);
-            if (ch.eggPoints3Ints[0] != 0 && ch.eggPoints3Ints[1] != 0)
-                DrawSeriesMarks(dc, ch.eggPoints3, traceMap, kBlue, ctx.appFont);
-            if (ch.eggPoints4Ints[0] != 0 && ch.eggPoints4Ints[1] != 0)
-                DrawSeriesMarks(dc, ch.eggPoints4, traceMap, kBlue, ctx.appFont);
-            if (ch.cyclesValid != 0 && ch.drawThresholdMarks != 0) {
-                DrawCurveWithScale(dc, ch.cycles, traceMap, kCycleMarkColour, ctx.appFont);
-                DrawSeriesBars(dc, ch.cycles, traceMap, kCycleMarkColour, ctx.appFont);
-            }
-        }
-
-        // Intensity over the whole strip, from 0 at its bottom.
-        if (s.intensity >= 0) {
-            const double range = ch.relativeIntensity != 0 ? ch.intensityMax - ch.intensityMin : ch.intensityMax;
-            const double scale = range != 0.0 && std::isfinite(range) ? h / range : 0.0;
-            const StripClip clip(dc, r);
-            DrawWaveformValues(dc, fetcher.Result(s.intensity), scale, 0.0, r, kBlue, 1, 0.0, false, kBlack);
-        }
-
-        // Velocity and acceleration panes below the trace. With both shown
-        // the velocity takes the middle share and the acceleration the
-        // bottom one, so the two curves do not overlap.
-        const bool velocity = ch.velocityValid != 0 && ch.drawVelocity != 0 && !ch.velocity.IsNull();
-        const bool acceleration =
-            ch.accelerationValid != 0 && ch.drawAcceleration != 0 && !ch.acceleration.IsNull();
-        auto pane = [&](const DoubleBlock& curve, double maximum, double minimum, double fraction,
-                        platform::ColorRef colour, const char* title) -> MarkMapping {
-            const double extent = 2.0 * std::max(std::fabs(maximum), std::fabs(minimum));
-            const double scale = extent > 0.0 && std::isfinite(extent) ? h * I / extent : 0.0;
-            {
-                const StripClip clip(dc, r);
-                DrawDoubleCurve(dc, std::span<const double>(curve.data(), curve.size()), ch.shownStart, ch.shownEnd,
-                                scale, fraction, r, ch.drawReference != 0, kGridColour, ch.reference, colour);
-            }
-            const int base = bottom - Trunc(h * fraction);
-            const int paneHalf = Trunc(h * I * 0.5);
-            dc.setPen(ToQColor(colour));
-            const int th = metrics.height();
-            TextEndingAt(dc, r.x(), 5, base - th / 2, "0");
-            TextEndingAt(dc, r.x(), 5, base - paneHalf, FormatInt(TruncToInteger(maximum)));
-            TextEndingAt(dc, r.x(), 5, base + paneHalf - th, FormatInt(TruncToInteger(minimum)));
-            TextEndingAt(dc, r.x(), 5, base - paneHalf + th, title);
-            return MarkMapping{ch.shownStart, ch.shownEnd, r, scale, Trunc(h * fraction)};
-        };
-        if (velocity) {
-            const double fraction = acceleration ? I / 2 + I : I / 2;
-            const MarkMapping map =
-                pane(ch.velocity, ch.velocityMax, ch.velocityMin, fraction, kRed, "Velocity");
-            if (ch.cyclesValid != 0) {
-                const StripClip clip(dc, r);
-                DrawDerivativeCurve(dc, ch.cycles, map, kRed, ctx.appFont);
-            }
-        }
-        if (acceleration)
-            pane(ch.acceleration, ch.accelerationMax, ch.accelerationMin, I / 2, kBlue, "Acceleration");
-
+        style.clickedFrame = s.index == ctx.clickedChannel;
+        DrawTarget(dc, ch, s, style);
         DrawChannelLabels(dc, ch, ctx, 1.0);
     }
     // The requests hold the channels' summaries and files: let go of them
     // until the next repaint (the fetcher keeps only its buffers).
-    fetcher.Clear();
+    m_fetcher->Clear();
+    dc.restore();
+}
+
+void ChannelPainter::PaintPicture(QPainter& dc, COrielDoc& doc, std::span<const PictureChannelBox> boxes,
+                                  const PictureStyle& picture) {
+    const int count = std::clamp(doc.GetChannelCount(), 0, kDocumentSlots);
+    std::span<CChannels> channels(doc.Channels().data(), static_cast<std::size_t>(count));
+    std::vector<Target> targets;
+    for (const PictureChannelBox& box : boxes) {
+        if (box.slot < 0 || box.slot >= count)
+            continue;
+        Target s;
+        s.index = box.slot;
+        s.r = box.rect;
+        targets.push_back(s);
+    }
+    if (targets.empty())
+        return;
+    dc.save();
+    dc.setRenderHint(QPainter::Antialiasing, false);
+    dc.setRenderHint(QPainter::TextAntialiasing, true);
+    dc.setBackgroundMode(Qt::TransparentMode);
+    FetchTargets(channels, targets);
+
+    ContentStyle style;
+    style.frame = kBlack;
+    style.nameFont = picture.nameFont;
+    style.nameRight = picture.nameInset;
+    style.nameDown = picture.nameInset;
+    style.marginFont = picture.nameFont;
+    style.scaleTexts = false;
+    style.clampMarginTexts = false;
+    if (picture.colour) {
+        style.reference = platform::Rgb(200, 200, 200);
+        style.intensity = picture.paper ? kBlue : kRed;
+        style.series = {kGridColour, kGreen, kBlue, kBlue, kBlue};
+        style.velocity = kRed;
+        style.acceleration = kBlue;
+    } else {
+        style.reference = style.intensity = style.velocity = style.acceleration = style.cycleMarks = kBlack;
+        style.series.fill(kBlack);
+    }
+    for (const Target& s : targets) {
+        CChannels& ch = channels[static_cast<std::size_t>(s.index)];
+        const bool intensityShown = s.intensity >= 0;
+        // The first series is drawn in the colour of the item before it.
+        if (picture.colour)
+            style.series[0] = intensityShown ? style.intensity : platform::Rgb(200, 200, 200);
+        DrawTarget(dc, ch, s, style);
+        DrawPictureLabels(dc, ch, s.r, picture);
+    }
+    m_fetcher->Clear();
+    dc.restore();
+}
+
+void ChannelPainter::DrawPictureLabels(QPainter& dc, const CChannels& ch, const QRect& box,
+                                       const PictureStyle& style) {
+    const double start = style.visibleStartTime;
+    const double end = style.visibleEndTime;
+    if (!(end > start))
+        return;
+    dc.save();
+    dc.setBackgroundMode(Qt::TransparentMode);
+    for (int i = 0; i < ch.labels.GetSize(); ++i) {
+        const LABEL& label = ch.labels.GetAt(i);
+        if (!(label.time > start && label.time < end))
+            continue;
+        const int x = box.x() + Trunc((label.time - start) * box.width() / (end - start));
+        const int y = box.y() + Trunc(label.relativeHeight * box.height());
+        platform::LogFontA font = label.font;
+        font.height = Trunc(font.height * style.labelFontScale);
+        const QFont qfont = ToQFont(font);
+        const QString text = FromCp1252(label.Text());
+        const int w = QFontMetrics(qfont, dc.device()).horizontalAdvance(text);
+        int left = x;
+        if (label.anchoring == LABEL::kAnchorCentre)
+            left = x - w / 2;
+        else if (label.anchoring == LABEL::kAnchorRight)
+            left = x - w;
+        if (label.markerLine != 0) {
+            dc.setPen(QPen(Qt::black, 1));
+            dc.drawLine(x, box.y(), x, box.y() + box.height() - 1);
+        }
+        dc.setFont(qfont);
+        dc.setPen(style.colour ? ToQColor(label.colour) : QColor(Qt::black));
+        TextAt(dc, left, y, text);
+    }
     dc.restore();
 }
 

@@ -21,6 +21,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/MinMaxSummaryCache.h"
 #include "core/ChannelRecords.h"
@@ -101,6 +102,33 @@ void DrawSeriesBars(QPainter& dc, const RecordList<ArrayCycle>& cycles, const Ma
 void DrawDerivativeCurve(QPainter& dc, const RecordList<ArrayCycle>& cycles, const MarkMapping& map,
                          platform::ColorRef colour, const QFont& appFont);
 
+// How a printed or exported picture draws the channels (the screen's own
+// look is PaintChannels'): a black box frame, the name in nameFont at
+// nameInset from the box's corner, no scale or caption texts in a margin,
+// no inner frame of the clicked channel.
+//
+// Colours with `colour` set: the trace black, its reference line light grey,
+// the intensity curve red in a bitmap and blue on paper, the first EGG point
+// series in the intensity curve's colour when that curve is shown (light
+// grey otherwise), the second green, the others blue, velocity red,
+// acceleration blue, labels in their own colours. Without it everything is
+// black. The time grid is the caller's, and stays light grey.
+struct PictureStyle {
+    bool colour = true;
+    bool paper = false;  // printing rather than a bitmap
+    QFont nameFont;
+    int nameInset = 2;
+    double labelFontScale = 1.0;
+    double visibleStartTime = 0.0;  // ms, the view's shown window
+    double visibleEndTime = 0.0;
+};
+
+// A channel's box in a picture, in the painter's coordinates.
+struct PictureChannelBox {
+    int slot = 0;
+    QRect rect;
+};
+
 class ChannelPainter {
 public:
     // cache may be null: traces without a summary of their own are then
@@ -119,6 +147,18 @@ public:
     // The labels of a channel in the visible time range, their fonts scaled.
     void DrawChannelLabels(QPainter& dc, CChannels& channel, const PaintContext& context, double fontScale);
 
+    // The channels of the document into the given boxes of a printed page or
+    // an exported picture, drawn as the screen draws them with the style's
+    // differences.
+    void PaintPicture(QPainter& dc, COrielDoc& doc, std::span<const PictureChannelBox> boxes,
+                      const PictureStyle& style);
+    // The labels of a channel over its picture box: each at the x of its
+    // time in the shown window and the y of its relative height, its text
+    // placed about that x by its anchoring as on the screen, so a marker
+    // line at x marks the label's time.
+    static void DrawPictureLabels(QPainter& dc, const CChannels& channel, const QRect& box,
+                                  const PictureStyle& style);
+
     // Closes the intensity files kept open (before they are rewritten).
     void CloseIntensityFiles();
 
@@ -129,6 +169,13 @@ public:
     bool IsIncomplete() const { return m_incomplete; }
 
 private:
+    struct Target;
+    struct ContentStyle;
+    // Gathers the trace and intensity reads of the targets and fetches them.
+    void FetchTargets(std::span<CChannels> channels, std::vector<Target>& targets);
+    // Frame, name, trace, margin texts, EGG marks, intensity and derived
+    // panes of one fetched target.
+    void DrawTarget(QPainter& dc, CChannels& channel, const Target& target, const ContentStyle& style);
     // The open intensity file of a slot, opened or reopened for its path;
     // null when it cannot be opened.
     const platform::File* IntensityFile(int slot, const std::string& path);

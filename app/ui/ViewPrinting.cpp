@@ -1,0 +1,223 @@
+// Printing, picture export and screen dump of the main view.
+
+#include "app/ui/ViewPrinting.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/BitmapFile.h"
+#include "app/PictureExport.h"
+#include "app/ui/CChildFrame.h"
+#include "app/ui/CMainFrame.h"
+#include "app/ui/COrielView.h"
+#include "app/ui/DrawingRoutines.h"
+#include "app/ui/PrintRoutines.h"
+#include "core/COrielDoc.h"
+
+namespace vocomet {
+
+namespace {
+
+QRect ToQRect(const platform::Rect& r) {
+    return QRect(r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0));
+}
+
+std::vector<PictureChannelBox> ToChannelBoxes(const std::vector<PictureBox>& boxes) {
+    std::vector<PictureChannelBox> out;
+    out.reserve(boxes.size());
+    for (const PictureBox& b : boxes)
+        out.push_back({b.slot, ToQRect(b.rect)});
+    return out;
+}
+
+}  // namespace
+
+QImage COrielView::RenderBitmap(int width, int height) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    if (picture.isNull())
+        return picture;
+    picture.fill(Qt::white);
+    const DisplaySettings& display = m_doc.settings.display;
+    QPainter dc(&picture);
+    dc.setFont(appFont);
+    // Room for the time labels below the plot.
+    const int textHeight = QFontMetrics(appFont).height();
+    const QRect plot(0, 0, width, std::max(height - 2 * textHeight, 0));
+    const double start = m_scroll.visibleStartTime;
+    const double end = m_scroll.visibleEndTime;
+    if (display.fourth != 0 && !plot.isEmpty() && end > start)
+        DrawTimeAxis(dc, plot, 0, true, start, end, display.fifth, true, appFont, kGridColour);
+
+    const std::span<CChannels> channels = ChannelsInUse();
+    const std::vector<PictureChannelBox> boxes =
+        ToChannelBoxes(BitmapBoxes(channels, width, plot.height(), m_layout.StackHeight()));
+    PictureStyle style;
+    style.colour = display.sixth != 0;
+    style.paper = false;
+    style.nameFont = appFont;
+    style.nameInset = 2;
+    style.labelFontScale = 1.0;
+    style.visibleStartTime = start;
+    style.visibleEndTime = end;
+    m_painter.PaintPicture(dc, m_doc, boxes, style);
+    return picture;
+}
+
+void COrielView::OnFileSaveAsBmp() {
+    platform::UserPrompts& prompts = m_doc.Prompts();
+    const std::string path = AskBitmapSavePath(prompts, DefaultBitmapName(m_doc.GetTitle()));
+    if (path.empty()) {
+        prompts.Beep();
+        return;
+    }
+    int result = 1;
+    {
+        const platform::BusyGuard busy(prompts);
+        const DisplaySettings& display = m_doc.settings.display;
+        const PictureSize size = BitmapPictureSize(display.pictureWidth, display.pictureHeight, display.first != 0,
+                                                   physicalDpiX() / 25.4, physicalDpiY() / 25.4);
+        if (BitmapSizeAllowed(size.width, size.height)) {
+            try {
+                const QImage picture = RenderBitmap(static_cast<int>(size.width), static_cast<int>(size.height));
+                result = WriteBitmapFile(picture, path);
+            } catch (...) {
+                result = 1;
+            }
+        }
+    }
+    if (result != 0) {
+        prompts.Beep();
+        prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
+    }
+}
+
+void COrielView::OnFileSaveScreenAsBmp() {
+    screenDumpPath = AskBitmapSavePath(m_doc.Prompts(), kScreenDumpName);
+    if (screenDumpPath.empty())
+        return;
+    // Once the file dialog has left the screen.
+    QTimer::singleShot(10, this, [this] { CaptureScreen(); });
+}
+
+void COrielView::CaptureScreen() {
+    CaptureScreenToFile(screenDumpPath, m_doc.Prompts());
+}
+
+void COrielView::OnPrint(QPainter& dc) {
+    const DisplaySettings& display = m_doc.settings.display;
+    dc.save();
+    // The print font: as high as "0" in the printer's own font.
+    QFont font(QStringLiteral("Arial"));
+    font.setWeight(QFont::Normal);
+    font.setPixelSize(std::max(1, dc.fontMetrics().height()));
+
+    QRect plot;
+    int unit = 3;
+    DrawPrintFrame(dc, display.pictureWidth, display.pictureHeight, display.first != 0,
+                   QString::fromStdString(m_doc.GetTitle()), plot, unit, false);
+    const std::span<CChannels> channels = ChannelsInUse();
+    const std::vector<PictureChannelBox> boxes = ToChannelBoxes(
+        PrintBoxes(channels, {plot.x(), plot.y(), plot.x() + plot.width(), plot.y() + plot.height()}, unit));
+
+    const double start = m_scroll.visibleStartTime;
+    const double end = m_scroll.visibleEndTime;
+    dc.setFont(font);
+    if (display.fourth != 0 && !plot.isEmpty() && end > start)
+        DrawTimeAxis(dc, plot, 0, true, start, end, display.fifth, true, font, kGridColour);
+
+    PictureStyle style;
+    style.colour = display.sixth != 0;
+    style.paper = true;
+    style.nameFont = font;
+    style.nameInset = 2 * unit;
+    style.labelFontScale = unit;
+    style.visibleStartTime = start;
+    style.visibleEndTime = end;
+    m_painter.PaintPicture(dc, m_doc, boxes, style);
+    dc.restore();
+}
+
+bool COrielView::PrintTo(QPrinter& printer) {
+    QPainter dc;
+    if (!dc.begin(&printer))
+        return false;
+    bool printed = true;
+    try {
+        OnPrint(dc);
+    } catch (...) {
+        printed = false;
+    }
+    dc.end();
+    return printed;
+}
+
+void COrielView::OnFilePrint() {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        PrintTo(printer);
+}
+
+void COrielView::OnFilePrintPreview() {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog preview(&printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PrintTo(*p); });
+    preview.exec();
+}
+
+void AddPrintingCommands(QMenu& file, CMainFrame& frame, platform::UserPrompts& prompts,
+                         std::function<CChildFrame*()> activeFrame) {
+    const auto viewOf = [activeFrame]() -> COrielView* {
+        CChildFrame* f = activeFrame();
+        return f ? f->GetView() : nullptr;
+    };
+    std::vector<QAction*> viewCommands;
+    const auto addViewCommand = [&](const char* text, void (COrielView::*command)()) {
+        QAction* action = file.addAction(QString::fromLatin1(text), &frame, [viewOf, command] {
+            if (COrielView* view = viewOf())
+                (view->*command)();
+        });
+        viewCommands.push_back(action);
+        return action;
+    };
+    // The frame's screen dump keeps its path as the view keeps its own.
+    auto framePath = std::make_shared<std::string>();
+    const auto screenDump = [viewOf, &frame, &prompts, framePath] {
+        if (COrielView* view = viewOf())
+            view->OnFileSaveScreenAsBmp();
+        else
+            StartScreenDump(&frame, prompts, *framePath);
+    };
+
+    file.addSeparator();
+    addViewCommand("Save As bmp...", &COrielView::OnFileSaveAsBmp);
+    QAction* saveScreen = file.addAction(QStringLiteral("Save Screen As bmp..."), &frame, screenDump);
+    file.addSeparator();
+    addViewCommand("Print...", &COrielView::OnFilePrint);
+    addViewCommand("Print Preview", &COrielView::OnFilePrintPreview);
+    QAction* printScreen = file.addAction(QStringLiteral("Print Screen..."), &frame, screenDump);
+
+    const auto update = [viewOf, viewCommands, saveScreen, printScreen] {
+        COrielView* view = viewOf();
+        const bool data = view && view->GetDocument().IsDataLoaded();
+        for (QAction* a : viewCommands)
+            a->setEnabled(data);
+        saveScreen->setEnabled(!view || data);
+        printScreen->setEnabled(!view || data);
+    };
+    QObject::connect(&file, &QMenu::aboutToShow, &frame, update);
+    QObject::connect(frame.MdiArea(), &QMdiArea::subWindowActivated, &frame, update);
+    update();
+}
+
+}  // namespace vocomet
