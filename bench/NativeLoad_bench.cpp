@@ -16,7 +16,10 @@
 //    native file (5.1 GB), which the reader copies into a scratch data file
 //    because it is longer than 300 s, against the system's /bin/cp of the
 //    file into the same folder (run with posix_spawn; neither fsyncs).
-//    Goal: at most 1.2.
+//    Goal: at most 1.2. The load ends when the summaries are made; the
+//    system's copy into the scratch file may still be running then (reads
+//    of what it has not reached go to the source), so
+//  ratio_scratch_copied: the same open until that copy has ended too.
 //
 // Page cache: warm. The file read is in the page cache (written just
 // before, then read once), and sync runs before every timed step, yardstick
@@ -27,6 +30,7 @@
 
 #include "BenchSupport.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -62,13 +66,19 @@ struct Setting {
 
 // Opens path in a new document; fileBacked says how its channels must come
 // out. The document (and its scratch data file) is gone afterwards.
-double OpenSeconds(Setting& s, const fs::path& path, bool fileBacked, bool& ok) {
+// With copied, the time until the scratch file's copy has ended too.
+double OpenSeconds(Setting& s, const fs::path& path, bool fileBacked, bool& ok, double* copied = nullptr) {
     std::string scratch;
     double took = 0.0;
     {
         vocomet::COrielDoc doc(s.app, s.prompts);
+        const auto start = std::chrono::steady_clock::now();
         took = bench::Seconds([&] { ok = doc.OnOpenDocument(path.string()) && ok; });
         ok = ok && doc.GetChannelCount() == kChannels && doc.Channel(kChannels - 1).IsFileBacked() == fileBacked;
+        if (copied) {
+            ok = ok && doc.GetDataFile()->WaitForBackgroundFill();
+            *copied = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        }
         scratch = doc.GetDataFilePath();
     }
     if (!scratch.empty())
@@ -123,20 +133,23 @@ void BM_ScratchLoadNativeHour16Channels(benchmark::State& state) {
     ::sync();
     bench::CatSeconds(path);
 
-    bench::Pairs cp;
+    bench::Pairs cp, copiedPairs;
     bool ok = true;
     for (auto _ : state) {
         ::sync();
         const double cpSeconds = bench::CpSeconds(path, copy, false);
         bench::Drop(copy);
         ::sync();
-        const double load = OpenSeconds(s, path, true, ok);
+        double copied = 0.0;
+        const double load = OpenSeconds(s, path, true, ok, &copied);
         cp.Add(cpSeconds, load);
+        copiedPairs.Add(cpSeconds, copied);
         state.SetIterationTime(load);
     }
     if (!ok)
         state.SkipWithError("the recording did not load into a scratch data file");
     state.counters["ratio_scratch_load"] = cp.MedianRatio();
+    state.counters["ratio_scratch_copied"] = copiedPairs.MedianRatio();
     state.counters["load_s"] = bench::Median(cp.subject);
     state.counters["cp_s"] = bench::Median(cp.yardstick);
     state.SetBytesProcessed(static_cast<std::int64_t>(fs::file_size(path)) * state.iterations());

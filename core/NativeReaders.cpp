@@ -237,9 +237,7 @@ bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, co
             const std::int64_t offset = d.frameOffset + static_cast<std::int64_t>(k0 * n * sizeof(float));
             if (!ReadFloatsLE(file, offset, chunk, count * n))
                 Fail(document, kIncorrectDataMessage);
-            for (std::size_t t = 0; t < count; t += kSpreadTileFrames)
-                SpreadFrameTile(chunk + t * n, std::min(kSpreadTileFrames, count - t), n, out, k0 + t);
-            pipeline.Hand(chunk, count);
+            pipeline.Hand(chunk, count, &out, k0);
             k0 += count;
         }
     }

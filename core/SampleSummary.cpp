@@ -96,8 +96,9 @@ void FrameSummaryBuilder::CloseFineBlock() {
     }
 }
 
-void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount) {
+void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount, std::size_t stride) {
     const std::size_t n = m_n;
+    const std::size_t step = std::max(stride, n);
     const std::size_t fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
     float* lo = m_lo.data();
     float* hi = m_hi.data();
@@ -106,16 +107,16 @@ void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount)
         // Frames up to the end of the open fine block (or of the input).
         const std::size_t inBlock = static_cast<std::size_t>(m_count % SampleSummary::kFineBlock);
         const std::size_t take = std::min(fine - inBlock, frameCount - f);
-        const float* p = frames + f * n;
+        const float* p = frames + f * step;
         // Columns in groups of a fixed width held in locals, so the fold of
         // a group is a few vector min/max instructions per frame.
         std::size_t g = 0;
         for (; g + 8 <= n; g += 8)
-            FoldGroup<8>(p, take, n, g, lo, hi);
+            FoldGroup<8>(p, take, step, g, lo, hi);
         for (; g + 4 <= n; g += 4)
-            FoldGroup<4>(p, take, n, g, lo, hi);
+            FoldGroup<4>(p, take, step, g, lo, hi);
         for (; g < n; ++g)
-            FoldGroup<1>(p, take, n, g, lo, hi);
+            FoldGroup<1>(p, take, step, g, lo, hi);
         f += take;
         m_count += static_cast<std::int64_t>(take);
         if (m_count % SampleSummary::kFineBlock == 0)

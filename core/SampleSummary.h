@@ -59,8 +59,10 @@ public:
 
     // Room for this many frames in all, so the levels do not grow by copying.
     void Reserve(std::int64_t frames);
-    // frameCount frames of ChannelsPerFrame() floats each.
-    void AddFrames(const float* frames, std::size_t frameCount);
+    // frameCount frames of ChannelsPerFrame() floats each, the frames
+    // stride floats apart (0: ChannelsPerFrame()), so that a builder can
+    // take some adjacent columns of wider frames in place.
+    void AddFrames(const float* frames, std::size_t frameCount, std::size_t stride = 0);
     // One summary per column; the builder is empty afterwards.
     std::vector<SampleSummary> Finish();
 

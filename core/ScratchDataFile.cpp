@@ -16,38 +16,8 @@ namespace vocomet {
 
 namespace {
 
-// The system copies this much between two looks at the progress: large
-// enough for the copy to run at the disk's speed, small enough that a
-// cancel is felt within a fraction of a second.
-constexpr std::uint64_t kCopyPieceBytes = std::uint64_t{128} << 20;
-// The summaries read the copied frames back in reads of this size.
+// The summaries read the frames in reads of this size.
 constexpr std::size_t kSummaryReadBytes = std::size_t{8} << 20;
-
-// Reads frames [frame0, frame0 + frames) of columns little-endian floats at
-// offset of source into buffer (room for bufferFloats floats) and hands them
-// to one group of the summaries. False when the source gives fewer.
-bool SummariseFrames(const platform::File& source, std::int64_t offset, std::int64_t frame0, std::int64_t frames,
-                     std::size_t columns, LoadSummaries& summaries, std::size_t group, float* buffer,
-                     std::size_t bufferFloats) {
-    const std::size_t frameBytes = columns * sizeof(float);
-    const std::size_t framesPerRead = bufferFloats / columns;
-    for (std::int64_t done = 0; done < frames;) {
-        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(frames - done, static_cast<std::int64_t>(framesPerRead)));
-        const std::int64_t at = offset + (frame0 + done) * static_cast<std::int64_t>(frameBytes);
-        if (source.ReadAt(at, buffer, n * frameBytes) != n * frameBytes)
-            return false;
-        if constexpr (std::endian::native != std::endian::little) {
-            for (std::size_t i = 0; i < n * columns; ++i) {
-                std::uint8_t b[4];
-                std::memcpy(b, &buffer[i], 4);
-                buffer[i] = platform::GetF32LE(b);
-            }
-        }
-        summaries.AddGroup(group, buffer, n);
-        done += static_cast<std::int64_t>(n);
-    }
-    return true;
-}
 
 // Closes a scratch data file and removes it from disk once its last holder
 // lets go.
@@ -88,58 +58,53 @@ void ScratchDataFile::AdoptInto(RecordingData& recording, std::size_t channelCou
 ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& source, std::int64_t offset,
                                                         std::int64_t frameCount, std::size_t columns,
                                                         ThrottledProgress& shown, LoadSummaries& summaries) {
-    const std::size_t frameBytes = columns * sizeof(float);
-    const auto framesPerPiece = static_cast<std::int64_t>(std::max<std::uint64_t>(1, kCopyPieceBytes / frameBytes));
-    // Each group of columns reads the frames for itself, into its own buffer.
-    const std::size_t readFloats = std::max<std::size_t>(1, kSummaryReadBytes / frameBytes) * columns;
-    std::vector<platform::FloatBlock> buffers;
-    if (summaries.Active() && summaries.Columns() == columns) {
-        for (std::size_t g = 0; g < summaries.Groups(); ++g) {
-            buffers.push_back(platform::FloatBlock::TryAllocate(readFloats));
-            if (buffers.back().IsNull()) {
-                buffers.clear();  // no summaries, then: the copy goes on
-                break;
-            }
-        }
+    const auto frameBytes = static_cast<std::int64_t>(columns * sizeof(float));
+    if (frameCount < 0 || offset < 0 || frameBytes == 0)
+        return CopyResult::SourceShort;
+    const std::int64_t sourceLength = source.GetLength();
+    if (offset > sourceLength || frameCount > (sourceLength - offset) / frameBytes)
+        return CopyResult::SourceShort;
+    // The system copies the frames on its own thread while this one reads
+    // them once for the summaries: the recording can be shown when they are
+    // made, and reads of what the copy has not reached yet go to the source.
+    m_file->StartBackgroundFill(source, offset, frameCount * frameBytes);
+    if (!summaries.Active() || summaries.Columns() != columns) {
+        shown.Update(1.0, 1.0);
+        return CopyResult::Copied;
     }
 
-    // The summaries of the piece copied last, made while the next is copied;
-    // waited for before anything else touches them (a future of std::async
-    // also waits when it goes, so none outlives the buffers).
-    std::vector<std::future<bool>> pending;
-    pending.reserve(buffers.size());
-    auto summarised = [&pending] {
-        bool whole = true;
-        for (std::future<bool>& f : pending)
-            whole = f.get() && whole;
-        pending.clear();
-        return whole;
-    };
-    for (std::int64_t done = 0; done < frameCount;) {
-        const std::int64_t frames = std::min(frameCount - done, framesPerPiece);
-        const std::int64_t at = done * static_cast<std::int64_t>(frameBytes);
-        const auto bytes = static_cast<std::uint64_t>(frames) * frameBytes;
-        if (platform::CopyRange(source, offset + at, *m_file, at, bytes) != bytes || !summarised())
+    // Reads alternate between two buffers, so that the summaries of one
+    // are made while the next is read.
+    const std::size_t framesPerRead = std::max<std::size_t>(1, kSummaryReadBytes / static_cast<std::size_t>(frameBytes));
+    const std::size_t readFloats = framesPerRead * columns;
+    platform::FloatBlock buffers[2] = {platform::FloatBlock::TryAllocate(readFloats),
+                                       platform::FloatBlock::TryAllocate(readFloats)};
+    if (buffers[0].IsNull() || buffers[1].IsNull()) {
+        shown.Update(1.0, 1.0);
+        return CopyResult::Copied;  // no summaries, then; the copy goes on
+    }
+    SummaryPipeline pipeline(summaries);
+    for (std::int64_t done = 0, i = 0; done < frameCount; ++i) {
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(frameCount - done, static_cast<std::int64_t>(framesPerRead)));
+        float* buffer = buffers[i % 2].data();
+        const std::size_t want = n * static_cast<std::size_t>(frameBytes);
+        if (source.ReadAt(offset + done * frameBytes, buffer, want) != want)
             return CopyResult::SourceShort;
-        for (std::size_t g = 0; g < buffers.size(); ++g) {
-            float* buffer = buffers[g].data();
-            try {
-                pending.push_back(std::async(std::launch::async, SummariseFrames, std::cref(source), offset, done,
-                                             frames, columns, std::ref(summaries), g, buffer, readFloats));
-                continue;
-            } catch (const std::system_error&) {
-            } catch (const std::bad_alloc&) {
+        if constexpr (std::endian::native != std::endian::little) {
+            for (std::size_t k = 0; k < n * columns; ++k) {
+                std::uint8_t b[4];
+                std::memcpy(b, &buffer[k], 4);
+                buffer[k] = platform::GetF32LE(b);
             }
-            // No thread to be had: the group is summarised here.
-            if (!SummariseFrames(source, offset, done, frames, columns, summaries, g, buffer, readFloats))
-                return CopyResult::SourceShort;
         }
-        done += frames;
+        pipeline.Hand(buffer, n);
+        done += static_cast<std::int64_t>(n);
         shown.Update(static_cast<double>(done), static_cast<double>(frameCount));
         if (shown.AbortRequested())
             return CopyResult::Aborted;
     }
-    return summarised() ? CopyResult::Copied : CopyResult::SourceShort;
+    pipeline.Wait();
+    return CopyResult::Copied;
 }
 
 LoadSummaries::LoadSummaries(std::size_t columns, std::int64_t frames)
@@ -155,8 +120,6 @@ LoadSummaries::LoadSummaries(std::size_t columns, std::int64_t frames)
             group.columns = std::min(kGroupColumns, columns - group.first);
             group.builder.emplace(static_cast<int>(group.columns));
             group.builder->Reserve(m_frames);
-            if (groups > 1)
-                group.packed.resize(kSpreadTileFrames * group.columns);
         }
         m_active = true;
     } catch (const std::bad_alloc&) {
@@ -169,8 +132,16 @@ void LoadSummaries::Add(const float* frames, std::size_t count) {
         AddGroup(g, frames, count);
 }
 
-void LoadSummaries::AddGroup(std::size_t group, const float* frames, std::size_t count) {
+void LoadSummaries::AddGroup(std::size_t group, const float* frames, std::size_t count,
+                             const std::vector<float*>* spreadTo, std::size_t at) {
     Group& g = m_groups[group];
+    if (spreadTo) {
+        std::vector<float*> columns(spreadTo->begin() + static_cast<std::ptrdiff_t>(g.first),
+                                    spreadTo->begin() + static_cast<std::ptrdiff_t>(g.first + g.columns));
+        for (std::size_t t = 0; t < count; t += kSpreadTileFrames)
+            SpreadColumnsOfTile(frames + t * m_columns + g.first, std::min(kSpreadTileFrames, count - t), m_columns,
+                                columns, at + t);
+    }
     if (!g.builder)
         return;
     // Beyond the announced frames the reserved room may run out.
@@ -178,22 +149,8 @@ void LoadSummaries::AddGroup(std::size_t group, const float* frames, std::size_t
         g.builder.reset();
         return;
     }
-    if (m_groups.size() == 1) {
-        g.builder->AddFrames(frames, count);
-        return;
-    }
-    // The group's columns of a tile of frames, side by side.
-    const std::size_t n = m_columns;
-    const std::size_t width = g.columns;
-    for (std::size_t t = 0; t < count; t += kSpreadTileFrames) {
-        const std::size_t tile = std::min(kSpreadTileFrames, count - t);
-        const float* __restrict src = frames + t * n + g.first;
-        float* __restrict dst = g.packed.data();
-        for (std::size_t k = 0; k < tile; ++k)
-            for (std::size_t j = 0; j < width; ++j)
-                dst[k * width + j] = src[k * n + j];
-        g.builder->AddFrames(dst, tile);
-    }
+    // The group's columns are folded where they lie in the frames.
+    g.builder->AddFrames(frames + g.first, count, m_columns);
 }
 
 std::vector<std::shared_ptr<const SampleSummary>> LoadSummaries::Finish() {
@@ -242,10 +199,16 @@ SummaryPipeline::SummaryPipeline(LoadSummaries& summaries) : m_summaries(summari
     }
 }
 
-void SummaryPipeline::Hand(const float* frames, std::size_t count) {
+void SummaryPipeline::Hand(const float* frames, std::size_t count, const std::vector<float*>* spreadTo,
+                           std::size_t at) {
     Wait();
-    if (!m_summaries.Active())
+    if (!m_summaries.Active()) {
+        if (spreadTo)
+            for (std::size_t t = 0; t < count; t += kSpreadTileFrames)
+                SpreadFrameTile(frames + t * spreadTo->size(), std::min(kSpreadTileFrames, count - t),
+                                spreadTo->size(), *spreadTo, at + t);
         return;
+    }
     // Starting a thread costs more than folding a few thousand frames.
     constexpr std::size_t kFramesWorthAThread = 16384;
     const bool here = m_inline || count < kFramesWorthAThread;
@@ -253,8 +216,8 @@ void SummaryPipeline::Hand(const float* frames, std::size_t count) {
         if (!here) {
             try {
                 // Room was reserved: once started, the work is kept.
-                m_pending.push_back(std::async(std::launch::async, [this, g, frames, count] {
-                    m_summaries.AddGroup(g, frames, count);
+                m_pending.push_back(std::async(std::launch::async, [this, g, frames, count, spreadTo, at] {
+                    m_summaries.AddGroup(g, frames, count, spreadTo, at);
                 }));
                 continue;
             } catch (const std::system_error&) {
@@ -262,7 +225,7 @@ void SummaryPipeline::Hand(const float* frames, std::size_t count) {
             }
         }
         // No thread to be had: the group is summarised here.
-        m_summaries.AddGroup(g, frames, count);
+        m_summaries.AddGroup(g, frames, count, spreadTo, at);
     }
 }
 
@@ -287,6 +250,16 @@ void SummaryPipeline::Wait() {
     m_pending.clear();
     if (failed)
         std::rethrow_exception(failed);
+}
+
+void SpreadColumnsOfTile(const float* frames, std::size_t count, std::size_t n, const std::vector<float*>& out,
+                         std::size_t at) {
+    for (std::size_t l = 0; l < out.size(); ++l) {
+        float* __restrict dst = out[l] + at;
+        const float* __restrict src = frames + l;
+        for (std::size_t k = 0; k < count; ++k)
+            dst[k] = src[k * n];
+    }
 }
 
 void SpreadFrameTile(const float* frames, std::size_t count, std::size_t n, const std::vector<float*>& out,

@@ -54,8 +54,11 @@ public:
     // count frames of Columns() host floats each, the next in order.
     void Add(const float* frames, std::size_t count);
     // The same for one group's columns only. Different groups may be given
-    // their frames from different threads at once.
-    void AddGroup(std::size_t group, const float* frames, std::size_t count);
+    // their frames from different threads at once. With spreadTo, the
+    // group's columns are also spread into their channel blocks: value l of
+    // frame k goes to (*spreadTo)[l][at + k].
+    void AddGroup(std::size_t group, const float* frames, std::size_t count,
+                  const std::vector<float*>* spreadTo = nullptr, std::size_t at = 0);
     // The summary of every column when exactly the announced frames came,
     // else none. Nothing can be added afterwards.
     std::vector<std::shared_ptr<const SampleSummary>> Finish();
@@ -68,7 +71,6 @@ private:
         std::size_t first = 0;  // its first column
         std::size_t columns = 0;
         std::optional<FrameSummaryBuilder> builder;
-        std::vector<float> packed;  // a tile of its columns' values
     };
     std::size_t m_columns;
     std::int64_t m_frames;
@@ -90,13 +92,15 @@ public:
     const std::string& Path() const { return m_path; }
 
     enum class CopyResult { Copied, Aborted, SourceShort };
-    // Copies frameCount frames of columns little-endian float32 values from
-    // source at offset to the start of the file, by the system's copy, in
-    // pieces between which the progress shows and the user may abort. Each
-    // piece is then read once from the source (in the page cache by now),
-    // while the next is copied, for the summaries. SourceShort when the
-    // source holds fewer frames. Read and write errors throw
-    // platform::FileException.
+    // Fills the file with frameCount frames of columns little-endian
+    // float32 values from source at offset, by the system's copy on a
+    // thread of the file's own (see platform::File::StartBackgroundFill:
+    // until it ends, reads of what it has not reached go to the source),
+    // while this thread reads the frames once for the summaries, with the
+    // progress shown and the user able to abort. Returns when the summaries
+    // are made; the copy may still be going on. SourceShort when the source
+    // holds fewer frames (nothing is copied then). Read errors and a file
+    // that cannot be set up throw platform::FileException.
     CopyResult CopyFrames(const platform::File& source, std::int64_t offset, std::int64_t frameCount,
                           std::size_t columns, ThrottledProgress& shown, LoadSummaries& summaries);
 
@@ -124,8 +128,13 @@ public:
     SummaryPipeline& operator=(const SummaryPipeline&) = delete;
 
     // Waits for the chunk handed over last, then starts on count frames at
-    // frames.
-    void Hand(const float* frames, std::size_t count);
+    // frames. With spreadTo, the frames are also spread into one block per
+    // column (value l of frame k to (*spreadTo)[l][at + k]), each group's
+    // columns by that group's worker: the first touch of fresh blocks, the
+    // dearest part of a load into memory, is then shared by the workers.
+    // The blocks are filled only once Wait (or the next Hand) returns.
+    void Hand(const float* frames, std::size_t count, const std::vector<float*>* spreadTo = nullptr,
+              std::size_t at = 0);
     // Waits for the chunk handed over last.
     void Wait();
 
@@ -138,6 +147,12 @@ private:
 // Frames are spread into channel blocks in tiles of this many frames, which
 // stay in the first-level cache while every channel takes its values.
 inline constexpr std::size_t kSpreadTileFrames = 256;
+
+// Spreads the first out.size() columns of count frames of n floats into
+// one block each: value l of frame k goes to out[l][at + k]. Meant for a
+// tile of kSpreadTileFrames frames or fewer.
+void SpreadColumnsOfTile(const float* frames, std::size_t count, std::size_t n, const std::vector<float*>& out,
+                         std::size_t at);
 
 // Spreads count frames of n floats into one block per channel: value l of
 // frame k goes to out[l][at + k]. Meant for a tile of kSpreadTileFrames

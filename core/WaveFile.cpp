@@ -248,9 +248,8 @@ const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, Reco
                 float* tileFrames = chunk + t * w.channels;
                 DecodeFrames(w.sample.kind, raw.data() + t * w.blockAlign, tile, w.blockAlign, w.channels,
                              tileFrames);
-                SpreadFrameTile(tileFrames, tile, w.channels, out, k0 + t);
             }
-            pipeline.Hand(chunk, n);
+            pipeline.Hand(chunk, n, &out, k0);
             k0 += n;
         }
     }

@@ -1,11 +1,15 @@
 #include "platform/File.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -39,21 +43,70 @@ FileException FileException::FromErrno(int err, const std::string& path, const s
     return FileException(cause, path, operation + " \"" + path + "\": " + std::strerror(err), err);
 }
 
+// The state of a background fill, shared by the file and its thread.
+struct File::BackgroundFill {
+    File source;  // a duplicate of the caller's source
+    File target;  // a duplicate of this file, written by the thread only
+    std::int64_t sourceOffset = 0;
+    std::int64_t bytes = 0;
+    // Bytes at the start of the file that are copied: what ReadAt may take
+    // from the file itself.
+    std::atomic<std::int64_t> copied{0};
+    std::atomic<bool> stop{false};
+    mutable std::mutex mutex;
+    mutable std::condition_variable ended;
+    bool done = false;      // guarded by mutex
+    bool complete = false;  // guarded by mutex
+    std::thread thread;
+
+    void Run() noexcept {
+        // Pieces small enough that a stop is felt at once, large enough for
+        // the system's copy to run at the disk's speed.
+        constexpr std::int64_t kPiece = std::int64_t{64} << 20;
+        bool whole = false;
+        try {
+            std::int64_t at = 0;
+            while (at < bytes && !stop.load(std::memory_order_relaxed)) {
+                const std::int64_t n = std::min(kPiece, bytes - at);
+                const std::uint64_t got =
+                    CopyRange(source, sourceOffset + at, target, at, static_cast<std::uint64_t>(n));
+                at += static_cast<std::int64_t>(got);
+                copied.store(at, std::memory_order_release);
+                if (got < static_cast<std::uint64_t>(n))
+                    break;  // the source ended early
+            }
+            whole = at == bytes;
+        } catch (...) {
+            // A failed copy leaves the reads going to the source.
+        }
+        std::lock_guard lock(mutex);
+        done = true;
+        complete = whole;
+        ended.notify_all();
+    }
+};
+
 File::File(const std::string& path, Mode mode) {
     FileException error(FileException::Cause::Generic, path, "");
     if (!Open(path, mode, &error))
         throw error;
 }
 
+File::File() = default;
+
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)) {}
+// The fill's thread works on duplicates of the descriptors, so a move takes
+// it along unharmed.
+File::File(File&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)), m_fill(std::move(other.m_fill)) {}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
         m_fd = std::exchange(other.m_fd, -1);
         m_path = std::move(other.m_path);
+        m_fill = std::move(other.m_fill);
     }
     return *this;
 }
@@ -85,6 +138,7 @@ bool File::Open(const std::string& path, Mode mode, FileException* error) {
 }
 
 void File::Close() {
+    StopBackgroundFill();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -98,6 +152,7 @@ void File::RequireOpen() const {
 
 std::size_t File::Read(void* buffer, std::size_t count) {
     RequireOpen();
+    RequireFilled();
     auto* p = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
@@ -116,6 +171,7 @@ std::size_t File::Read(void* buffer, std::size_t count) {
 
 void File::Write(const void* buffer, std::size_t count) {
     RequireOpen();
+    RequireFilled();
     const auto* p = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
@@ -152,6 +208,25 @@ std::size_t File::ReadAt(std::int64_t offset, void* buffer, std::size_t count) c
         throw FileException(FileException::Cause::BadPath, m_path, "Negative file offset");
     auto* p = static_cast<char*>(buffer);
     std::size_t done = 0;
+    if (m_fill && count > 0) {
+        // What the fill has not copied yet comes from its source, which holds
+        // the same bytes.
+        const std::int64_t copied = m_fill->copied.load(std::memory_order_acquire);
+        const std::int64_t end = offset + static_cast<std::int64_t>(std::min<std::size_t>(
+                                              count, static_cast<std::size_t>(std::numeric_limits<std::int64_t>::max() - offset)));
+        const std::int64_t from = std::max(offset, copied);
+        const std::int64_t to = std::min(end, m_fill->bytes);
+        if (from < to) {
+            const std::size_t own = from > offset ? ReadAt(offset, p, static_cast<std::size_t>(from - offset)) : 0;
+            if (own < static_cast<std::size_t>(from - offset))
+                return own;
+            const auto want = static_cast<std::size_t>(to - from);
+            const std::size_t got = m_fill->source.ReadAt(m_fill->sourceOffset + from, p + own, want);
+            done = own + got;
+            if (got < want || to == end)
+                return done;
+        }
+    }
     while (done < count) {
         ssize_t n = ::pread(m_fd, p + done, count - done, static_cast<off_t>(offset + done));
         if (n < 0) {
@@ -168,6 +243,7 @@ std::size_t File::ReadAt(std::int64_t offset, void* buffer, std::size_t count) c
 
 void File::WriteAt(std::int64_t offset, const void* buffer, std::size_t count) {
     RequireOpen();
+    RequireFilled();
     if (offset < 0)
         throw FileException(FileException::Cause::BadPath, m_path, "Negative file offset");
     const auto* p = static_cast<const char*>(buffer);
@@ -193,6 +269,7 @@ std::int64_t File::GetLength() const {
 
 void File::SetLength(std::int64_t length) {
     RequireOpen();
+    RequireFilled();
     if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0)
         throw FileException::FromErrno(errno, m_path, "Cannot set the length of");
 }
@@ -210,6 +287,63 @@ void File::StartWriteBack(std::int64_t offset, std::int64_t bytes) {
     // Starts the write-out of the range's dirty pages and returns at once.
     ::sync_file_range(m_fd, static_cast<off64_t>(offset), static_cast<off64_t>(bytes), SYNC_FILE_RANGE_WRITE);
 #endif
+}
+
+void File::StartBackgroundFill(const File& source, std::int64_t sourceOffset, std::int64_t bytes) {
+    RequireOpen();
+    source.RequireOpen();
+    StopBackgroundFill();
+    if (sourceOffset < 0 || bytes < 0)
+        throw FileException(FileException::Cause::BadPath, m_path, "Negative file offset");
+    auto duplicate = [](const File& file) {
+        File copy;
+        copy.m_fd = ::fcntl(file.m_fd, F_DUPFD_CLOEXEC, 0);
+        if (copy.m_fd < 0)
+            throw FileException::FromErrno(errno, file.m_path, "Cannot open");
+        copy.m_path = file.m_path;
+        return copy;
+    };
+    auto fill = std::make_unique<BackgroundFill>();
+    fill->source = duplicate(source);
+    fill->target = duplicate(*this);
+    fill->sourceOffset = sourceOffset;
+    fill->bytes = bytes;
+    // The file has its full length from the start, so that its length says
+    // what it will hold to every reader.
+    SetLength(bytes);
+    BackgroundFill* state = fill.get();
+    fill->thread = std::thread([state] { state->Run(); });
+    m_fill = std::move(fill);
+}
+
+bool File::WaitForBackgroundFill() const {
+    if (!m_fill)
+        return true;
+    std::unique_lock lock(m_fill->mutex);
+    m_fill->ended.wait(lock, [this] { return m_fill->done; });
+    return m_fill->complete;
+}
+
+bool File::IsFilling() const {
+    if (!m_fill)
+        return false;
+    std::lock_guard lock(m_fill->mutex);
+    return !m_fill->done;
+}
+
+void File::RequireFilled() const {
+    if (!WaitForBackgroundFill())
+        throw FileException(FileException::Cause::Generic, m_path,
+                            "Cannot write \"" + m_path + "\": the copy of its recording did not complete");
+}
+
+void File::StopBackgroundFill() noexcept {
+    if (!m_fill)
+        return;
+    m_fill->stop.store(true, std::memory_order_relaxed);
+    if (m_fill->thread.joinable())
+        m_fill->thread.join();
+    m_fill.reset();
 }
 
 namespace {
@@ -239,6 +373,11 @@ std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std
                         std::uint64_t bytes, CopyMethod method) {
     from.RequireOpen();
     to.RequireOpen();
+    to.RequireFilled();
+    // A file still being filled holds its own bytes only once the fill has
+    // ended; one that failed is read through its source.
+    if (!from.WaitForBackgroundFill())
+        method = CopyMethod::ReadWrite;
     if (fromOffset < 0 || toOffset < 0)
         throw FileException(FileException::Cause::BadPath, to.m_path, "Negative file offset");
     const auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -64,7 +65,7 @@ public:
     };
     enum class From { Begin, Current, End };
 
-    File() = default;
+    File();
     // Opens or throws FileException.
     File(const std::string& path, Mode mode);
     ~File();
@@ -102,13 +103,40 @@ public:
     // nothing happens.
     void StartWriteBack(std::int64_t offset, std::int64_t bytes);
 
+    // ---- filling the file in the background ----
+    //
+    // A scratch copy of a long recording can be shown before the copy has
+    // finished: the file is set to bytes bytes and filled from source (its
+    // bytes from sourceOffset on) by a thread of its own, piece by piece.
+    // Until the copy ends, ReadAt of what it has not reached yet reads the
+    // source instead, so every reader sees the finished file at once.
+    // Writes (Write, WriteAt), length changes and copies out of this file
+    // (CopyRange, Read) first wait for the copy; should it have failed, a
+    // write throws and a copy out reads through ReadAt. Close and the
+    // destructor stop the copy and wait for its thread.
+    // The file must be open for writing; source is duplicated, so the
+    // caller's file may be closed at once. Throws FileException when the
+    // length cannot be set or the source cannot be duplicated.
+    void StartBackgroundFill(const File& source, std::int64_t sourceOffset, std::int64_t bytes);
+    // Waits for a background fill to end. True when there is none or it
+    // copied everything; false when it failed or was stopped.
+    bool WaitForBackgroundFill() const;
+    // True while a background fill is still copying.
+    bool IsFilling() const;
+
 private:
+    struct BackgroundFill;
     void RequireOpen() const;
+    // Waits for a background fill and throws when it did not complete: the
+    // file's own bytes are not whole.
+    void RequireFilled() const;
+    void StopBackgroundFill() noexcept;
     friend std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std::int64_t toOffset,
                                    std::uint64_t bytes, CopyMethod method);
 
     int m_fd = -1;
     std::string m_path;
+    std::unique_ptr<BackgroundFill> m_fill;
 };
 
 // Copies bytes bytes of from, starting at fromOffset, into to at toOffset

@@ -651,7 +651,9 @@ TEST_F(NativeReadersTest, TheScratchCopyHoldsTheFramesAsTheyAreAndEveryColumnsSu
         const std::string path = Write(f, "long.vcm");
         ASSERT_TRUE(doc->OnOpenDocument(path));
         ASSERT_TRUE(doc->Channel(channels - 1).IsFileBacked());
-        // The data file is the source's frames, byte for byte.
+        // The data file is the source's frames, byte for byte, once the
+        // system's copy has ended.
+        ASSERT_TRUE(doc->GetDataFile()->WaitForBackgroundFill());
         const std::string frames = test::ReadAll(doc->GetDataFilePath());
         const std::string source = test::ReadAll(path);
         const auto at = static_cast<std::size_t>(test::NativeFixtureOffsets(f).frames);

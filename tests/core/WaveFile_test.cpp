@@ -472,6 +472,7 @@ TEST_F(WaveFileTest, EveryEncodingConvertsExactlyAndCarriesEverySummaryInMemoryA
                 ASSERT_TRUE(doc->OnOpenDocument(path));
                 ASSERT_EQ(doc->GetChannelCount(), channels);
                 ASSERT_EQ(doc->Channel(0).IsFileBacked(), scratch);
+                ASSERT_TRUE(doc->GetDataFile()->WaitForBackgroundFill());
                 const std::string file = scratch ? test::ReadAll(doc->GetDataFilePath()) : std::string();
                 if (scratch) {
                     ASSERT_EQ(file.size(), static_cast<std::size_t>(frames) * channels * 4);

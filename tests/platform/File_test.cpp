@@ -179,6 +179,83 @@ TEST(File, CopyRangeCopiesTheRangeAndOnlyIt) {
     }
 }
 
+TEST(File, ABackgroundFillReadsAsTheFinishedFileFromTheStart) {
+    const std::string folder = FreshTempDir();
+    // Large enough that the copy is still going on when the reads start.
+    const std::size_t kSource = (std::size_t{80} << 20) + 4099;
+    const std::string source = Pattern(kSource, 5);
+    WriteAll(folder + "/from.bin", source);
+    const std::int64_t kOffset = 1031;
+    const auto kBytes = static_cast<std::int64_t>(kSource) - kOffset - 77;
+
+    File to(folder + "/to.bin", File::Mode::Create);
+    {
+        File from(folder + "/from.bin", File::Mode::Read);
+        to.StartBackgroundFill(from, kOffset, kBytes);
+    }  // the fill keeps its own hold on the source
+    EXPECT_EQ(to.GetLength(), kBytes);
+    // Reads from several threads while the fill runs, across what is copied
+    // and what is not, and past the end.
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t) {
+        readers.emplace_back([&, t] {
+            std::vector<char> buffer(3 << 20);
+            for (std::int64_t at = t * 997; at < kBytes + 100; at += (5 << 20) + 13 * t) {
+                const std::size_t got = to.ReadAt(at, buffer.data(), buffer.size());
+                const auto expected = static_cast<std::size_t>(std::min<std::int64_t>(kBytes - std::min(at, kBytes),
+                                                                              static_cast<std::int64_t>(buffer.size())));
+                if (got != expected || std::memcmp(buffer.data(), source.data() + kOffset + at, got) != 0)
+                    ++wrong;
+            }
+        });
+    }
+    for (std::thread& r : readers)
+        r.join();
+    EXPECT_EQ(wrong.load(), 0);
+
+    // A write waits for the fill, so it is not overwritten by it.
+    const char mark[] = "written";
+    to.WriteAt(5, mark, sizeof mark);
+    EXPECT_FALSE(to.IsFilling());
+    EXPECT_TRUE(to.WaitForBackgroundFill());
+    to.Close();
+    std::string want = source.substr(static_cast<std::size_t>(kOffset), static_cast<std::size_t>(kBytes));
+    want.replace(5, sizeof mark, mark, sizeof mark);
+    EXPECT_TRUE(ReadAll(folder + "/to.bin") == want);
+
+    // A copy out of a file being filled copies the whole bytes.
+    File filling(folder + "/to2.bin", File::Mode::Create);
+    File out(folder + "/out.bin", File::Mode::Create);
+    {
+        File from(folder + "/from.bin", File::Mode::Read);
+        filling.StartBackgroundFill(from, 0, static_cast<std::int64_t>(kSource));
+    }
+    EXPECT_EQ(CopyRange(filling, 0, out, 0, kSource), kSource);
+    out.Close();
+    EXPECT_TRUE(ReadAll(folder + "/out.bin") == source);
+}
+
+TEST(File, ClosingStopsABackgroundFill) {
+    const std::string folder = FreshTempDir();
+    const std::size_t kSource = std::size_t{128} << 20;
+    WriteAll(folder + "/from.bin", std::string(kSource, 'x'));
+    File from(folder + "/from.bin", File::Mode::Read);
+    File to(folder + "/to.bin", File::Mode::Create);
+    to.StartBackgroundFill(from, 0, static_cast<std::int64_t>(kSource));
+    to.Close();  // returns once the fill's thread has ended
+    EXPECT_FALSE(to.IsFilling());
+    EXPECT_TRUE(to.WaitForBackgroundFill());  // no fill any more
+    // A source shorter than the fill asks: the reads past its end find
+    // nothing, and the fill says it did not complete.
+    File shortFill(folder + "/to.bin", File::Mode::Create);
+    shortFill.StartBackgroundFill(from, static_cast<std::int64_t>(kSource) - 10, 100);
+    EXPECT_FALSE(shortFill.WaitForBackgroundFill());
+    char buffer[100];
+    EXPECT_EQ(shortFill.ReadAt(0, buffer, sizeof buffer), 10u);
+    EXPECT_THROW(shortFill.WriteAt(0, buffer, 1), FileException);
+}
+
 TEST(BinaryFile, WholeFileReadAndWrite) {
     const std::string dir = FreshTempDir();
     const std::string path = dir + "/block.cfg";
