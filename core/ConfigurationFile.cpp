@@ -18,14 +18,9 @@ bool TryWrite(const ConfigurationBlock& block, const std::string& path) {
     }
 }
 
-// Reads the file, lets patch put in its fields and writes it back. Only a
-// complete settings file is patched: a file that cannot be read, is short or
-// is not a settings file is left alone (stamping the signature on it would
-// make foreign bytes look like settings). A patch that changes no byte writes
-// nothing, so closing documents and leaving the program do not rewrite the
-// file again and again.
-template <typename Patch>
-bool PatchFile(const std::string& path, Patch&& patch) {
+}  // namespace
+
+bool PatchConfigurationFile(const std::string& path, const std::function<void(ConfigurationBlock&)>& patch) {
     ConfigurationBlock block;
     if (!block.TryRead(path) || block.GetValidLength() != cfg::kBlockSize || !block.HasSignature())
         return false;
@@ -36,8 +31,6 @@ bool PatchFile(const std::string& path, Patch&& patch) {
         return true;
     return TryWrite(block, path);
 }
-
-}  // namespace
 
 bool LoadConfigurationBlock(const std::string& path, ApplicationSettings& app) {
     ConfigurationBlock block;
@@ -67,7 +60,7 @@ bool WriteDefaultConfigurationBlock(const std::string& path, ConfigurationBlock&
 }
 
 bool WriteExitConfiguration(const std::string& path, const ApplicationSettings& app) {
-    return PatchFile(path, [&](ConfigurationBlock& block) {
+    return PatchConfigurationFile(path, [&](ConfigurationBlock& block) {
         PutPlayGridChannel(block, app);
         PutRoutingTexts(block, app);
         PutRecordPlaySetting(block, app);
@@ -76,7 +69,7 @@ bool WriteExitConfiguration(const std::string& path, const ApplicationSettings& 
 }
 
 bool WriteClosingPlacements(const std::string& path, const ApplicationSettings& app) {
-    return PatchFile(path, [&](ConfigurationBlock& block) { PutPlacements(block, app); });
+    return PatchConfigurationFile(path, [&](ConfigurationBlock& block) { PutPlacements(block, app); });
 }
 
 ConfigurationBlock MakeDocumentDefaultBlock(const ApplicationSettings& app, const DocumentSettings& settings) {

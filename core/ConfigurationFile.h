@@ -4,6 +4,7 @@
 // file beside the target and a rename. A routine that patches the file reads
 // it first and changes only its own fields.
 
+#include <functional>
 #include <string>
 
 #include "core/ConfigurationBlock.h"
@@ -12,6 +13,15 @@ namespace vocomet {
 
 struct ApplicationSettings;
 struct DocumentSettings;
+
+// The one routine behind every command that writes some fields into the
+// settings file: reads the whole block into a zero-filled buffer, and only
+// when the read was full and the signature is there lets patch change its
+// fields, then writes the block through a scratch file and a rename. A
+// missing, short or foreign file is left alone (stamping the signature on it
+// would make foreign bytes look like settings) and false comes back. A patch
+// that changes no byte writes nothing (and returns true).
+bool PatchConfigurationFile(const std::string& path, const std::function<void(ConfigurationBlock&)>& patch);
 
 // --- start-up and exit --------------------------------------------------------
 
