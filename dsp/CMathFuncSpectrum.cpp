@@ -31,9 +31,20 @@ namespace {
 // results are the same bit for bit: the same operations in the same order,
 // only more lanes at a time.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(__SANITIZE_THREAD__)
-#define VOCOMET_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define VOCOMET_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define VOCOMET_VECTOR_CLONES
+#endif
+
+// The butterfly loops read and write several runs of the same arrays that
+// never overlap within one loop; the compiler cannot see that for this many
+// pointers and would leave the loops scalar.
+#if defined(__clang__)
+#define VOCOMET_NO_ALIAS_LOOP _Pragma("clang loop vectorize(assume_safety)")
+#elif defined(__GNUC__)
+#define VOCOMET_NO_ALIAS_LOOP _Pragma("GCC ivdep")
+#else
+#define VOCOMET_NO_ALIAS_LOOP
 #endif
 
 // The bit reversal and the first two stages (which need no multiplication)
@@ -91,6 +102,7 @@ void FftPasses(double* re, double* im, std::size_t n, std::size_t h, const doubl
             double* __restrict i2 = im + i + 2 * h;
             double* __restrict r3 = re + i + 3 * h;
             double* __restrict i3 = im + i + 3 * h;
+            VOCOMET_NO_ALIAS_LOOP
             for (std::size_t j = 0; j < h; ++j) {
                 const double br = w2r[j] * r1[j] - w2i[j] * i1[j];
                 const double bi = w2r[j] * i1[j] + w2i[j] * r1[j];
@@ -121,6 +133,7 @@ void FftPasses(double* re, double* im, std::size_t n, std::size_t h, const doubl
             double* __restrict pi = im + i;
             double* __restrict qr = re + i + h;
             double* __restrict qi = im + i + h;
+            VOCOMET_NO_ALIAS_LOOP
             for (std::size_t j = 0; j < h; ++j) {
                 const double tr = wr[j] * qr[j] - wi[j] * qi[j];
                 const double ti = wr[j] * qi[j] + wi[j] * qr[j];
