@@ -289,7 +289,9 @@ void ZoomScroll::SetVerticalExtent(int stackHeight, int clientHeight) {
         vertical.SetPage(clientHeight + 1);
     } else {
         vertical.SetRange(0, stackHeight);
-        vertical.SetPage(clientHeight - 50);
+        // A window less than 50 pixels high still pages by a pixel: a page
+        // of 0 would make every line and page step 0 and the stack stuck.
+        vertical.SetPage(std::max(clientHeight - 50, 1));
     }
     // The bar may have pulled the position in; the stack follows it.
     verticalOffset = -vertical.position;

@@ -100,7 +100,7 @@ public:
     // The vertical bar for a stack of the given height in a client area of
     // the given height: a stack that fits gets a page larger than the range
     // and offset 0; a taller one range 0..stack height with a page of the
-    // client height less 50.
+    // client height less 50, at least 1.
     void SetVerticalExtent(int stackHeight, int clientHeight);
     // A vertical scroll-bar notification. True when the offset changed.
     bool OnVScroll(ScrollCode code, int position);
