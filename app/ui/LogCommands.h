@@ -1,0 +1,27 @@
+#pragma once
+// The Log menu: the main frame's commands that make, open and save the
+// measurement log window, and the main view's six measurement entries.
+
+#include <functional>
+
+#include "core/ApplicationSettings.h"
+
+namespace platform {
+class UserPrompts;
+}
+
+namespace vocomet {
+
+class CChildFrame;
+class CMainFrame;
+
+// Fills the frame's Log menu. New, Open..., Save and Save As... act on the
+// frame's log window (placement is the log's persisted rectangle); the
+// entries act on the active document window's view. Items are enabled by
+// their rules when the menu shows; while it is closed every item stays
+// enabled so that shortcuts reach their commands, which check for
+// themselves.
+void AddLogCommands(CMainFrame& frame, platform::UserPrompts& prompts, WindowPlacement& placement,
+                    std::function<CChildFrame*()> activeFrame);
+
+}  // namespace vocomet
