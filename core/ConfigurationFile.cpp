@@ -25,7 +25,6 @@ bool PatchConfigurationFile(const std::string& path, const std::function<void(Co
     if (!block.TryRead(path) || block.GetValidLength() != cfg::kBlockSize || !block.HasSignature())
         return false;
     const ConfigurationBlock before = block;
-    block.PutSignature();
     patch(block);
     if (block == before)
         return true;
@@ -61,6 +60,7 @@ bool WriteDefaultConfigurationBlock(const std::string& path, ConfigurationBlock&
 
 bool WriteExitConfiguration(const std::string& path, const ApplicationSettings& app) {
     return PatchConfigurationFile(path, [&](ConfigurationBlock& block) {
+        block.PutSignature();
         PutPlayGridChannel(block, app);
         PutRoutingTexts(block, app);
         PutRecordPlaySetting(block, app);
@@ -69,7 +69,10 @@ bool WriteExitConfiguration(const std::string& path, const ApplicationSettings& 
 }
 
 bool WriteClosingPlacements(const std::string& path, const ApplicationSettings& app) {
-    return PatchConfigurationFile(path, [&](ConfigurationBlock& block) { PutPlacements(block, app); });
+    return PatchConfigurationFile(path, [&](ConfigurationBlock& block) {
+        block.PutSignature();
+        PutPlacements(block, app);
+    });
 }
 
 ConfigurationBlock MakeDocumentDefaultBlock(const ApplicationSettings& app, const DocumentSettings& settings) {

@@ -17,7 +17,8 @@ struct DocumentSettings;
 // The one routine behind every command that writes some fields into the
 // settings file: reads the whole block into a zero-filled buffer, and only
 // when the read was full and the signature is there lets patch change its
-// fields, then writes the block through a scratch file and a rename. A
+// fields (and only them: the signature field is left as the file has it),
+// then writes the block through a scratch file and a rename. A
 // missing, short or foreign file is left alone (stamping the signature on it
 // would make foreign bytes look like settings) and false comes back. A patch
 // that changes no byte writes nothing (and returns true).
