@@ -1,0 +1,222 @@
+// The main view's play commands and its play cursor. The sound card plays
+// on its own threads; it tells the view about played blocks and the end
+// through a client that queues the news to this thread, and the cursor is
+// placed from the stream's clock, never by counting timer ticks.
+
+#include "app/ui/ViewPlay.h"
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QTimer>
+
+#include "acquisition/CSoundOut.h"
+#include "acquisition/ui/CFormRecordPlay.h"
+#include "acquisition/ui/CFrameRecordPlay.h"
+#include "app/PlayRoute.h"
+#include "app/ui/CChildFrame.h"
+#include "app/ui/COrielView.h"
+#include "core/ApplicationState.h"
+#include "core/COrielDoc.h"
+
+namespace vocomet {
+
+// What a view keeps of the playback it started. A child of the view: it
+// goes with it, and first makes sure no player thread can reach it.
+class ViewPlayback final : public QObject, public SoundOutClient {
+public:
+    // How often the cursor is moved while sound plays.
+    static constexpr int kTickMs = 20;
+
+    ViewPlayback(COrielView& view, AcquisitionState& acquisition)
+        : QObject(&view), m_view(view), m_acquisition(acquisition) {
+        m_tick.setInterval(kTickMs);
+        QObject::connect(&m_tick, &QTimer::timeout, this, [this] { m_view.AdvancePlayCursor(); });
+    }
+
+    // Runs while the view goes (its own parts are gone): only the
+    // acquisition state is touched. The output this view plays stops, and
+    // with it every call from its threads.
+    ~ViewPlayback() override {
+        if (Ours())
+            m_acquisition.StopSoundOutput();
+    }
+
+    // Feeding thread: only queued to the view's thread.
+    void OnBlockPlayed(std::int64_t) override {
+        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
+    }
+    void OnPlayEnded() override {
+        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
+    }
+
+    bool Ours() const { return m_acquisition.soundOut && m_acquisition.soundOut->GetClient() == this; }
+
+    void Begin(const PlayRange& range, double rate) {
+        m_running = true;
+        m_rate = rate;
+        m_startMs = static_cast<double>(range.first) * 1000.0 / rate;
+        m_endMs = static_cast<double>(range.end) * 1000.0 / rate;
+        m_tick.start();
+    }
+
+    // Ends the cursor; what it covered is shown again.
+    void End() {
+        m_running = false;
+        m_tick.stop();
+        MoveDrawn(-1);
+    }
+
+    void MoveDrawn(int x) {
+        if (x == m_drawnX)
+            return;
+        const int h = m_view.viewport()->height();
+        if (m_drawnX >= 0)
+            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
+        m_drawnX = x;
+        if (m_drawnX >= 0)
+            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
+    }
+
+    COrielView& m_view;
+    AcquisitionState& m_acquisition;
+    QTimer m_tick;
+    bool m_running = false;
+    double m_rate = 1.0;
+    double m_startMs = 0.0;
+    double m_endMs = 0.0;
+    int m_drawnX = -1;  // the column drawn now
+    int m_lastX = -1;   // where the cursor stands or stood
+};
+
+ViewPlayback& COrielView::Playback() {
+    if (!m_playback) {
+        m_playback = new ViewPlayback(*this, m_doc.App().acquisition);
+        if (!hooks.advancePlayCursor)
+            hooks.advancePlayCursor = [this] { AdvancePlayCursor(); };
+        if (!hooks.stopPlayCursor)
+            hooks.stopPlayCursor = [this] { return StopPlayCursor(); };
+    }
+    return *m_playback;
+}
+
+void COrielView::OnRecordPlayPlayAll() { Play(static_cast<int>(PlayMode::All)); }
+void COrielView::OnRecordPlayPlaySelection() { Play(static_cast<int>(PlayMode::Selection)); }
+void COrielView::OnRecordPlayPlayWindow() { Play(static_cast<int>(PlayMode::Window)); }
+
+bool COrielView::IsPlayCursorRunning() const { return m_playback && m_playback->m_running; }
+
+int COrielView::LastPlayCursorX() const { return m_playback ? m_playback->m_lastX : -1; }
+
+bool COrielView::StopPlayCursor() {
+    if (!m_playback)
+        return false;
+    const bool running = m_playback->m_running;
+    if (m_playback->Ours())
+        m_doc.App().acquisition.StopSoundOutput();
+    m_playback->End();
+    return running;
+}
+
+void COrielView::AdvancePlayCursor() {
+    if (!m_playback || !m_playback->m_running)
+        return;
+    ViewPlayback& p = *m_playback;
+    const CSoundOut* out = m_doc.App().acquisition.soundOut.get();
+    // Stopped or replaced by someone else: the cursor goes.
+    if (!p.Ours() || (!out->IsPlaying() && !out->HasEnded()) || m_doc.GetChannelCount() < 1) {
+        p.End();
+        return;
+    }
+    const bool ended = out->HasEnded();
+    const double t = ended ? p.m_endMs : p.m_startMs + static_cast<double>(out->PlayedFrames()) * 1000.0 / p.m_rate;
+    const int x = PlayCursorX(m_doc.Channel(0), t);
+    p.m_lastX = x;
+    if (ended) {
+        // The sound is over: the cursor stops at its end and leaves the
+        // picture.
+        p.End();
+        return;
+    }
+    p.MoveDrawn(x);
+}
+
+void COrielView::PaintPlayCursor(QPainter& window, const QRect& area) {
+    if (!m_playback || m_playback->m_drawnX < 0 || m_surfaces[kPlayCursor].isNull())
+        return;
+    const int x = m_playback->m_drawnX;
+    if (x < area.left() || x > area.right())
+        return;
+    window.drawImage(QPoint(x, 0), m_surfaces[kPlayCursor]);
+}
+
+void COrielView::OnOptionsRecordPlay() { ToggleRecordPlayOptions(m_doc.App(), &m_doc); }
+
+void COrielView::Play(int mode) {
+    COrielDoc& doc = m_doc;
+    if (!doc.IsDataLoaded() || doc.GetChannelCount() < 1)
+        return;
+    AcquisitionState& acquisition = doc.App().acquisition;
+    const PlayRoad road = ChoosePlayRoad(acquisition);
+    if (road == PlayRoad::AudioBox)
+        return;  // the audio box plays through its own worker, not built here
+    if (CFrameRecordPlay* frame = acquisition.recordPlayFrame; frame && frame->Form())
+        frame->Form()->ReadSoundCardRate();
+    if (road == PlayRoad::Rendal) {
+        // The sixteen-channel system plays through its own worker.
+        PlayThroughRendal(mode);
+        return;
+    }
+
+    const CChannels& channel0 = doc.Channel(0);
+    const PlayRange range = PlayRangeOf(channel0, static_cast<PlayMode>(mode));
+    const double rate = static_cast<double>(static_cast<int>(channel0.rate));
+    if (rate <= 0.0)
+        return;
+    ViewPlayback& playback = Playback();
+    if (!PlayOnSoundCard(doc, range, &playback)) {
+        // Nothing plays: a cursor of an output that is gone goes too.
+        AdvancePlayCursor();
+        return;
+    }
+    playback.Begin(range, rate);
+    AdvancePlayCursor();
+}
+
+void AddPlayCommands(QMainWindow& mainFrame, QMenu& optionsMenu, const std::function<CChildFrame*()>& activeFrame) {
+    auto* menu = new QMenu(QStringLiteral("&Record/Play"), &mainFrame);
+    menu->setObjectName(QStringLiteral("recordPlayMenu"));
+    mainFrame.menuBar()->insertMenu(optionsMenu.menuAction(), menu);
+    const auto onView = [activeFrame](void (COrielView::*command)()) {
+        return [activeFrame, command] {
+            if (CChildFrame* f = activeFrame(); f && f->GetView())
+                (f->GetView()->*command)();
+        };
+    };
+    QAction* all = menu->addAction(QStringLiteral("Play All"), &mainFrame, onView(&COrielView::OnRecordPlayPlayAll));
+    QAction* selection =
+        menu->addAction(QStringLiteral("Play Selection"), &mainFrame, onView(&COrielView::OnRecordPlayPlaySelection));
+    QAction* window =
+        menu->addAction(QStringLiteral("Play Window"), &mainFrame, onView(&COrielView::OnRecordPlayPlayWindow));
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [activeFrame, all, selection, window] {
+        CChildFrame* f = activeFrame();
+        COrielView* view = f ? f->GetView() : nullptr;
+        const bool data = view && view->GetDocument().IsDataLoaded();
+        all->setEnabled(view != nullptr);
+        window->setEnabled(data);
+        selection->setEnabled(data && view->selectionShown);
+    });
+
+    QAction* options =
+        optionsMenu.addAction(QStringLiteral("Record/Play..."), &mainFrame, onView(&COrielView::OnOptionsRecordPlay));
+    QObject::connect(&optionsMenu, &QMenu::aboutToShow, options, [activeFrame, options] {
+        CChildFrame* f = activeFrame();
+        options->setEnabled(f && f->GetView());
+        if (f)
+            options->setText(f->GetDocument().App().acquisition.audioBoxPresent ? QStringLiteral("Sonetta Play...")
+                                                                                 : QStringLiteral("Record/Play..."));
+    });
+}
+
+}  // namespace vocomet

@@ -1,0 +1,173 @@
+// Playing from the main view: a selection of a real file goes to the sound
+// card (the fake one, played at its real pace) and the play cursor runs
+// over the strips with the stream's clock until the selection's end.
+
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "acquisition/CSoundOut.h"
+#include "app/PlayRoute.h"
+#include "app/ui/COrielView.h"
+#include "core/ApplicationState.h"
+#include "core/COrielDoc.h"
+#include "platform/FakeAudio.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TestPaths.h"
+
+namespace vocomet {
+namespace {
+
+class ViewPlay : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app.tempFolder = test::FreshTempDir();
+        app.acquisition.audioBackend = backend;
+    }
+
+    // One second of a 440 Hz tone at 11025 Hz, made by sox.
+    bool OpenTone(COrielDoc& doc) {
+        const std::string path = app.tempFolder + "/tone.wav";
+        if (test::RunCommand("sox -n -r 11025 -c 1 -b 16 '" + path + "' synth 1.0 sine 440 vol 0.5") != 0)
+            return false;
+        return doc.OnOpenDocument(path);
+    }
+
+    std::shared_ptr<platform::FakeAudioBackend> backend = std::make_shared<platform::FakeAudioBackend>();
+    ApplicationState app;
+    test::ScriptedPrompts prompts;
+};
+
+TEST_F(ViewPlay, SelectionPlaysAndTheCursorRunsToItsEnd) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    COrielView view(doc);
+    view.resize(700, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    CChannels& ch = doc.Channel(0);
+    ASSERT_EQ(11025, static_cast<int>(ch.rate));
+
+    // The selection from 200 ms to 600 ms.
+    ch.selStartSample = 2205;
+    ch.selEndSample = 6615;
+    ch.selStartTime = 200.0;
+    ch.selEndTime = 600.0;
+    view.selectionShown = true;
+    doc.selectionPresent = 1;
+
+    view.OnRecordPlayPlaySelection();
+    ASSERT_TRUE(app.acquisition.soundOut);
+    ASSERT_TRUE(app.acquisition.soundOut->IsPlaying());
+    EXPECT_TRUE(view.IsPlayCursorRunning());
+    platform::FakeAudioStream* stream = backend->LastStream();
+    ASSERT_NE(nullptr, stream);
+    EXPECT_EQ(PlayCursorX(ch, 200.0), view.LastPlayCursorX());
+
+    // The device takes 10 ms of sound every 10 ms.
+    QTimer device;
+    QObject::connect(&device, &QTimer::timeout, [stream] { stream->Pump(110); });
+    device.start(10);
+    std::vector<int> seen;
+    bool shot = false;
+    for (int i = 0; i < 600 && view.IsPlayCursorRunning(); ++i) {
+        QTest::qWait(5);
+        seen.push_back(view.LastPlayCursorX());
+        if (!shot && seen.back() > PlayCursorX(ch, 400.0)) {
+            shot = true;
+            const QString dir = QString::fromStdString(test::BuildDir()) + QStringLiteral("/screenshots");
+            QDir().mkpath(dir);
+            view.grab().save(dir + QStringLiteral("/view_play_cursor.png"));
+            // The cursor column shows in the second display colour.
+            const QImage picture = view.viewport()->grab().toImage();
+            EXPECT_EQ(QColor(Qt::red).rgb() & 0xFFFFFF,
+                      picture.pixel(seen.back(), 10) & 0xFFFFFF)
+                << "cursor at " << seen.back();
+        }
+    }
+    device.stop();
+    EXPECT_FALSE(view.IsPlayCursorRunning());
+    EXPECT_TRUE(app.acquisition.soundOut->HasEnded());
+    EXPECT_FALSE(app.acquisition.soundOut->IsPlaying());
+    // It went forward only and stopped at the selection's end.
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_GT(seen.size(), 20u);
+    EXPECT_EQ(PlayCursorX(ch, 600.0), view.LastPlayCursorX());
+
+    // What the device got is the selection's samples.
+    const std::vector<std::int16_t> rendered = stream->Rendered();
+    ASSERT_GE(rendered.size(), 4410u);
+    for (std::size_t i = 0; i < 4410; ++i) {
+        float x = 0.0f;
+        ASSERT_TRUE(ch.ReadSample(static_cast<std::int64_t>(2205 + i), x));
+        ASSERT_EQ(CSoundOut::ToPcm16(x), rendered[i]) << i;
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(ViewPlay, StoppingOrHavingNoDeviceLeavesNoCursorRunning) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    COrielView view(doc);
+    view.resize(700, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+
+    view.OnRecordPlayPlayAll();
+    ASSERT_TRUE(view.IsPlayCursorRunning());
+    backend->LastStream()->Pump(2000);
+    // What a press does: the cursor and this view's output stop.
+    EXPECT_TRUE(view.StopPlayCursor());
+    EXPECT_FALSE(view.IsPlayCursorRunning());
+    EXPECT_EQ(nullptr, app.acquisition.soundOut);
+    EXPECT_FALSE(view.StopPlayCursor());
+
+    // An output stopped from elsewhere takes the cursor with it.
+    view.OnRecordPlayPlayWindow();
+    ASSERT_TRUE(view.IsPlayCursorRunning());
+    app.acquisition.StopSoundOutput();
+    view.AdvancePlayCursor();
+    EXPECT_FALSE(view.IsPlayCursorRunning());
+
+    // No device: nothing reports playing.
+    backend->outputPresent = false;
+    view.OnRecordPlayPlayAll();
+    EXPECT_FALSE(view.IsPlayCursorRunning());
+    EXPECT_EQ(kNoSoundOutputDevice, prompts.LastMessage());
+}
+
+TEST_F(ViewPlay, AViewThatGoesWhilePlayingStopsItsSoundFirst) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    auto view = std::make_unique<COrielView>(doc);
+    view->resize(700, 300);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    view->OnRecordPlayPlayAll();
+    ASSERT_TRUE(app.acquisition.soundOut);
+    platform::FakeAudioStream* stream = backend->LastStream();
+    // Blocks played are queued to the view...
+    for (int i = 0; i < 20; ++i)
+        stream->Pump(512);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // ...and it goes before they are handled: nothing may reach it.
+    view.reset();
+    EXPECT_EQ(nullptr, app.acquisition.soundOut);
+    EXPECT_EQ(nullptr, backend->LastStream());
+    QTest::qWait(50);
+}
+
+}  // namespace
+}  // namespace vocomet
