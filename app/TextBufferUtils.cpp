@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "analysis/FormantChart.h"
+
 namespace vocomet {
 
 namespace {
@@ -52,11 +54,7 @@ platform::TextSize GetTextSize(const platform::TextMeasurer& measurer, const pla
     return measurer.Measure(font, text);
 }
 
-double HzToBark(int hz) {
-    const double k = hz / 1000.0;
-    const double r = k / 7.5;
-    return 13.0 * std::atan(0.76 * k) + 3.5 * std::atan(r * r);
-}
+double HzToBark(int hz) { return BarkOfHz(hz); }
 
 bool IsOdd(int value) { return (value % 2) != 0; }
 
