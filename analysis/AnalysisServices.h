@@ -21,6 +21,7 @@
 namespace vocomet {
 
 class COrielDoc;
+class ChannelSampleSource;
 
 // Frames, views and panes of the analysis windows (widgets, analysis/ui).
 class CFFTLPCFrame;
@@ -92,9 +93,10 @@ public:
     // above (int(rate) / 2000) * 1000 or an LPC order above
     // int(rate / 2000 * 2 + 10) is refused: the view shows its own message,
     // stores nothing and throws platform::UserException.
-    virtual void SetData(const std::shared_ptr<platform::File>& dataFile, const platform::FloatBlock* samples,
-                         double startSample, double endSample, double totalSamples, double rate,
-                         const FftLpcSettings& settings) = 0;
+    // The samples come through one source: the channel's block, or its
+    // column of the data file.
+    virtual void SetData(const ChannelSampleSource& source, double startSample, double endSample,
+                         double totalSamples, double rate, const FftLpcSettings& settings) = 0;
 };
 
 class PitchViewService {
