@@ -2,8 +2,23 @@
 
 #include "acquisition/CUSB2Hardware.h"
 #include "acquisition/CUSBHardware.h"
+#include "platform/Audio.h"
 
 namespace vocomet {
+
+std::shared_ptr<platform::AudioBackend> AcquisitionState::SoundCard() {
+    if (!audioBackend)
+        audioBackend = platform::MakePortAudioBackend();
+    return audioBackend;
+}
+
+void AcquisitionState::StopSoundOutput() {
+    if (!soundOut)
+        return;
+    soundOut->Pause();
+    soundOut->Stop();
+    soundOut.reset();
+}
 
 AcquisitionState::Device AcquisitionState::ChooseDevice() const {
     if (audioBoxPresent)

@@ -12,6 +12,10 @@
 #include "acquisition/CSoundOut.h"
 #include "acquisition/CUSBThread.h"
 
+namespace platform {
+class AudioBackend;
+}
+
 namespace vocomet {
 
 class CUSBHardware;
@@ -30,6 +34,8 @@ struct AcquisitionState {
     std::atomic<int> recording{0};
 
     std::unique_ptr<CSoundOut> soundOut;  // null when none
+    // The sound card; made on first use (SoundCard), set by tests.
+    std::shared_ptr<platform::AudioBackend> audioBackend;
     std::unique_ptr<CSoundIn> soundIn;    // null when none
     CFrameRecordPlay* recordPlayFrame = nullptr;
     std::unique_ptr<CUSBThread> usbThread;  // made at start-up
@@ -38,6 +44,12 @@ struct AcquisitionState {
     // else the USB 2 system when it is, else the sound card.
     enum class Device { SoundCard, AudioBox, Rendal };
     Device ChooseDevice() const;
+
+    // The sound-card backend, made (PortAudio) on first use.
+    std::shared_ptr<platform::AudioBackend> SoundCard();
+    // Ends the current sound-card output, if any: pause, stop, destroy,
+    // clear.
+    void StopSoundOutput();
 };
 
 // Start-up probe: a USB 2 channel code of 2 to 17 marks the sixteen-channel

@@ -94,7 +94,7 @@ void BM_OpenHour16ChannelsToFirstPicture(benchmark::State& state) {
             view->show();
             QApplication::processEvents();
             if (view->NeedsRedraw())
-                view->RebuildSurfaces();
+                view->RedrawBuffers();
             const auto shown = bench::Clock::now();
             ok = ok && view->RebuildCount() > 0 && !view->NeedsRedraw();
             // The view keeps handling its events meanwhile, as it would in

@@ -135,14 +135,14 @@ struct Recording {
         const auto t0 = Clock::now();
         QApplication::processEvents();
         if (view->RebuildCount() == 0)
-            view->RebuildSurfaces();
+            view->RedrawBuffers();
         firstMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
         firstFrames = view->Painter().FramesRead();
     }
     double RebuildMs() {
         view->SetRedraw();
         const auto t0 = Clock::now();
-        view->RebuildSurfaces();
+        view->RedrawBuffers();
         return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     }
     // Every channel shows spanMs around the middle of the recording (0:

@@ -7,6 +7,7 @@
 
 #include "acquisition/AcquisitionState.h"
 #include "core/ApplicationSettings.h"
+#include "core/DocumentEdits.h"
 
 namespace vocomet {
 
@@ -16,6 +17,8 @@ struct ApplicationState {
     ApplicationSettings settings;
     AcquisitionState acquisition;
     int openFilterIndex = 1;  // the filter last chosen in File > Open
+    // The clipboard of Copy, Cut and Paste, shared by every document.
+    EditClipboard clipboard;
 
     // The settings file in the temp folder.
     std::string ConfigurationFilePath() const;

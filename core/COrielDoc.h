@@ -216,6 +216,23 @@ public:
     int saveFilterIndex = kNativeFilter;  // filter last chosen in the save dialogs
     // The file a recording in progress writes to (not owned).
     platform::File* recordingFile = nullptr;
+    // The sixteen-channel system's recording file, made by the record
+    // command; closed (no path) when none is open.
+    std::shared_ptr<platform::File> rendalRecordingFile = std::make_shared<platform::File>();
+    // Turns the sixteen-channel system's recording file into the document's
+    // channels, one per enabled acquisition record, at channel 0's rate
+    // (RendalRecording.cpp). mode is not used. 1 when loaded; 0 after a
+    // failure, which has been reported, leaving the document as it was.
+    int LoadRendalRecording(platform::File& recording, int mode);
+    // Turns a finished recording of interleaved 32-bit float frames of n
+    // values into n channels at channel 0's rate (InterleavedRecording.cpp):
+    // named "Left", "Right" while the audio box is present, else "Audio";
+    // then "ch%d". Shorter than kInterleavedOnDiskSeconds it goes into
+    // memory and the file is closed and removed; longer, the file (moved out
+    // of recording) becomes the data file. 1 when loaded; 0 for n < 1, no
+    // rate or a failure, leaving the document as it was.
+    int LoadInterleavedRecording(platform::File& recording, int n);
+    static constexpr std::int64_t kInterleavedOnDiskSeconds = 180;
     std::array<int, 4> pitchUnpersisted{};  // pitch window values the settings file does not keep
     std::array<int, 2> viewState{};         // label and pane state shared by the main view and the panes
     // The pitch and spectrogram views open on this document (null when none).

@@ -1,6 +1,7 @@
 #include "core/DocumentFormats.h"
 
 #include "core/AiffFile.h"
+#include "core/GenericFiles.h"
 #include "core/NativeReaders.h"
 #include "core/NativeWriters.h"
 #include "core/NistSphereFile.h"
@@ -70,6 +71,7 @@ const DocumentFormats& StandardDocumentFormats() {
         RegisterNspReader(f);
         RegisterAiffReader(f);
         RegisterNistSphereReader(f);
+        RegisterGenericReaders(f);
         return f;
     }();
     return formats;

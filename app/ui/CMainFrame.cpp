@@ -1,5 +1,8 @@
 #include "app/ui/CMainFrame.h"
 
+#include "app/ui/CFrameLog.h"
+#include "app/ui/CStatusWindow.h"
+
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -59,13 +62,26 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     }
 }
 
+CFrameLog* CMainFrame::LogFrame() const { return m_logFrame.data(); }
+
+void CMainFrame::SetLogFrame(CFrameLog* log) { m_logFrame = log; }
+
+CStatusWindow* CMainFrame::StatusWindow() const { return m_statusWindow.data(); }
+
+void CMainFrame::SetStatusWindow(CStatusWindow* window) { m_statusWindow = window; }
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // The documents go first, each may refuse; then the log, which stays,
+    // and keeps the application, when the user wanted it saved but it was
+    // not; only then is anything torn down.
     bool ok = true;
     emit closeRequested(&ok);
-    if (ok)
-        event->accept();
-    else
+    if (!ok || (m_logFrame && !m_logFrame->PromptSaveAndClose())) {
         event->ignore();
+        return;
+    }
+    emit closing();
+    event->accept();
 }
 
 }  // namespace vocomet

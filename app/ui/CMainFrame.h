@@ -4,12 +4,16 @@
 // dropped files.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 class QMdiArea;
 class QMenu;
 
 namespace vocomet {
+
+class CFrameLog;
+class CStatusWindow;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -29,10 +33,22 @@ public:
     QMenu* WindowMenu() const { return m_windowMenu; }
     QMenu* HelpMenu() const { return m_helpMenu; }
 
+    // The measurement log window, null when none is open (CFrameLog.cpp
+    // makes it); closing the frame asks the log first.
+    CFrameLog* LogFrame() const;
+    void SetLogFrame(CFrameLog* log);
+    // The status window (MainFrameCommands.cpp makes it); null when it
+    // could not be made.
+    CStatusWindow* StatusWindow() const;
+    void SetStatusWindow(CStatusWindow* window);
+
 signals:
     void filesDropped(const QStringList& paths);
     // Asked before the window closes; a handler may veto by setting *ok.
     void closeRequested(bool* ok);
+    // Sent once the documents and the log have agreed to go, just before
+    // the window closes: placements are stored and workers stopped.
+    void closing();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,6 +69,8 @@ private:
     QMenu* m_logMenu;
     QMenu* m_windowMenu;
     QMenu* m_helpMenu;
+    QPointer<CFrameLog> m_logFrame;
+    QPointer<CStatusWindow> m_statusWindow;
 };
 
 }  // namespace vocomet

@@ -22,8 +22,12 @@
 #include "acquisition/CUSB2Hardware.h"
 #include "acquisition/CUSBHardware.h"
 #include "acquisition/CUSBThread.h"
+#include "platform/usb/UsbTransport.h"
 #include "app/AppStartup.h"
 #include "app/ui/CChildFrame.h"
+#include "app/ui/CFrameLabelView.h"
+#include "app/ui/ViewEdit.h"
+#include "app/ui/ViewMouse.h"
 #include "app/ui/CLabel.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielView.h"
@@ -31,8 +35,18 @@
 #include "app/ui/QtProfileStore.h"
 #include "app/ui/QtText.h"
 #include "app/ui/QtUserPrompts.h"
+#include "app/ui/LogCommands.h"
+#include "app/ui/MainFrameCommands.h"
+#include "app/ui/ViewOptions.h"
+#include "app/ui/ViewPlay.h"
+#include "app/ui/ViewRecordScope.h"
+#include "acquisition/ui/CFrameRecordPlay.h"
+#include "acquisition/ui/CScopeView.h"
 #include "app/ui/ViewPrinting.h"
+#include "analysis/ui/CFormPlotFormantFrame.h"
+#include "app/ui/ViewAnalysisOpeners.h"
 #include "core/COrielDoc.h"
+#include "core/ui/DocumentDialogs.h"
 
 namespace vocomet {
 
@@ -85,6 +99,9 @@ COrielApp::~COrielApp() {
 bool COrielApp::InitInstance(const QStringList& arguments) {
     const std::string start =
         m_options.startFolder.empty() ? QDir::currentPath().toStdString() : m_options.startFolder;
+    // Which USB devices are the system's and which are simulated, before
+    // the hardware is looked for.
+    platform::usb::ConfigureUsbDevices(m_profile);
     CUSBHardware usb;
     CUSB2Hardware usb2;
     if (!RunStartup(m_state, {usb2, usb, m_options.firmwarePath}, *m_profile, *m_prompts, start))
@@ -95,6 +112,9 @@ bool COrielApp::InitInstance(const QStringList& arguments) {
         if (m_ownPrompts)
             m_ownPrompts->SetParent(m_mainFrame.get());
         BuildMenus();
+        CreateRecordPlayFrame(*m_mainFrame, m_state, *m_prompts);
+        InstallMainFrameCommands(*m_mainFrame, m_state, *m_prompts);
+        InstallScopeWindowCommand(*m_mainFrame, *m_mainFrame->MdiArea(), m_state);
         connect(m_mainFrame.get(), &CMainFrame::filesDropped, this, [this](const QStringList& paths) {
             for (const QString& p : paths)
                 OpenDocumentFile(p);
@@ -139,12 +159,14 @@ std::unique_ptr<COrielDoc> COrielApp::MakeDocument() {
             if (auto* f = qobject_cast<CChildFrame*>(w); f && &f->GetDocument() == raw)
                 f->UpdateTitle();
     };
+    doc->Hooks().configurationWindows.reloadRecordPlay = [this] { ReloadRecordPlayOptions(m_state); };
     doc->Hooks().configurationWindows.placeDocumentViews = [this, raw] {
         for (QMdiSubWindow* w : m_mainFrame->MdiArea()->subWindowList())
             if (auto* f = qobject_cast<CChildFrame*>(w); f && &f->GetDocument() == raw && f->GetView())
                 f->GetView()->ApplyWindowPlacements();
     };
     QWidget* parent = m_mainFrame.get();
+    InstallDocumentDialogs(doc->Hooks(), *m_prompts, parent);
     doc->SetProgressFactory([parent]() -> std::unique_ptr<platform::Progress> {
         auto dialog = std::make_unique<CProgressDialog>(parent);
         dialog->show();
@@ -191,13 +213,7 @@ CChildFrame* COrielApp::ActiveChildFrame() const {
     return qobject_cast<CChildFrame*>(m_mainFrame->MdiArea()->activeSubWindow());
 }
 
-bool COrielApp::CloseAllDocuments() {
-    for (QMdiSubWindow* w : m_mainFrame->MdiArea()->subWindowList()) {
-        if (!w->close())
-            return false;
-    }
-    return true;
-}
+bool COrielApp::CloseAllDocuments() { return CloseAllMdiWindows(*m_mainFrame->MdiArea()); }
 
 QStringList COrielApp::RecentFiles() const {
     return QSettings().value(QStringLiteral("Recent File List/files")).toStringList();
@@ -288,12 +304,29 @@ void COrielApp::BuildMenus() {
         updateZoomMenu();
     });
 
+    AddLogCommands(*m_mainFrame, *m_prompts, m_state.settings.placements[kPlacementLog],
+                   [this] { return ActiveChildFrame(); });
+    AddOptionCommands(*m_mainFrame->OptionsMenu(), *m_mainFrame, [this] { return ActiveChildFrame(); });
+    AddAnalysisWindowCommands(*m_mainFrame, [this] { return ActiveChildFrame(); });
+    AddPlayCommands(*m_mainFrame, *m_mainFrame->OptionsMenu(), [this] { return ActiveChildFrame(); });
+    AddRecordCommand(*m_mainFrame, [this] { return ActiveChildFrame(); });
+    AddEditCommands(*m_mainFrame->EditMenu(), [this] { return ActiveChildFrame(); });
+    AddLabelModeCommand(*m_mainFrame->LabelsMenu(), [this] { return ActiveChildFrame(); });
+    AddLabelListCommand(*m_mainFrame->LabelsMenu(), *m_mainFrame->MdiArea(), [this] { return ActiveChildFrame(); });
+    AddPlotFormantCommands(*m_mainFrame, [this] { OnPlotFormantsOpen(); });
+
     QMenu* window = m_mainFrame->WindowMenu();
     window->addAction(QStringLiteral("&Cascade"), m_mainFrame->MdiArea(), &QMdiArea::cascadeSubWindows);
     window->addAction(QStringLiteral("&Tile"), m_mainFrame->MdiArea(), &QMdiArea::tileSubWindows);
 
     QMenu* help = m_mainFrame->HelpMenu();
-    help->addAction(QStringLiteral("&Help Topics"), QKeySequence::HelpContents, this, [this] { OnHelpTopics(); });
+    help->addAction(QStringLiteral("&Help Topics"), QKeySequence::HelpContents, this, [this] {
+        // With no document window active the main frame's page is opened.
+        if (ActiveChildFrame())
+            OnHelpTopics();
+        else
+            OnMainFrameHelpTopics(m_state.startFolder, *m_prompts);
+    });
     help->addAction(QStringLiteral("&About Vocomet..."), this, [this] { OnHelpAbout(); });
 }
 

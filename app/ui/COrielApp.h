@@ -86,7 +86,7 @@ public:
     platform::UserPrompts& Prompts() { return *m_prompts; }
     const QFont& AppFont() const { return m_appFont; }
     const std::array<QPen, 256>& GreyPens() const { return m_greyPens; }
-    std::array<CChannels, 20>& Clipboard() { return m_clipboard; }
+    std::array<CChannels, 20>& Clipboard() { return m_state.clipboard.channels; }
     QStringList RecentFiles() const;
 
     // Opens a file into a new document and child frame; null when no reader
@@ -100,6 +100,8 @@ public:
     void OnFileLoadConfiguration();
     void OnHelpTopics();
     void OnHelpAbout();
+    // PlotFormants > Open... (analysis/ui/AppPlotFormants.cpp).
+    void OnPlotFormantsOpen();
 
 private:
     void BuildMenus();
@@ -122,7 +124,6 @@ private:
     ApplicationState m_state;
     QFont m_appFont;
     std::array<QPen, 256> m_greyPens;
-    std::array<CChannels, 20> m_clipboard;
     std::unique_ptr<CMainFrame> m_mainFrame;
     int m_untitledCount = 0;
 

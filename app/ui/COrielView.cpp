@@ -10,7 +10,12 @@
 #include <cstring>
 #include <utility>
 
+#include "acquisition/ui/CFormRecordPlay.h"
+#include "acquisition/ui/CFrameRecordPlay.h"
+#include "app/ViewMessages.h"
+#include "app/ui/CFrameLabelView.h"
 #include "app/ui/DrawingRoutines.h"
+#include "app/ui/ViewRendal.h"
 #include "app/ui/QtText.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
@@ -60,6 +65,7 @@ void MirrorBar(QScrollBar* bar, const ScrollBarState& state) {
 }  // namespace
 
 COrielView::COrielView(COrielDoc& doc, QWidget* parent) : QAbstractScrollArea(parent), m_doc(doc) {
+    InstallRendalRecordRoad(*this);
     platform::LogFontA lf;  // the application font: Arial, 14 pixels
     lf.height = 14;
     lf.weight = 400;
@@ -70,6 +76,8 @@ COrielView::COrielView(COrielDoc& doc, QWidget* parent) : QAbstractScrollArea(pa
     // Every pixel comes from the surfaces: nothing to erase first.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
+    // Moves without a button drive the cursor read-outs.
+    viewport()->setMouseTracking(true);
     connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, &COrielView::OnHorizontalAction);
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &COrielView::OnVerticalAction);
     SyncScrollBars();
@@ -87,6 +95,7 @@ COrielView::COrielView(COrielDoc& doc, QWidget* parent) : QAbstractScrollArea(pa
         if (!m_summaryNotePending.exchange(true))
             QMetaObject::invokeMethod(this, &COrielView::OnSummaryProgress, Qt::QueuedConnection);
     });
+    InstallLabelListHooks(*this);
 }
 
 COrielView::~COrielView() {
@@ -110,18 +119,29 @@ std::span<CChannels> COrielView::ChannelsInUse() const {
 // ---- layout and surfaces ----
 
 void COrielView::OnInitialUpdate() {
-    m_drawingErrorShown = false;
-    selectionShown = false;
-    markerShown = false;
-    m_doc.selectionPresent = 0;
-    m_scroll.ResetHorizontal();
-    SyncScrollBars();
-    ReleaseBuffers();
-    LayoutChannels();
-    m_initialUpdateDone = true;
-    OnSize();
-    if (m_doc.IsDataLoaded())
-        Invalidate();
+    try {
+        m_drawingErrorShown = false;
+        selectionShown = false;
+        markerShown = false;
+        m_doc.selectionPresent = 0;
+        m_mouse = MouseSelection{};
+        m_mouse.currentLabel.font = ToLogFont(appFont);
+        m_scroll.ResetHorizontal();
+        SyncScrollBars();
+        ReleaseBuffers();
+        LayoutChannels();
+        m_initialUpdateDone = true;
+        OnSize();
+        if (CFrameRecordPlay* frame = m_doc.App().acquisition.recordPlayFrame; frame && frame->Form())
+            frame->Form()->SetDocument(&m_doc);
+        // The first picture of a document with data comes a moment later,
+        // once the frame is up.
+        if (m_doc.IsDataLoaded())
+            SetTimer(kTimerFirstRepaint, DefaultTimerPeriodMs(kTimerFirstRepaint));
+    } catch (const std::exception&) {
+        m_doc.Prompts().Beep();
+        m_doc.Prompts().Message("Error in initilization of view.", platform::Buttons::Ok, platform::Icon::Error);
+    }
 }
 
 void COrielView::LayoutChannels() {
@@ -154,6 +174,10 @@ void COrielView::PaintBackground() {
         m_surfaces[s].fill(ToQColor(colours[0]));
     m_surfaces[kSelectionTint].fill(ToQColor(colours[2]));
     m_surfaces[kPlayCursor].fill(ToQColor(colours[1]));
+    // The composite holds no overlay now.
+    m_composedBand = {};
+    m_composedMarkerX = -1;
+    m_composedOutline = {};
 }
 
 void COrielView::ReleaseBuffers() {
@@ -181,7 +205,7 @@ void COrielView::OnSize() {
 
 // ---- painting ----
 
-void COrielView::RebuildSurfaces() {
+void COrielView::RedrawBuffers() {
     if (m_surfaces[kBackground].isNull())
         return;
     ++m_rebuildCount;
@@ -195,6 +219,9 @@ void COrielView::RebuildSurfaces() {
                     QStringLiteral("Recording...   press mouse IN THIS WINDOW to stop"));
         dc.end();
         CopyPixels(clean, m_surfaces[kComposite]);
+        m_composedBand = {};
+        m_composedMarkerX = -1;
+        m_composedOutline = {};
         return;  // the redraw flag stays set
     }
     // Drawn aside: a failed rebuild leaves the previous picture on the
@@ -253,28 +280,13 @@ void COrielView::OnSamplesChanged(int slot) {
 }
 
 void COrielView::ComposeOverlays() {
-    QImage& composite = m_surfaces[kComposite];
-    CopyPixels(m_surfaces[kClean], composite);
-    const std::span<CChannels> channels = ChannelsInUse();
-    if (channels.empty() || (!selectionShown && !markerShown))
-        return;
-    // The band and the marker follow channel 0's selection, over the whole
-    // stack as it stands on the screen.
-    platform::Rect sel;
-    channels[0].GetSelectionRect(sel);
-    const int top = sel.top + m_scroll.verticalOffset;
-    const int bottom = m_layout.StackHeight() + m_scroll.verticalOffset;
-    QPainter dc(&composite);
-    if (selectionShown && sel.right > sel.left) {
-        const QRect band(sel.left, top, sel.right - sel.left, std::max(bottom - top, 0));
-        dc.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        dc.drawImage(band.topLeft(), m_surfaces[kSelectionTint], band);
-        dc.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
-    if (markerShown) {
-        dc.setPen(QPen(Qt::black, 1));
-        dc.drawLine(sel.left, 0, sel.left, std::max(bottom - 1, 0));
-    }
+    // The composite starts again from the clean picture; the overlays are
+    // drawn on it anew.
+    CopyPixels(m_surfaces[kClean], m_surfaces[kComposite]);
+    m_composedBand = {};
+    m_composedMarkerX = -1;
+    m_composedOutline = {};
+    SyncOverlays();
 }
 
 void COrielView::paintEvent(QPaintEvent* event) {
@@ -283,11 +295,18 @@ void COrielView::paintEvent(QPaintEvent* event) {
         window.fillRect(event->rect(), ToQColor(m_doc.displayColours[0]));
         return;
     }
+    m_inPaint = true;
     if (m_redraw)
-        RebuildSurfaces();
+        RedrawBuffers();
     else
-        ComposeOverlays();
+        SyncOverlays();
+    m_inPaint = false;
     window.drawImage(event->rect().topLeft(), m_surfaces[kComposite], event->rect());
+    // The hover cursor lives on the screen only, over the composite.
+    if (!m_hover.IsEmpty() && !m_surfaces[kPlayCursor].isNull() && event->rect().right() >= m_hover.left &&
+        event->rect().left() < m_hover.right)
+        window.drawImage(QPoint(m_hover.left, 0), m_surfaces[kPlayCursor]);
+    PaintPlayCursor(window, event->rect());
 }
 
 void COrielView::Invalidate() {
@@ -311,11 +330,10 @@ void COrielView::wheelEvent(QWheelEvent* event) {
     // The wheel scrolls the recording, one line per notch: away from the
     // user is later in time.
     const QPoint delta = event->angleDelta();
-    const int d = delta.y() != 0 ? delta.y() : delta.x();
-    if (d > 0)
-        OnHScroll(ScrollCode::LineForward, 0);
-    else if (d < 0)
-        OnHScroll(ScrollCode::LineBack, 0);
+    // Scrolling only marks the surfaces for a rebuild: notches that arrive
+    // before the next paint cost one rebuild.
+    if (const std::optional<ScrollCode> code = WheelScrollCode(delta.y() != 0 ? delta.y() : delta.x()))
+        OnHScroll(*code, 0);
     event->accept();
 }
 
@@ -409,6 +427,8 @@ void COrielView::OnZoomUnzoom() {
 }
 
 void COrielView::ApplyWindowPlacements() {
+    PlaceLabelList(*this);
+    PlaceAnalysisWindows();
     QWidget* frame = parentWidget();
     const WindowPlacement& p = m_doc.App().settings.placements[kPlacementMainChild];
     if (!frame || IsUnplaced(p) || p[2] <= 0 || p[3] <= 0)

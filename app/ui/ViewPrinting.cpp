@@ -17,6 +17,7 @@
 
 #include "app/BitmapFile.h"
 #include "app/PictureExport.h"
+#include "app/ui/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielView.h"
@@ -182,10 +183,15 @@ void AddPrintingCommands(QMenu& file, CMainFrame& frame, platform::UserPrompts& 
         return f ? f->GetView() : nullptr;
     };
     std::vector<QAction*> viewCommands;
-    const auto addViewCommand = [&](const char* text, void (COrielView::*command)()) {
-        QAction* action = file.addAction(QString::fromLatin1(text), &frame, [viewOf, command] {
+    // With an analysis window active, the commands are its own.
+    QMdiArea* area = frame.MdiArea();
+    const auto addViewCommand = [&](const char* text, void (COrielView::*command)(),
+                                    void (AnalysisWindowCommands::*analysis)()) {
+        QAction* action = file.addAction(QString::fromLatin1(text), &frame, [viewOf, command, analysis, area] {
             if (COrielView* view = viewOf())
                 (view->*command)();
+            else if (AnalysisWindowCommands* window = ActiveAnalysisWindow(area))
+                (window->*analysis)();
         });
         viewCommands.push_back(action);
         return action;
@@ -200,18 +206,18 @@ void AddPrintingCommands(QMenu& file, CMainFrame& frame, platform::UserPrompts& 
     };
 
     file.addSeparator();
-    addViewCommand("Save As bmp...", &COrielView::OnFileSaveAsBmp);
+    addViewCommand("Save As bmp...", &COrielView::OnFileSaveAsBmp, &AnalysisWindowCommands::OnFileSaveAsBmp);
     QAction* saveScreen = file.addAction(QStringLiteral("Save Screen As bmp..."), &frame, screenDump);
     file.addSeparator();
-    addViewCommand("Print...", &COrielView::OnFilePrint);
-    addViewCommand("Print Preview", &COrielView::OnFilePrintPreview);
+    addViewCommand("Print...", &COrielView::OnFilePrint, &AnalysisWindowCommands::OnFilePrint);
+    addViewCommand("Print Preview", &COrielView::OnFilePrintPreview, &AnalysisWindowCommands::OnFilePrintPreview);
     QAction* printScreen = file.addAction(QStringLiteral("Print Screen..."), &frame, screenDump);
 
-    const auto update = [viewOf, viewCommands, saveScreen, printScreen] {
+    const auto update = [viewOf, viewCommands, saveScreen, printScreen, area] {
         COrielView* view = viewOf();
         const bool data = view && view->GetDocument().IsDataLoaded();
         for (QAction* a : viewCommands)
-            a->setEnabled(data);
+            a->setEnabled(data || (!view && ActiveAnalysisWindow(area)));
         saveScreen->setEnabled(!view || data);
         printScreen->setEnabled(!view || data);
     };

@@ -7,7 +7,10 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Halvern"));
     QApplication::setApplicationName(QStringLiteral("Vocomet"));
 
-    vocomet::COrielApp app(vocomet::COrielApp::Options{});
+    vocomet::COrielApp::Options options;
+    // The audio box's DSP firmware lies beside the program.
+    options.firmwarePath = (QApplication::applicationDirPath() + QStringLiteral("/ada.ldr")).toStdString();
+    vocomet::COrielApp app(options);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     if (!app.InitInstance(arguments))

@@ -217,8 +217,10 @@ TEST_P(ReaderChain, EachResultDecidesWhatIsCalledNext) {
     for (int i = 0; i < kReaderSlotCount; ++i) {
         const auto slot = static_cast<ReaderSlot>(i);
         const bool chained = i < kChainedReaderCount;
-        if (!chained && !c.genericReaders)
+        if (!chained && !c.genericReaders) {
+            doc.Formats().SetReader(slot, nullptr);
             continue;
+        }
         const int result = chained && static_cast<std::size_t>(i) < c.results.size() ? c.results[i] : -1;
         const bool refuses = std::find(c.refusing.begin(), c.refusing.end(), i) != c.refusing.end();
         doc.Formats().SetReader(slot, [&calls, slot, result, i, refuses](COrielDoc&, platform::File& f, LoadTarget& t) {

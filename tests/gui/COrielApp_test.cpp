@@ -19,6 +19,9 @@
 #include "app/ui/COrielView.h"
 #include "core/COrielDoc.h"
 #include "core/FileTypeCode.h"
+#include "core/GenericFiles.h"
+#include "core/ui/CDialogGenericFileSelection.h"
+#include "core/ui/DocumentDialogs.h"
 #include "platform/File.h"
 #include "support/NativeFixtureWriter.h"
 #include "support/ScriptedPrompts.h"
@@ -125,8 +128,18 @@ TEST(Application, AFileNoReaderTakesEndsStartUpWithTheLoadFailure) {
     AppFixture f;
     const std::string path = f.start + "/notes.xyz";
     test::WriteAll(path, "");
+    // The user agrees to read it as a generic file, which has nothing to read.
+    bool offered = false;
+    const ScopedDocumentDialogRunner answer([&offered](QDialog& d) {
+        if (auto* generic = qobject_cast<CDialogGenericFileSelection*>(&d)) {
+            offered = true;
+            generic->YesButton()->click();
+        }
+        return d.result();
+    });
     EXPECT_FALSE(f.app->InitInstance({QString::fromStdString(path)}));
-    EXPECT_FALSE(f.prompts.messages.empty());
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(f.prompts.LastMessage(), kZeroLengthMessage);
 }
 
 TEST(Application, HelpWithoutAPageSaysSo) {
