@@ -240,6 +240,11 @@ public:
     CSpectrogramView* spectrogramView = nullptr;
 
 private:
+    // A recording was just loaded: the document holds unsaved data, its
+    // settings take channel 0's rate, count and duration, and a new
+    // application rate resets the analyses' rate-bound defaults.
+    void TakeNewRecordingSettings(int rate);
+
     enum class WriteOutcome { Written, NoWriter, CannotCreate, WriterAbandoned, WriterFailed };
     // Why a write failed: the message's first line and the reason (the
     // system's, for a file that could not be made; empty when there is

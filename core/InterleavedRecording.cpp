@@ -148,6 +148,11 @@ int COrielDoc::LoadInterleavedRecording(platform::File& recording, int n) {
         return 0;
     }
 
+    TakeNewRecordingSettings(rate);
+    return 1;
+}
+
+void COrielDoc::TakeNewRecordingSettings(int rate) {
     dataLoaded = 1;
     m_modified = true;
     neverSaved = 1;
@@ -164,7 +169,6 @@ int COrielDoc::LoadInterleavedRecording(platform::File& recording, int n) {
         settings.spectrogram.values[SpectrogramSettings::kTopFrequency] = DefaultTopFrequency(r);
         settings.spectrogram.values[SpectrogramSettings::kLpcOrder] = EvenAtOrBelow(DefaultLpcOrder(r));
     }
-    return 1;
 }
 
 }  // namespace vocomet

@@ -58,8 +58,6 @@ void SetUpChannel(CChannels& ch, int index, int record, double frames, double ra
     ch.prevWindowEnd = frames;
 }
 
-int EvenAtOrBelow(int n) { return n - (n % 2 + 2) % 2; }
-
 }  // namespace
 
 std::vector<int> EnabledRendalRecords(const ChannelSetupArray& records, int count) {
@@ -186,22 +184,7 @@ int COrielDoc::LoadRendalRecording(platform::File& recording, int /*mode*/) {
         return refuse(kNoMemoryMessage);
     }
 
-    dataLoaded = 1;
-    m_modified = true;
-    neverSaved = 1;
-    const CChannels& loaded = Channel(0);
-    settings.sampleRate = loaded.rate;
-    settings.sampleCount = loaded.sampleCount;
-    settings.duration = loaded.duration;
-    if (m_app.settings.currentSampleRate != rate) {
-        m_app.settings.currentSampleRate = rate;
-        const double r = rate;
-        settings.fftLpc.values[FftLpcSettings::kWindowMs] = DefaultAnalysisWindowMs(r);
-        settings.fftLpc.values[FftLpcSettings::kTopFrequency] = DefaultTopFrequency(r);
-        settings.fftLpc.values[FftLpcSettings::kLpcOrder] = std::min(400, EvenAtOrBelow(DefaultLpcOrder(r)));
-        settings.spectrogram.values[SpectrogramSettings::kTopFrequency] = DefaultTopFrequency(r);
-        settings.spectrogram.values[SpectrogramSettings::kLpcOrder] = EvenAtOrBelow(DefaultLpcOrder(r));
-    }
+    TakeNewRecordingSettings(rate);
     return 1;
 }
 
