@@ -125,6 +125,9 @@ public:
 
     void OnFileSave();
     void OnFileSaveAs();
+    // Save As; true when the recording was written (false when the user
+    // cancelled or the write failed, after its message).
+    bool FileSaveAs();
     void OnFileSaveCopyAs();
     void OnFileSaveSelectionAs();
     void OnFileExportChannelAsWave();
@@ -253,9 +256,8 @@ private:
         const char* prompt = kFailedToSaveDocument;
         std::string reason;
     };
-    // Save and Save As; true when the recording was written.
+    // Save; true when the recording was written.
     bool FileSave();
-    bool FileSaveAs();
     // Writes through a scratch file beside path with the writer of code.
     WriteOutcome WriteFile(const std::string& path, int fileTypeCode, const WriteRequest& request,
                            WriteFailure& failure);

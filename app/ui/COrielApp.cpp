@@ -37,6 +37,7 @@
 #include "app/ui/QtUserPrompts.h"
 #include "app/ui/LogCommands.h"
 #include "app/ui/MainFrameCommands.h"
+#include "app/ui/ViewChannelCommands.h"
 #include "app/ui/ViewOptions.h"
 #include "app/ui/ViewPlay.h"
 #include "app/ui/ViewRecordScope.h"
@@ -307,6 +308,7 @@ void COrielApp::BuildMenus() {
     AddLogCommands(*m_mainFrame, *m_prompts, m_state.settings.placements[kPlacementLog],
                    [this] { return ActiveChildFrame(); });
     AddOptionCommands(*m_mainFrame->OptionsMenu(), *m_mainFrame, [this] { return ActiveChildFrame(); });
+    AddChannelCommands(*m_mainFrame, [this] { return ActiveChildFrame(); });
     AddAnalysisWindowCommands(*m_mainFrame, [this] { return ActiveChildFrame(); });
     AddPlayCommands(*m_mainFrame, *m_mainFrame->OptionsMenu(), [this] { return ActiveChildFrame(); });
     AddRecordCommand(*m_mainFrame, [this] { return ActiveChildFrame(); });

@@ -249,6 +249,21 @@ public:
     // The analysis option dialogs those commands run; null: the Qt dialogs.
     AnalysisOptionDialogs* optionDialogs = nullptr;
 
+    // ---- channel commands (ViewChannelCommands.cpp) ----
+
+    void OnAnalysisAverageAllChannels();
+    void OnAnalysisAverageSelectedChannel();
+    void OnAnalysisIntensity();
+    void OnAnalysisSmooth();
+    void OnChannelsSetReferenceAll();
+    void OnChannelsSetReferenceAllToZero();
+    void OnChannelsSetReferenceForClickedChannel();
+    void OnEditClearToReference();
+    void OnEGGAnalysisAll();
+    void OnEGGAnalysisSelection();
+    void OnEGGOption();
+    void OnEGGSetChannel();
+
     // ---- analysis windows (ViewAnalysisOpeners.cpp) ----
     // Analysis > FFT/LPC: one frame at the analysed channel's marker;
     // Analysis > FFT/LPC Selection: frames averaged over its selection.
