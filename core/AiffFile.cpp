@@ -189,37 +189,8 @@ void ConvertColumn(const std::uint8_t* raw, std::size_t frames, std::size_t fram
 
 void SetUpChannel(CChannels& ch, const AiffLayout& a) {
     const double count = static_cast<double>(a.frames);
-    const double duration = count * 1000.0 / a.rate;
-    ch.samples.Free();
-    ch.sourceFile.reset();
-    ch.stride = 0;
-    ch.rate = a.rate;
-    ch.sampleCount = count;
-    ch.duration = duration;
+    ch.SetUpForeignChannel(0, count, a.rate, count * 1000.0 / a.rate, a.bits);
     ch.name.clear();
-    ch.channelNumber = 1;
-    ch.audioFlag = 1;
-    ch.timeReference = 1;
-    ch.bits = a.bits;
-    ch.scaleMode = 3;
-    ch.show = 1;
-    ch.shownStart = 0.0;
-    ch.shownEnd = count;
-    ch.shownLength = count;
-    ch.shownStartTime = 0.0;
-    ch.shownEndTime = duration;
-    ch.shownSpan = duration;
-    ch.prevWindowStart = 0.0;
-    ch.prevWindowEnd = count;
-    ch.reference = 0.0;
-    ch.auxFactors = {1.0, 1.0};
-    ch.calA = 0.0;
-    ch.calB = 0.0;
-    ch.calC = 1.0;
-    ch.calD = 0.0;
-    ch.unit = "normalized";
-    ch.gain = 1.0;
-    ch.filterRate = a.rate / 2.0;
 }
 
 }  // namespace

@@ -584,4 +584,36 @@ void CChannels::RemoveAllLabels() {
     labelCount = 0;
 }
 
+void CChannels::SetUpForeignChannel(int index, double count, double sampleRate, double durationMs, int bitCount) {
+    samples.Free();
+    sourceFile.reset();
+    stride = 0;
+    rate = sampleRate;
+    sampleCount = count;
+    duration = durationMs;
+    channelNumber = index + 1;
+    audioFlag = index == 0 ? 1 : 0;
+    timeReference = index == 0 ? 1 : 0;
+    bits = bitCount;
+    scaleMode = 3;
+    show = 1;
+    shownStart = 0.0;
+    shownEnd = count;
+    shownLength = count;
+    shownStartTime = 0.0;
+    shownEndTime = durationMs;
+    shownSpan = durationMs;
+    prevWindowStart = 0.0;
+    prevWindowEnd = count;
+    reference = 0.0;
+    auxFactors = {1.0, 1.0};
+    calA = 0.0;
+    calB = 0.0;
+    calC = 1.0;
+    calD = 0.0;
+    unit = "normalized";
+    gain = 1.0;
+    filterRate = sampleRate / 2.0;
+}
+
 }  // namespace vocomet

@@ -192,6 +192,13 @@ public:
     int RemoveLabel(const LABEL& label);
     void RemoveAllLabels();
 
+    // What a file without this system's channel records gives a channel:
+    // count samples at rate (filter rate half of it), index + 1 as its
+    // number, the first channel the audio and time reference, the whole
+    // recording shown, no reference, identity calibration in "normalized"
+    // units, unit gain. The samples are let go; the reader fills them.
+    void SetUpForeignChannel(int index, double count, double sampleRate, double durationMs, int bitCount);
+
     // ---- fields, in the order the channel keeps them ----
 
     std::int32_t audioFlag = 0;  // 1: the channel holding the audio signal

@@ -39,40 +39,12 @@ bool ReadPieces(const platform::File& file, std::int64_t from, std::int64_t to, 
 // whole channel shown, no calibration.
 void SetUpChannel(CChannels& ch, const char* name, int rate, std::int64_t count) {
     const double samples = static_cast<double>(count);
-    const double duration = samples * 1000.0 / rate;
-    ch.samples.Free();
-    ch.sourceFile.reset();
-    ch.stride = 0;
+    ch.SetUpForeignChannel(0, samples, rate, samples * 1000.0 / rate, 16);
     ch.name = name;
-    ch.channelNumber = 1;
-    ch.audioFlag = 1;
-    ch.timeReference = 1;
     ch.reserved1 = {0, 0, 0};
-    ch.show = 1;
     ch.stripHeight = 100;
     ch.RemoveAllLabels();
-    ch.bits = 16;
-    ch.scaleMode = 3;
-    ch.rate = rate;
-    ch.sampleCount = samples;
-    ch.duration = duration;
-    ch.shownStart = 0.0;
-    ch.shownEnd = samples;
-    ch.shownLength = samples;
-    ch.shownStartTime = 0.0;
-    ch.shownEndTime = duration;
-    ch.shownSpan = duration;
-    ch.prevWindowStart = 0.0;
-    ch.prevWindowEnd = samples;
-    ch.reference = 0.0;
-    ch.auxFactors = {1.0, 1.0};
-    ch.calA = 0.0;
-    ch.calB = 0.0;
-    ch.calC = 1.0;
-    ch.calD = 0.0;
-    ch.unit = "normalized";
-    ch.gain = 1.0;
-    ch.filterRate = static_cast<double>(rate / 2);
+    ch.filterRate = static_cast<double>(rate / 2);  // whole hertz
 }
 
 // The channel's sample block for count samples; null when there is no

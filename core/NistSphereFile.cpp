@@ -198,38 +198,8 @@ void DecodeFrames(SampleKind kind, const std::uint8_t* raw, std::size_t values, 
 }
 
 void SetUpChannel(CChannels& ch, int index, const SphereLayout& s) {
-    const double count = static_cast<double>(s.sampleCount);
-    const double rate = static_cast<double>(s.rate);
-    ch.samples.Free();
-    ch.sourceFile.reset();
-    ch.stride = 0;
-    ch.rate = rate;
-    ch.sampleCount = count;
-    ch.duration = s.durationMs;
+    ch.SetUpForeignChannel(index, static_cast<double>(s.sampleCount), static_cast<double>(s.rate), s.durationMs, 16);
     ch.name.clear();
-    ch.channelNumber = index + 1;
-    ch.audioFlag = index == 0 ? 1 : 0;
-    ch.timeReference = index == 0 ? 1 : 0;
-    ch.bits = 16;
-    ch.scaleMode = 3;
-    ch.show = 1;
-    ch.shownStart = 0.0;
-    ch.shownEnd = count;
-    ch.shownLength = count;
-    ch.shownStartTime = 0.0;
-    ch.shownEndTime = s.durationMs;
-    ch.shownSpan = s.durationMs;
-    ch.prevWindowStart = 0.0;
-    ch.prevWindowEnd = count;
-    ch.reference = 0.0;
-    ch.auxFactors = {1.0, 1.0};
-    ch.calA = 0.0;
-    ch.calB = 0.0;
-    ch.calC = 1.0;
-    ch.calD = 0.0;
-    ch.unit = "normalized";
-    ch.gain = 1.0;
-    ch.filterRate = rate / 2.0;
 }
 
 // Frames in pieces: each read is decoded into float frames, which go on

@@ -93,42 +93,13 @@ bool DescribeNsp(const platform::File& file, std::int32_t walkLimit, NspLayout& 
 
 void SetUpChannel(CChannels& ch, const NspLayout& n) {
     const double count = static_cast<double>(n.sampleCount);
-    const double rate = n.rate;
-    const double duration = count * 1000.0 / rate;
-    ch.samples.Free();
-    ch.sourceFile.reset();
-    ch.stride = 0;
-    ch.audioFlag = 1;
-    ch.timeReference = 1;
-    ch.channelNumber = 1;
-    ch.rate = rate;
-    ch.sampleCount = count;
-    ch.duration = duration;
-    ch.bits = 16;
-    ch.scaleMode = 3;
+    ch.SetUpForeignChannel(0, count, n.rate, count * 1000.0 / n.rate, 16);
     ch.stripHeight = 100;
     ch.RemoveAllLabels();
     ch.drawReference = 0;
-    ch.show = 1;
     ch.reserved1 = {0, 0, 0};
     ch.name = kNspChannelName;
-    ch.shownStart = 0.0;
-    ch.shownEnd = count;
-    ch.shownLength = count;
-    ch.shownStartTime = 0.0;
-    ch.shownEndTime = duration;
-    ch.shownSpan = duration;
-    ch.prevWindowStart = 0.0;
-    ch.prevWindowEnd = count;
-    ch.reference = 0.0;
-    ch.auxFactors = {1.0, 1.0};
-    ch.calA = 0.0;
-    ch.calB = 0.0;
-    ch.calC = 1.0;
-    ch.calD = 0.0;
-    ch.unit = "normalized";
-    ch.gain = 1.0;
-    ch.filterRate = static_cast<double>(n.rate / 2);
+    ch.filterRate = static_cast<double>(n.rate / 2);  // whole hertz
 }
 
 }  // namespace

@@ -175,39 +175,10 @@ struct WaveLayout {
 };
 
 void SetUpChannel(CChannels& ch, int index, const WaveLayout& w) {
-    const double count = static_cast<double>(w.frames);
-    ch.samples.Free();
-    ch.sourceFile.reset();
-    ch.stride = 0;
-    ch.sampleCount = count;
-    ch.rate = w.rate;
-    ch.duration = w.durationMs;
+    ch.SetUpForeignChannel(index, static_cast<double>(w.frames), w.rate, w.durationMs, w.chunks.format.bitsPerSample);
     char name[32];
     std::snprintf(name, sizeof name, "Chan  %d", index + 1);
     ch.name = name;
-    ch.channelNumber = index + 1;
-    ch.audioFlag = index == 0 ? 1 : 0;
-    ch.timeReference = index == 0 ? 1 : 0;
-    ch.bits = w.chunks.format.bitsPerSample;
-    ch.scaleMode = 3;
-    ch.show = 1;
-    ch.shownStart = 0.0;
-    ch.shownEnd = count;
-    ch.shownLength = count;
-    ch.shownStartTime = 0.0;
-    ch.shownEndTime = w.durationMs;
-    ch.shownSpan = w.durationMs;
-    ch.prevWindowStart = 0.0;
-    ch.prevWindowEnd = count;
-    ch.reference = 0.0;
-    ch.auxFactors = {1.0, 1.0};
-    ch.calA = 0.0;
-    ch.calB = 0.0;
-    ch.calC = 1.0;
-    ch.calD = 0.0;
-    ch.unit = "normalized";
-    ch.gain = 1.0;
-    ch.filterRate = w.rate / 2.0;
 }
 
 // Reads the data chunk into one block per channel. Each read is decoded

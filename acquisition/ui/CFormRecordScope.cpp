@@ -287,25 +287,25 @@ bool CFormRecordScope::OnInitialUpdate() {
     SendDspSetup();
 
     // The six buttons in one row.
-    struct Spec {
+    struct ButtonPlace {
         const char* text;
         int x;
         const char* tip;
     };
-    const Spec specs[6] = {{"Freeze", 5, "Feeze the recording"},   {"Pause", 60, "Pause the recording"},
-                           {"Record", 135, "Start Recording"},     {"Stop", 190, "Stop Recording"},
-                           {"Save", 265, "Save the recorded file"}, {"Cancel", 320, "Cancel the recording"}};
+    const ButtonPlace places[6] = {{"Freeze", 5, "Feeze the recording"},   {"Pause", 60, "Pause the recording"},
+                                   {"Record", 135, "Start Recording"},     {"Stop", 190, "Stop Recording"},
+                                   {"Save", 265, "Save the recorded file"}, {"Cancel", 320, "Cancel the recording"}};
     for (int i = 0; i < 6; ++i) {
-        auto* b = new CButtonST(QString::fromLatin1(specs[i].text), this);
+        auto* b = new CButtonST(QString::fromLatin1(places[i].text), this);
         b->PreSubclassWindow(false, true);
-        b->setGeometry(specs[i].x, 120, 50, 35);
+        b->setGeometry(places[i].x, 120, 50, 35);
         b->SetAlign(1);
         b->SetStaticEdge(true);
         b->SetFontHeight(10);
         b->SetColor(0, platform::Rgb(0, 255, 255));
         if (i == kFreeze)
             b->SetNormalTextColor(platform::Rgb(0, 0, 255));
-        b->SetTooltipText(QString::fromLatin1(specs[i].tip));
+        b->SetTooltipText(QString::fromLatin1(places[i].tip));
         b->show();
         buttons[static_cast<std::size_t>(i)] = b;
     }
