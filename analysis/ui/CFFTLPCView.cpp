@@ -7,8 +7,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <algorithm>
 #include <cmath>
@@ -304,31 +302,15 @@ void CFFTLPCView::OnPrint(QPainter& dc) {
 }
 
 bool CFFTLPCView::PrintTo(QPrinter& printer) {
-    QPainter dc;
-    if (!dc.begin(&printer))
-        return false;
-    bool printed = true;
-    try {
-        OnPrint(dc);
-    } catch (...) {
-        printed = false;
-    }
-    dc.end();
-    return printed;
+    return PrintPage(printer, [this](QPainter& dc) { OnPrint(dc); });
 }
 
 void CFFTLPCView::OnFilePrint() {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() == QDialog::Accepted)
-        PrintTo(printer);
+    PrintWithDialog(this, [this](QPainter& dc) { OnPrint(dc); });
 }
 
 void CFFTLPCView::OnFilePrintPreview() {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintPreviewDialog preview(&printer, this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PrintTo(*p); });
-    preview.exec();
+    PrintPreview(this, [this](QPainter& dc) { OnPrint(dc); });
 }
 
 QImage CFFTLPCView::RenderBitmap(int width, int height) const {

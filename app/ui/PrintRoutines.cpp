@@ -5,6 +5,9 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPixmap>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -122,6 +125,35 @@ void StartScreenDump(QWidget* owner, platform::UserPrompts& prompts, std::string
     if (path.empty())
         return;
     QTimer::singleShot(10, owner, [&path, &prompts] { CaptureScreenToFile(path, prompts); });
+}
+
+bool PrintPage(QPrinter& printer, const std::function<void(QPainter&)>& draw) {
+    QPainter dc;
+    if (!dc.begin(&printer))
+        return false;
+    bool printed = true;
+    try {
+        draw(dc);
+    } catch (...) {
+        printed = false;
+    }
+    dc.end();
+    return printed;
+}
+
+void PrintWithDialog(QWidget* parent, const std::function<void(QPainter&)>& draw) {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, parent);
+    if (dialog.exec() == QDialog::Accepted)
+        PrintPage(printer, draw);
+}
+
+void PrintPreview(QWidget* parent, const std::function<void(QPainter&)>& draw) {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog preview(&printer, parent);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, parent,
+                     [&draw](QPrinter* p) { PrintPage(*p, draw); });
+    preview.exec();
 }
 
 }  // namespace vocomet

@@ -7,9 +7,11 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <string>
 
 class QPainter;
+class QPrinter;
 class QWidget;
 
 namespace platform {
@@ -45,5 +47,13 @@ void CaptureScreenToFile(const std::string& path, platform::UserPrompts& prompts
 // file dialog has left the screen (`owner` ends the wait if it goes first).
 // A cancelled dialog ends the command quietly.
 void StartScreenDump(QWidget* owner, platform::UserPrompts& prompts, std::string& path);
+
+// One page: draw paints it on the printer. False when the printer could not
+// be started or draw threw.
+bool PrintPage(QPrinter& printer, const std::function<void(QPainter&)>& draw);
+// File > Print...: the print dialog, then the page on the chosen printer.
+void PrintWithDialog(QWidget* parent, const std::function<void(QPainter&)>& draw);
+// File > Print Preview: the page as the preview asks for it.
+void PrintPreview(QWidget* parent, const std::function<void(QPainter&)>& draw);
 
 }  // namespace vocomet

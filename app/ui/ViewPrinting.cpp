@@ -6,8 +6,6 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTimer>
 #include <algorithm>
@@ -149,31 +147,15 @@ void COrielView::OnPrint(QPainter& dc) {
 }
 
 bool COrielView::PrintTo(QPrinter& printer) {
-    QPainter dc;
-    if (!dc.begin(&printer))
-        return false;
-    bool printed = true;
-    try {
-        OnPrint(dc);
-    } catch (...) {
-        printed = false;
-    }
-    dc.end();
-    return printed;
+    return PrintPage(printer, [this](QPainter& dc) { OnPrint(dc); });
 }
 
 void COrielView::OnFilePrint() {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() == QDialog::Accepted)
-        PrintTo(printer);
+    PrintWithDialog(this, [this](QPainter& dc) { OnPrint(dc); });
 }
 
 void COrielView::OnFilePrintPreview() {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintPreviewDialog preview(&printer, this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PrintTo(*p); });
-    preview.exec();
+    PrintPreview(this, [this](QPainter& dc) { OnPrint(dc); });
 }
 
 void AddPrintingCommands(QMenu& file, CMainFrame& frame, platform::UserPrompts& prompts,
