@@ -76,6 +76,33 @@ void Place(QMdiSubWindow* frame, const WindowPlacement& p) {
     frame->setGeometry(p[0], p[1], std::max(p[2], 1), std::max(p[3], 1));
 }
 
+// A pitch or spectrogram window made from its template and placed in the
+// MDI area at its slot; an empty result (after the message) when there is
+// no template or making it failed.
+template <typename Service, typename Make>
+AnalysisFrame<Service> MakePlacedFrame(COrielDoc& doc, QMdiArea* area, Make& make, WindowPlacement& slot,
+                                       const WindowPlacement& fallback) {
+    if (!make || !area) {
+        CannotCreate(doc);
+        return {};
+    }
+    const WindowPlacement at = TakePlacement(slot, fallback, true);
+    AnalysisFrame<Service> made;
+    try {
+        made = make(doc);
+    } catch (const std::exception&) {
+        made = {};
+    }
+    if (!made.frame || !made.view) {
+        delete made.frame;
+        CannotCreate(doc);
+        return {};
+    }
+    area->addSubWindow(made.frame);
+    Place(made.frame, at);
+    return made;
+}
+
 }  // namespace
 
 CFFTLPCFrame* COrielView::OpenFftLpcFrame(bool average) {
@@ -131,26 +158,11 @@ CFFTLPCFrame* COrielView::OpenAverageFFTLPCWindow() { return OpenFftLpcFrame(tru
 
 void COrielView::OpenPitchWindow() {
     QMdiArea* area = AreaOf(this);
-    auto& make = AnalysisTemplates().pitch;
-    if (!make || !area) {
-        CannotCreate(m_doc);
+    const AnalysisFrame<PitchViewService> made = MakePlacedFrame<PitchViewService>(
+        m_doc, area, AnalysisTemplates().pitch, m_doc.App().settings.placements[kPlacementPitch],
+        kPitchDefaultPlacement);
+    if (!made.frame)
         return;
-    }
-    const WindowPlacement at =
-        TakePlacement(m_doc.App().settings.placements[kPlacementPitch], kPitchDefaultPlacement, true);
-    AnalysisFrame<PitchViewService> made;
-    try {
-        made = make(m_doc);
-    } catch (const std::exception&) {
-        made = {};
-    }
-    if (!made.frame || !made.view) {
-        delete made.frame;
-        CannotCreate(m_doc);
-        return;
-    }
-    area->addSubWindow(made.frame);
-    Place(made.frame, at);
     const int index = AnalysedChannel(m_doc);
     try {
         if (index >= 0)
@@ -167,26 +179,11 @@ void COrielView::OpenPitchWindow() {
 
 void COrielView::OpenSpectrogramWindow(int range) {
     QMdiArea* area = AreaOf(this);
-    auto& make = AnalysisTemplates().spectrogram;
-    if (!make || !area) {
-        CannotCreate(m_doc);
+    const AnalysisFrame<SpectrogramViewService> made = MakePlacedFrame<SpectrogramViewService>(
+        m_doc, area, AnalysisTemplates().spectrogram, m_doc.App().settings.placements[kPlacementSpectrogram],
+        kSpectrogramDefaultPlacement);
+    if (!made.frame)
         return;
-    }
-    const WindowPlacement at =
-        TakePlacement(m_doc.App().settings.placements[kPlacementSpectrogram], kSpectrogramDefaultPlacement, true);
-    AnalysisFrame<SpectrogramViewService> made;
-    try {
-        made = make(m_doc);
-    } catch (const std::exception&) {
-        made = {};
-    }
-    if (!made.frame || !made.view) {
-        delete made.frame;
-        CannotCreate(m_doc);
-        return;
-    }
-    area->addSubWindow(made.frame);
-    Place(made.frame, at);
     made.frame->hide();
     const int index = AnalysedChannel(m_doc);
     if (index >= 0) {
