@@ -23,8 +23,9 @@ bool ReserveName(const std::string& path) {
 }  // namespace
 
 EditSession::~EditSession() {
+    // A copy of a long recording takes a while to give back.
     if (!m_undoPath.empty())
-        platform::RemoveFile(m_undoPath);
+        platform::RemoveFileInBackground(m_undoPath);
 }
 
 std::string EditSession::MakeUndoPath(COrielDoc& document) const {

@@ -164,7 +164,7 @@ void RebuildDataFile(COrielDoc& document, FrameSpan span, std::int64_t insertedF
 
 EditClipboard::~EditClipboard() {
     if (!filePath.empty())
-        platform::RemoveFile(filePath);
+        platform::RemoveFileInBackground(filePath);
 }
 
 void EditClipboard::Clear() {
@@ -176,7 +176,7 @@ void EditClipboard::Clear() {
         slot.duration = 0.0;
     }
     if (!filePath.empty())
-        platform::RemoveFile(filePath);
+        platform::RemoveFileInBackground(filePath);
     filePath.clear();
     full = 0;
     channelCount = 0;
@@ -549,8 +549,16 @@ UndoState WriteUndoCopy(COrielDoc& document, const std::string& path) {
     for (int c = 0; c < state.channelCount; ++c) {
         const CChannels& ch = document.Channel(c);
         state.channels.push_back({ch.show, ch.shownStart, ch.shownEnd, ch.prevWindowStart, ch.prevWindowEnd,
-                                  ch.intensityValid});
+                                  ch.intensityValid, nullptr});
+        // Only a summary of exactly the samples written.
+        if (ch.samplesSummary && ch.samplesSummary->SampleCount() == ch.ReadableCount())
+            state.channels.back().summary = ch.samplesSummary;
     }
+    // The last copy goes by name, not by cutting it to nothing: its space is
+    // given back in the background, and a recording still being filled from
+    // it (the one an undo just read) keeps reading it whole.
+    if (platform::PathExists(path))
+        platform::RemoveFileInBackground(path);
     platform::File file(path, platform::File::Mode::Create);
     if (!state.dataLoaded || state.channelCount <= 0)
         return state;  // an empty copy: undo gives back an empty document
@@ -570,6 +578,7 @@ UndoState WriteUndoCopy(COrielDoc& document, const std::string& path) {
     WriteRequest request;
     request.channelCount = state.channelCount;
     request.targetPath = path;
+    request.willFlush = false;
     if (SameSampleCounts(document))
         WriteKovPcFloat24File(document, file, request);
     else
@@ -591,6 +600,10 @@ void ReadUndoCopy(COrielDoc& document, const std::string& path, const UndoState&
     }
     platform::File file(path, platform::File::Mode::Read);
     LoadTarget target([&document] { return document.NewStagingRecording(); });
+    const bool summariesKept = std::all_of(state.channels.begin(), state.channels.end(),
+                                           [](const UndoState::Channel& c) { return c.summary != nullptr; });
+    if (summariesKept)
+        target.LeaveOutSummaries();
     // Whichever native float layout the copy was written in.
     int result = ReadKovPcFloat24File(document, file, target);
     if (result != kReaderLoaded && !target.HasRecording()) {
@@ -618,6 +631,8 @@ void ReadUndoCopy(COrielDoc& document, const std::string& path, const UndoState&
         // which were there); the rest is worked out anew on request.
         ch.intensityValid = 0;
         InvalidateDerived(ch);
+        if (!ch.samplesSummary && was.summary && was.summary->SampleCount() == ch.ReadableCount())
+            ch.samplesSummary = was.summary;
     }
     document.AdoptRecording(std::move(recording));
     document.dataLoaded = 1;

@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -126,6 +127,9 @@ struct UndoState {
         double shownStart = 0.0, shownEnd = 0.0;
         double prevWindowStart = 0.0, prevWindowEnd = 0.0;
         std::int32_t intensityValid = 0;
+        // The min/max summary of the samples written, when the channel had
+        // one: the copy reads back to the same samples, so it serves again.
+        std::shared_ptr<const SampleSummary> summary;
     };
     std::vector<Channel> channels;
 };
@@ -138,7 +142,8 @@ struct UndoState {
 UndoState WriteUndoCopy(COrielDoc& document, const std::string& path);
 // Reads the undo copy back into the document (staged: on failure the
 // document is as it was) and restores the document's type, save-as flag and
-// the channels' display. Velocity, acceleration and EGG results are
+// the channels' display; the summaries kept in state spare the reader a
+// second pass over the frames. Velocity, acceleration and EGG results are
 // invalid afterwards. The recording let go closes its data file; a scratch
 // data file goes with it once nothing else reads it. Throws EditError or
 // what the reader throws.

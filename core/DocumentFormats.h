@@ -97,10 +97,18 @@ public:
     void Refuse(std::string reason);
     const std::string& Refusal() const { return m_refusal; }
 
+    // Set by a caller that already holds the min/max summaries of the
+    // samples to be read (an undo reading back its own copy): a reader that
+    // would pass over the frames once more only to make them leaves them
+    // out, and the channels come without.
+    void LeaveOutSummaries() { m_summaries = false; }
+    bool SummariesWanted() const { return m_summaries; }
+
 private:
     Factory m_make;
     std::unique_ptr<RecordingData> m_recording;
     std::string m_refusal;
+    bool m_summaries = true;
 };
 
 using DocumentReader = std::function<int(COrielDoc& document, platform::File& file, LoadTarget& target)>;
@@ -114,6 +122,9 @@ struct WriteRequest {
     // The file the written file will replace (for progress texts); the
     // writer's own file is a scratch file beside it.
     std::string targetPath;
+    // False for a file that is never flushed to disk (a copy for this
+    // session only): the native writers then leave its pages to the cache.
+    bool willFlush = true;
 };
 
 using DocumentWriter = std::function<void(COrielDoc& document, platform::File& file, const WriteRequest& request)>;

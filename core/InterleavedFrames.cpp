@@ -72,9 +72,9 @@ void ReadSourceFrames(SourceFrames& source, std::int64_t frame, std::size_t fram
 // there is enough of it.
 class WriteBack {
 public:
-    WriteBack(platform::File& out, std::int64_t from) : m_out(out), m_from(from) {}
+    WriteBack(platform::File& out, std::int64_t from, bool active) : m_out(out), m_from(from), m_active(active) {}
     void Written(std::int64_t end) {
-        if (end - m_from >= kWriteBackBytes) {
+        if (m_active && end - m_from >= kWriteBackBytes) {
             m_out.StartWriteBack(m_from, end - m_from);
             m_from = end;
         }
@@ -83,6 +83,7 @@ public:
 private:
     platform::File& m_out;
     std::int64_t m_from;
+    bool m_active;
 };
 
 void WriteFloatsLE(platform::File& out, float* values, std::size_t count) {
@@ -121,7 +122,8 @@ SampleRange ChannelRange(const CChannels& channel, bool selectionOnly) {
 }
 
 FrameWriteResult WriteInterleavedFrames(platform::File& out, const std::vector<const CChannels*>& channels,
-                                        std::int64_t first, std::int64_t count, platform::Progress* progress) {
+                                        std::int64_t first, std::int64_t count, platform::Progress* progress,
+                                        bool startWriteBack) {
     const std::size_t m = channels.size();
     if (m == 0 || count <= 0)
         return FrameWriteResult::Written;
@@ -179,7 +181,7 @@ FrameWriteResult WriteInterleavedFrames(platform::File& out, const std::vector<c
     ThrottledProgress shown(progress);
     const std::int64_t frameBytes = static_cast<std::int64_t>(m * sizeof(float));
     const std::int64_t base = out.GetPosition();
-    WriteBack writeBack(out, base);
+    WriteBack writeBack(out, base, startWriteBack);
     std::int64_t done = 0;
     if (verbatim) {
         // The frames every channel has a sample for are copied by the

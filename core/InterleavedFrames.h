@@ -27,10 +27,13 @@ enum class FrameWriteResult {
 
 // Writes frames [first, first + count) of the channels to out at its
 // position, as little-endian float32. With progress, shows the fraction
-// done and stops when the user asks to abort. Write and read errors throw
-// platform::FileException.
+// done and stops when the user asks to abort. With startWriteBack, the
+// system is asked to write what is written out to disk as it goes, for a
+// file that will be flushed; a file that will not is left to the page cache.
+// Write and read errors throw platform::FileException.
 FrameWriteResult WriteInterleavedFrames(platform::File& out, const std::vector<const CChannels*>& channels,
-                                        std::int64_t first, std::int64_t count, platform::Progress* progress);
+                                        std::int64_t first, std::int64_t count, platform::Progress* progress,
+                                        bool startWriteBack = true);
 
 // The part of a channel that a save writes: the whole channel, or its
 // selection (from the selection start sample for the selected count, both

@@ -246,10 +246,11 @@ bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, co
 }
 
 // Copies the frames into a new scratch file, which becomes the recording's
-// data file, and makes every channel read from it. kReaderEndOpen when the
-// user cancels.
+// data file, and makes every channel read from it; the summaries, when
+// wanted, are made from a read of the frames beside the copy.
+// kReaderEndOpen when the user cancels.
 int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, const NativeFileDescription& d,
-                              RecordingData& recording) {
+                              RecordingData& recording, bool summariesWanted) {
     const std::size_t n = d.channels.size();
     std::optional<ScratchDataFile> scratch;
     try {
@@ -264,7 +265,7 @@ int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, c
     progress->SetFraction(0.0);
 
     ThrottledProgress shown(progress.get());
-    LoadSummaries summaries(n, d.frameCount);
+    LoadSummaries summaries(summariesWanted ? n : 0, d.frameCount);
     try {
         switch (scratch->CopyFrames(file, d.frameOffset, d.frameCount, n, shown, summaries)) {
         case ScratchDataFile::CopyResult::Copied: break;
@@ -297,7 +298,7 @@ void ApplyAudioChannelRule(RecordingData& recording) {
 }
 
 int LoadSamples(COrielDoc& document, const platform::File& file, const NativeFileDescription& d,
-                RecordingData& recording) {
+                RecordingData& recording, bool summariesWanted) {
     const NativeLayoutInfo& info = GetNativeLayoutInfo(d.layout);
     if (!info.interleaved) {
         for (std::size_t i = 0; i < d.channels.size(); ++i) {
@@ -311,13 +312,13 @@ int LoadSamples(COrielDoc& document, const platform::File& file, const NativeFil
     if (d.layout == NativeLayout::Usb2Float) {
         if (TryLoadFramesIntoMemory(document, file, d, recording, kUsb2BlockSlackBytes))
             return kReaderLoaded;
-        return LoadFramesFromScratchFile(document, file, d, recording);
+        return LoadFramesFromScratchFile(document, file, d, recording, summariesWanted);
     }
     // Whole seconds of channel 0's whole milliseconds; a duration that is
     // no number counts as 0.
     const double wholeMs = std::trunc(d.channels[0].header.duration);
     if (wholeMs >= kScratchFileSeconds * 1000.0)
-        return LoadFramesFromScratchFile(document, file, d, recording);
+        return LoadFramesFromScratchFile(document, file, d, recording, summariesWanted);
     if (!TryLoadFramesIntoMemory(document, file, d, recording, kBlockSlackBytes))
         Fail(document, kNoMemoryMessage);
     return kReaderLoaded;
@@ -366,7 +367,7 @@ int ReadNative(COrielDoc& document, platform::File& file, LoadTarget& target, Na
         for (std::size_t i = 0; i < d.channels.size(); ++i)
             SetChannelFromHeader(recording.channels[i], d.channels[i], layout);
 
-        const int loaded = LoadSamples(document, file, d, recording);
+        const int loaded = LoadSamples(document, file, d, recording, target.SummariesWanted());
         if (loaded != kReaderLoaded)
             return loaded;
 

@@ -107,10 +107,10 @@ std::unique_ptr<platform::Progress> ProgressFor(COrielDoc& document, const std::
 }
 
 void WriteSamples(COrielDoc& document, platform::File& file, const std::vector<const CChannels*>& channels,
-                  std::int64_t first, std::int64_t count, platform::Progress* progress) {
+                  std::int64_t first, std::int64_t count, platform::Progress* progress, bool willFlush) {
     FrameWriteResult result = FrameWriteResult::NoMemory;
     try {
-        result = WriteInterleavedFrames(file, channels, first, count, progress);
+        result = WriteInterleavedFrames(file, channels, first, count, progress, willFlush);
     } catch (const std::bad_alloc&) {
     }
     switch (result) {
@@ -137,7 +137,7 @@ void WriteFrameFile(COrielDoc& document, platform::File& file, const WriteReques
             duration = static_cast<double>(range.count) * 1000.0 / ch->rate;
         WriteChannelHead(file, *ch, sel, duration, range.count);
     }
-    WriteSamples(document, file, shown, range.first, range.count, progress.get());
+    WriteSamples(document, file, shown, range.first, range.count, progress.get(), request.willFlush);
 }
 
 }  // namespace
@@ -202,7 +202,7 @@ void WriteKovPcFloatFile(COrielDoc& document, platform::File& file, const WriteR
         // Each channel its own span, as many samples as its header says.
         const SampleRange range = ChannelRange(*ch, sel);
         WriteChannelHead(file, *ch, sel, WrittenDuration(*ch, sel), range.count);
-        WriteSamples(document, file, {ch}, range.first, range.count, progress.get());
+        WriteSamples(document, file, {ch}, range.first, range.count, progress.get(), request.willFlush);
     }
 }
 

@@ -19,13 +19,16 @@ namespace {
 // The summaries read the frames in reads of this size.
 constexpr std::size_t kSummaryReadBytes = std::size_t{8} << 20;
 
-// Closes a scratch data file and removes it from disk once its last holder
-// lets go.
+// Removes a scratch data file from disk once its last holder lets go. The
+// name goes at once; the file is closed, and its space given back, in the
+// background: for a recording of gigabytes that takes longer than the edit
+// that let it go.
 struct RemoveWhenReleased {
     std::string path;
     void operator()(platform::File* file) const noexcept {
-        delete file;
+        std::unique_ptr<platform::File> owned(file);
         platform::RemoveFile(path);
+        platform::CloseInBackground(std::move(owned));
     }
 };
 

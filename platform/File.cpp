@@ -442,4 +442,66 @@ bool PathExists(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+namespace {
+
+// The closes still running. Never destroyed: a close may still run while
+// the program ends.
+struct BackgroundCloses {
+    std::mutex mutex;
+    std::condition_variable idle;
+    int running = 0;  // guarded by mutex
+};
+
+BackgroundCloses& Closes() {
+    static BackgroundCloses* closes = new BackgroundCloses;
+    return *closes;
+}
+
+}  // namespace
+
+void CloseInBackground(std::unique_ptr<File> file) noexcept {
+    if (!file || !file->IsOpen())
+        return;
+    BackgroundCloses& closes = Closes();
+    {
+        std::lock_guard lock(closes.mutex);
+        ++closes.running;
+    }
+    struct Done {
+        BackgroundCloses& closes;
+        ~Done() {
+            std::lock_guard lock(closes.mutex);
+            if (--closes.running == 0)
+                closes.idle.notify_all();
+        }
+    };
+    try {
+        // The thread owns the file; should the thread not start, the file
+        // goes with the thread's state, here.
+        std::thread([owned = std::move(file), &closes]() mutable {
+            Done done{closes};
+            owned.reset();
+        }).detach();
+    } catch (...) {
+        Done done{closes};
+    }
+}
+
+void WaitForBackgroundCloses() {
+    BackgroundCloses& closes = Closes();
+    std::unique_lock lock(closes.mutex);
+    closes.idle.wait(lock, [&closes] { return closes.running == 0; });
+}
+
+bool RemoveFileInBackground(const std::string& path) {
+    // While a descriptor stays open, removing the name only unlinks it; the
+    // space goes when that descriptor closes.
+    auto file = std::make_unique<File>();
+    if (!file->Open(path, File::Mode::Read))
+        return RemoveFile(path);
+    const bool removed = RemoveFile(path);
+    CloseInBackground(std::move(file));
+    return removed;
+}
+
 }  // namespace platform

@@ -151,4 +151,18 @@ bool PathExists(const std::string& path);
 // Removes a file; false when it could not be removed (missing included).
 bool RemoveFile(const std::string& path);
 
+// Giving back the blocks and cached pages of a file of gigabytes takes as
+// long as copying much of it, and happens when the last descriptor of a
+// removed file closes (or when a file is cut to nothing). These hand that
+// work to a thread of its own, so the caller goes on at once.
+//
+// Closes file on a thread of its own (at once when no thread can be had).
+void CloseInBackground(std::unique_ptr<File> file) noexcept;
+// Waits until every file handed to CloseInBackground so far is closed.
+void WaitForBackgroundCloses();
+// Removes a file: its name is gone when this returns, its space is given
+// back in the background. False when it could not be removed (missing
+// included).
+bool RemoveFileInBackground(const std::string& path);
+
 }  // namespace platform

@@ -308,6 +308,64 @@ TEST_F(DocumentEditsTest, UndoRestoresWhateverTheFileType) {
     }
 }
 
+// A recording long enough to be read back into a scratch data file (400 s at
+// 1000 Hz): the undo gives back its frames and the min/max summaries they had
+// (the same ones, when there were any, so the reader need not pass over the
+// frames again), even when the next edit writes the undo copy anew while
+// the restored data file is still being filled from it.
+TEST_F(DocumentEditsTest, UndoOfALongFileBackedRecordingKeepsItsSummaries) {
+    constexpr int kChannels = 3;
+    constexpr int kCount = 400000;
+    auto sameSummary = [](const SampleSummary& a, const SampleSummary& b) {
+        bool same = a.SampleCount() == b.SampleCount();
+        for (int level = 0; same && level < SampleSummary::LevelCount(); ++level)
+            same = a.GetLevel(level).min == b.GetLevel(level).min && a.GetLevel(level).max == b.GetLevel(level).max;
+        return same;
+    };
+    std::vector<std::vector<float>> samples(kChannels);
+    std::string frames(static_cast<std::size_t>(kChannels) * kCount * 4, '\0');
+    for (int c = 0; c < kChannels; ++c) {
+        for (int k = 0; k < kCount; ++k)
+            samples[static_cast<std::size_t>(c)].push_back(static_cast<float>(c * 10000 + k));
+        for (int k = 0; k < kCount; ++k)
+            std::memcpy(&frames[(static_cast<std::size_t>(k) * kChannels + c) * 4],
+                        &samples[static_cast<std::size_t>(c)][static_cast<std::size_t>(k)], 4);
+    }
+    for (const bool summarised : {true, false}) {
+        SCOPED_TRACE(summarised ? "with summaries" : "without summaries");
+        auto d = std::make_unique<COrielDoc>(app, prompts);
+        Fill(*d, kChannels, kCount, true);
+        std::vector<std::shared_ptr<const SampleSummary>> made;
+        for (int c = 0; c < kChannels; ++c) {
+            CChannels& ch = d->Channel(c);
+            made.push_back(summarised ? std::make_shared<const SampleSummary>(
+                                            SampleSummary::FromSamples(samples[static_cast<std::size_t>(c)]))
+                                      : nullptr);
+            ch.samplesSummary = made.back();
+        }
+        EditSession session;
+        ASSERT_TRUE(session.SaveUndoFile(*d, prompts));
+        Select(*d, 100, 200000);
+        CutSelectionData(*d);
+        ASSERT_TRUE(session.RestoreUndoFile(*d, prompts));
+        ASSERT_TRUE(session.SaveUndoFile(*d, prompts));
+        ASSERT_FALSE(IsDocumentInMemory(*d));
+        ASSERT_TRUE(d->GetDataFile()->WaitForBackgroundFill());
+        EXPECT_TRUE(test::ReadAll(d->GetDataFilePath()) == frames);
+        for (int c = 0; c < kChannels; ++c) {
+            SCOPED_TRACE(c);
+            const CChannels& ch = d->Channel(c);
+            EXPECT_EQ(ch.sampleCount, kCount);
+            ASSERT_NE(ch.samplesSummary, nullptr);
+            if (summarised) {
+                EXPECT_EQ(ch.samplesSummary, made[static_cast<std::size_t>(c)]);
+            }
+            EXPECT_TRUE(sameSummary(*ch.samplesSummary,
+                                    SampleSummary::FromSamples(samples[static_cast<std::size_t>(c)])));
+        }
+    }
+}
+
 TEST_F(DocumentEditsTest, UndoFilesOfSameTitledDocumentsDiffer) {
     Fill(*doc, 1, 10, false);
     Fill(*other, 1, 10, false);

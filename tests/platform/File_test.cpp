@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -254,6 +255,29 @@ TEST(File, ClosingStopsABackgroundFill) {
     char buffer[100];
     EXPECT_EQ(shortFill.ReadAt(0, buffer, sizeof buffer), 10u);
     EXPECT_THROW(shortFill.WriteAt(0, buffer, 1), FileException);
+}
+
+// A large file removed in the background: the name goes at once, and a copy
+// still being filled from it (it is held open) comes out whole.
+TEST(File, ARemovalInTheBackgroundLeavesWhatReadsTheFileWhole) {
+    const std::string folder = FreshTempDir();
+    std::string source(std::size_t{64} << 20, '\0');
+    for (std::size_t i = 0; i < source.size(); ++i)
+        source[i] = static_cast<char>(i * 7 / 4096 + 1);
+    WriteAll(folder + "/from.bin", source);
+    {
+        File from(folder + "/from.bin", File::Mode::Read);
+        File to(folder + "/to.bin", File::Mode::Create);
+        to.StartBackgroundFill(from, 0, static_cast<std::int64_t>(source.size()));
+        from.Close();
+        EXPECT_TRUE(RemoveFileInBackground(folder + "/from.bin"));
+        EXPECT_FALSE(PathExists(folder + "/from.bin"));
+        EXPECT_TRUE(to.WaitForBackgroundFill());
+    }
+    EXPECT_TRUE(ReadAll(folder + "/to.bin") == source);
+    CloseInBackground(std::make_unique<File>(folder + "/to.bin", File::Mode::Read));
+    WaitForBackgroundCloses();
+    EXPECT_FALSE(RemoveFileInBackground(folder + "/missing.bin"));
 }
 
 TEST(BinaryFile, WholeFileReadAndWrite) {
