@@ -15,14 +15,14 @@ std::size_t WholeCount(double count) { return static_cast<std::size_t>(platform:
 
 }  // namespace
 
-void CMathFunc::IntensityCurveFloat(const float* samples, float* curve, double& minimum, double& maximum,
+bool CMathFunc::IntensityCurveFloat(const float* samples, float* curve, double& minimum, double& maximum,
                                     double dc, double start, double window, double step, double sampleCount,
-                                    int shift, int linear) {
+                                    int shift, int linear, platform::Progress* progress) {
     minimum = 0.0;
     maximum = 0.0;
     const std::size_t n = WholeCount(sampleCount);
     if (!curve || n == 0)
-        return;
+        return true;
 
     const std::size_t frameLength = WholeCount(window);
     std::size_t frames = 0;
@@ -38,7 +38,7 @@ void CMathFunc::IntensityCurveFloat(const float* samples, float* curve, double& 
         --frames;
     if (frames == 0) {
         std::fill(curve, curve + n, 0.0f);
-        return;
+        return true;
     }
 
     // Levels of silent frames are marked with -infinity and replaced below
@@ -46,8 +46,18 @@ void CMathFunc::IntensityCurveFloat(const float* samples, float* curve, double& 
     constexpr float kSilent = -std::numeric_limits<float>::infinity();
     bool anySilent = false;
     double lowest = std::numeric_limits<double>::infinity();
+    // Asked often enough for a responsive window, seldom enough to cost
+    // nothing next to the sums.
+    constexpr std::size_t kPollSamples = std::size_t{1} << 16;
+    std::size_t nextPoll = 0;
     for (std::size_t k = 0; k < frames; ++k) {
         const std::size_t s = frameStart(k);
+        if (progress && s >= nextPoll) {
+            progress->SetFraction(static_cast<double>(s) / static_cast<double>(n));
+            if (progress->AbortRequested())
+                return false;
+            nextPoll = s + kPollSamples;
+        }
         double sum = 0.0;
         for (std::size_t j = s; j < s + frameLength; ++j) {
             double d = static_cast<double>(samples[j]) - dc;
@@ -109,6 +119,7 @@ void CMathFunc::IntensityCurveFloat(const float* samples, float* curve, double& 
     }
     minimum = lo;
     maximum = hi;
+    return true;
 }
 
 }  // namespace vocomet

@@ -23,6 +23,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/Progress.h"
+
 namespace vocomet {
 
 // The library's own circle constants: every window, twiddle factor and
@@ -198,9 +200,12 @@ public:
     // v - min, extremes 0 and max - min), and with shift set moved to start
     // at 0. The extremes are returned through minimum and maximum.
     // samples and curve hold sampleCount values each.
-    void IntensityCurveFloat(const float* samples, float* curve, double& minimum, double& maximum, double dc,
+    // A progress, when given, is shown the part of the frames done and asked
+    // about aborting every 65536 samples or so; on an abort the function
+    // returns false at once, the curve partly written and the extremes 0.
+    bool IntensityCurveFloat(const float* samples, float* curve, double& minimum, double& maximum, double dc,
                              double start, double window, double step, double sampleCount, int shift,
-                             int linear);
+                             int linear, platform::Progress* progress = nullptr);
 
 private:
     struct FftTables;
@@ -208,8 +213,15 @@ private:
     // Power in dB of bins 0 .. count-1 of re/im into out, zero or
     // non-finite powers taking the lowest finite level (0 dB when none).
     static void PowerToDb(const double* re, const double* im, int count, double* out);
+    // Bins first .. last-1 (at most N/2 = 2^(m-1)) of the transform of N
+    // real values whose half-size transform (even values as real parts, odd
+    // as imaginary) is in re_/im_.
+    void PitchHalfSpectrum(int m, int first, int last, double* outRe, double* outIm);
     std::vector<double> ResampleBins(const double* bins, int binCount, int fftSize, int nOut, int maxFrequency,
                                      double rate);
+    // The window of length n (Hamming when kind is 1, else rectangular) in
+    // store, computed only when length or kind changed.
+    static const double* WindowOf(std::vector<double>& store, int& storedLength, int& storedKind, int n, int kind);
     std::vector<double> ComputeEnvelope(const std::vector<double>& a, int resample, int nOut, int maxFrequency,
                                         double rate);
     bool QuadraticFactorStart(int n, const double* a, double* deflated, double& root);
@@ -220,8 +232,27 @@ private:
     std::vector<double> re_, im_, window_;    // FFT work arrays
     std::vector<double> fftRe_, fftIm_;       // the transform's own scratch
     std::vector<double> splineX_, splineY_, splineY2_, splineU_;
+    // Resampling onto the same points spectrum after spectrum: the parts of
+    // the natural spline through bins 0 .. h-1 that do not depend on the
+    // levels (the forward pass's pivots and factors), and per output point
+    // its interval and weights. Rebuilt when h, the point count or the
+    // spacing change.
+    std::vector<double> resamplePivot_, resampleFactor_;
+    std::vector<int> resampleLo_;
+    std::vector<double> resampleA_, resampleB_, resampleA3_, resampleB3_, resampleD2_;
+    int resampleBins_ = -1, resampleOut_ = -1;
+    double resampleStep_ = 0.0;
     std::vector<double> frame_;               // windowed frame, cepstrum
+    // The windows of the last spectrum and of the last LPC frame, kept
+    // while their length and kind stay the same (frame after frame).
+    std::vector<double> lpcWindow_;
+    int windowLength_ = -1, windowKind_ = 0, lpcWindowLength_ = -1, lpcWindowKind_ = 0;
+    // Cepstral pitch: the Hamming window of the last frame length, the
+    // factors that untangle a real transform done at half size, and the
+    // half spectrum.
+    std::vector<double> pitchWindow_, pitchCos_, pitchSin_, pitchLevels_, pitchSpare_;
     std::vector<double> scratch_, scratch2_;  // root search
+    std::vector<double> scanPoints_, scanValues_;  // the real-root scan
     std::optional<FormantResult> lastFormants_;
 };
 

@@ -80,11 +80,24 @@ LpcResult CMathFunc::LpcAutocorrelation(const double* frame, int n, int p) {
         return out;
 
     std::vector<double> r(static_cast<std::size_t>(p) + 1, 0.0);
-    for (int i = 0; i <= p && i < n; ++i) {
-        double sum = 0.0;
-        for (int j = 0; j < n - i; ++j)
-            sum += frame[j] * frame[j + i];
-        r[static_cast<std::size_t>(i)] = sum;
+    // r[i] = sum over j of x[j] x[j+i], each sum taken in ascending j as
+    // written, but all lags side by side: every step of j adds one product
+    // to each lag's own sum, so the lags fill the vector lanes instead of
+    // one long chain of additions each.
+    const int lags = std::min(p, n - 1);
+    double* sums = r.data();
+    const int full = n - lags;  // j below this reaches every lag
+    for (int j = 0; j < full; ++j) {
+        const double xj = frame[j];
+        const double* ahead = frame + j;
+        for (int i = 0; i <= lags; ++i)
+            sums[i] += xj * ahead[i];
+    }
+    for (int j = std::max(full, 0); j < n; ++j) {
+        const double xj = frame[j];
+        const double* ahead = frame + j;
+        for (int i = 0; i < n - j; ++i)
+            sums[i] += xj * ahead[i];
     }
     out.predictionError = r[0];
     // No energy (or energy that is not a number): nothing to predict.
@@ -133,17 +146,40 @@ bool CMathFunc::QuadraticFactorStart(int n, const double* a, double* deflated, d
     // Scans -1.2 .. 1.2 for a sign change of the polynomial and refines the
     // bracket by bisection. A polynomial whose roots lie outside the band has
     // its reciprocal roots inside, so the reversed polynomial is scanned next.
-    auto scan = [n](const double* c, double& found) {
-        const double step = 1.0 / n;
-        double x = -1.2;
-        double fx = EvaluatePolynomial(n, c, x);
+    // The scan's points, and the polynomial at all of them at once (each
+    // value by the same Horner steps as EvaluatePolynomial; the points side
+    // by side fill the vector lanes).
+    const double step = 1.0 / n;
+    std::vector<double>& points = scanPoints_;
+    points.clear();
+    points.push_back(-1.2);
+    for (int i = 1; points.back() < 1.2; ++i)
+        points.push_back(-1.2 + static_cast<double>(i) * step);
+    std::vector<double>& values = scanValues_;
+    values.resize(points.size());
+    auto evaluateAll = [&](const double* c) {
+        const std::size_t count = points.size();
+        const double* px = points.data();
+        double* v = values.data();
+        for (std::size_t j = 0; j < count; ++j)
+            v[j] = c[0];
+        for (int k = 1; k <= n; ++k) {
+            const double ck = c[k];
+            for (std::size_t j = 0; j < count; ++j)
+                v[j] = v[j] * px[j] + ck;
+        }
+    };
+    auto scan = [&](const double* c, double& found) {
+        evaluateAll(c);
+        double x = points[0];
+        double fx = values[0];
         if (fx == 0.0) {
             found = x;
             return true;
         }
-        for (int i = 1; x < 1.2; ++i) {
-            const double next = -1.2 + static_cast<double>(i) * step;
-            const double fn = EvaluatePolynomial(n, c, next);
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            const double next = points[i];
+            const double fn = values[i];
             if (fn == 0.0) {
                 found = next;
                 return true;
@@ -390,14 +426,11 @@ LpcSpectrum CMathFunc::LpcSpectrumFormants(const double* frame, int p, int n, do
                                            int findFormants, bool skipEnvelope) {
     LpcSpectrum out;
     const std::size_t len = frame && n > 0 ? static_cast<std::size_t>(n) : 0;
-    window_.resize(len);
+    const double* w = WindowOf(lpcWindow_, lpcWindowLength_, lpcWindowKind_, static_cast<int>(len), window);
     std::vector<double>& x = frame_;
     x.resize(len);
-    for (std::size_t i = 0; i < len; ++i) {
-        const double w =
-            window == 1 ? 0.54 - 0.46 * std::cos(kMathTwoPi * static_cast<double>(i) / static_cast<double>(n)) : 1.0;
-        x[i] = (preEmphasis > 0.0 ? frame[i + 1] - preEmphasis * frame[i] : frame[i]) * w;
-    }
+    for (std::size_t i = 0; i < len; ++i)
+        x[i] = (preEmphasis > 0.0 ? frame[i + 1] - preEmphasis * frame[i] : frame[i]) * w[i];
     LpcResult lpc = LpcAutocorrelation(len ? x.data() : nullptr, static_cast<int>(len), p);
     if (!lpc.valid) {
         // Nothing to predict: a flat envelope and no formants.

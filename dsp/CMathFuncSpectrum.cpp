@@ -259,16 +259,13 @@ std::vector<double> CMathFunc::PowerSpectrumDb(const double* frame, int n, doubl
 
     re_.assign(size, 0.0);
     im_.assign(size, 0.0);
-    window_.resize(len);
-    for (std::size_t i = 0; i < len; ++i)
-        window_[i] = window == 1 ? 0.54 - 0.46 * std::cos(kMathTwoPi * static_cast<double>(i) / static_cast<double>(n))
-                                 : 1.0;
+    const double* w = WindowOf(window_, windowLength_, windowKind_, n, window);
     if (preEmphasis > 0.0) {
         for (std::size_t i = 0; i < len; ++i)
-            re_[i] = (frame[i + 1] - preEmphasis * frame[i]) * window_[i];
+            re_[i] = (frame[i + 1] - preEmphasis * frame[i]) * w[i];
     } else {
         for (std::size_t i = 0; i < len; ++i)
-            re_[i] = frame[i] * window_[i];
+            re_[i] = frame[i] * w[i];
     }
     Fft(re_.data(), im_.data(), m);
 
@@ -297,24 +294,115 @@ std::vector<double> CMathFunc::ResampleBins(const double* bins, int binCount, in
         return out;
     }
     const std::size_t h = static_cast<std::size_t>(binCount);
-    splineX_.resize(h + 1);
-    splineY_.resize(h + 1);
-    splineY2_.resize(h + 1);
-    splineX_[0] = splineY_[0] = 0.0;
-    for (std::size_t j = 0; j < h; ++j) {
-        splineX_[j + 1] = static_cast<double>(j);
-        splineY_[j + 1] = bins[j];
-    }
-    SplineSecondDerivatives(splineX_.data(), splineY_.data(), binCount, 1e30, 1e30, splineY2_.data());
     const double step = (static_cast<double>(maxFrequency) / (rate * 0.5)) * (static_cast<double>(fftSize) * 0.5) /
                         static_cast<double>(nOut);
+    if (!(step >= 0.0) || !std::isfinite(step)) {
+        // No rising points: the general routines.
+        splineX_.resize(h + 1);
+        splineY_.resize(h + 1);
+        splineY2_.resize(h + 1);
+        splineX_[0] = splineY_[0] = 0.0;
+        for (std::size_t j = 0; j < h; ++j) {
+            splineX_[j + 1] = static_cast<double>(j);
+            splineY_[j + 1] = bins[j];
+        }
+        SplineSecondDerivatives(splineX_.data(), splineY_.data(), binCount, 1e30, 1e30, splineY2_.data());
+        for (int i = 0; i < nOut; ++i) {
+            double v = 0.0;
+            SplineInterpolate(splineX_.data(), splineY_.data(), splineY2_.data(), binCount,
+                              static_cast<double>(i) * step, v);
+            out[static_cast<std::size_t>(i)] = v;
+        }
+        return out;
+    }
+
+    // The natural spline through (j, bins[j]) and its values at i * step,
+    // by the same arithmetic as SplineSecondDerivatives and SplineInterpolate
+    // (the same results to the last bit), with everything that depends only
+    // on the abscissae and the points worked out once for a run of spectra.
+    const int n = binCount;
+    if (resampleBins_ != binCount || resampleOut_ != nOut || resampleStep_ != step) {
+        // Forward pass of the tridiagonal solve with unit spacing: sig = 0.5.
+        resamplePivot_.assign(h + 1, 0.0);
+        resampleFactor_.assign(h + 1, 0.0);
+        for (int i = 2; i <= n - 1; ++i) {
+            const double sig = 0.5;
+            const double p = sig * resampleFactor_[static_cast<std::size_t>(i - 1)] + 2.0;
+            resampleFactor_[static_cast<std::size_t>(i)] = (sig - 1.0) / p;
+            resamplePivot_[static_cast<std::size_t>(i)] = p;
+        }
+        // Interval of each point: the last one whose left end is at or
+        // below x, kept inside 1 .. n-1 (1-based, abscissa j at j + 1).
+        resampleLo_.resize(static_cast<std::size_t>(nOut));
+        resampleA_.resize(static_cast<std::size_t>(nOut));
+        resampleB_.resize(static_cast<std::size_t>(nOut));
+        resampleA3_.resize(static_cast<std::size_t>(nOut));
+        resampleB3_.resize(static_cast<std::size_t>(nOut));
+        resampleD2_.resize(static_cast<std::size_t>(nOut));
+        int lo = 1;
+        for (int i = 0; i < nOut; ++i) {
+            const double x = static_cast<double>(i) * step;
+            while (lo < n - 1 && static_cast<double>(lo) <= x)  // abscissa of lo + 1 is lo
+                ++lo;
+            const int hi = lo + 1;
+            const double xlo = static_cast<double>(lo - 1), xhi = static_cast<double>(hi - 1);
+            const double d = xhi - xlo;
+            const double a = (xhi - x) / d;
+            const double b = (x - xlo) / d;
+            const auto k = static_cast<std::size_t>(i);
+            resampleLo_[k] = lo;
+            resampleA_[k] = a;
+            resampleB_[k] = b;
+            resampleA3_[k] = a * a * a - a;
+            resampleB3_[k] = b * b * b - b;
+            resampleD2_[k] = d * d;
+        }
+        resampleBins_ = binCount;
+        resampleOut_ = nOut;
+        resampleStep_ = step;
+    }
+    splineY_.resize(h + 1);
+    splineY2_.resize(h + 1);
+    splineU_.assign(h + 1, 0.0);
+    double* y = splineY_.data();
+    double* y2 = splineY2_.data();
+    double* u = splineU_.data();
+    y[0] = 0.0;
+    std::copy(bins, bins + n, y + 1);
+    y2[1] = u[1] = 0.0;
+    for (int i = 2; i <= n - 1; ++i) {
+        const double sig = 0.5;
+        const double p = resamplePivot_[static_cast<std::size_t>(i)];
+        // Unit spacing: the divisions by 1 and by 2 of the general routine.
+        double ui = (y[i + 1] - y[i]) / 1.0 - (y[i] - y[i - 1]) / 1.0;
+        ui = (6.0 * ui / 2.0 - sig * u[i - 1]) / p;
+        u[i] = ui;
+        y2[i] = resampleFactor_[static_cast<std::size_t>(i)];
+    }
+    const double qn = 0.0, un = 0.0;
+    y2[n] = (un - qn * u[n - 1]) / (qn * y2[n - 1] + 1.0);
+    for (int k = n - 1; k >= 1; --k)
+        y2[k] = y2[k] * y2[k + 1] + u[k];
     for (int i = 0; i < nOut; ++i) {
-        double v = 0.0;
-        SplineInterpolate(splineX_.data(), splineY_.data(), splineY2_.data(), binCount,
-                          static_cast<double>(i) * step, v);
-        out[static_cast<std::size_t>(i)] = v;
+        const auto k = static_cast<std::size_t>(i);
+        const int lo = resampleLo_[k], hi = lo + 1;
+        out[k] = resampleA_[k] * y[lo] + resampleB_[k] * y[hi] +
+                 (resampleA3_[k] * y2[lo] + resampleB3_[k] * y2[hi]) * resampleD2_[k] / 6.0;
     }
     return out;
+}
+
+const double* CMathFunc::WindowOf(std::vector<double>& store, int& storedLength, int& storedKind, int n, int kind) {
+    const int k = kind == 1 ? 1 : 0;
+    if (storedLength != n || storedKind != k || store.size() != static_cast<std::size_t>(n)) {
+        store.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i)
+            store[static_cast<std::size_t>(i)] =
+                k == 1 ? 0.54 - 0.46 * std::cos(kMathTwoPi * static_cast<double>(i) / static_cast<double>(n)) : 1.0;
+        storedLength = n;
+        storedKind = k;
+    }
+    return store.data();
 }
 
 void CMathFunc::SplineSecondDerivatives(const double* x, const double* y, int n, double slopeFirst,
