@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "app/EditSession.h"
@@ -67,31 +73,76 @@ void RecomputeValidIntensities(COrielDoc& doc) {
     }
 }
 
+// The progress of a run over several channels, for one channel at a time:
+// channel k's fraction f is (k + f) / count of the whole. Changes too small
+// to see on the bar are not passed on, so a window is not repainted for
+// nothing.
+class RunProgress final : public platform::Progress {
+public:
+    RunProgress(platform::Progress& whole, std::size_t count)
+        : m_whole(whole), m_count(std::max<std::size_t>(count, 1)) {
+        m_whole.SetFraction(0.0);
+    }
+    void StartChannel(std::size_t k) { m_channel = k; }
+    void Finish() { m_whole.SetFraction(1.0); }
+
+    void SetText(const std::string& text) override { m_whole.SetText(text); }
+    void SetFraction(double fraction) override {
+        const double part = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
+        const double whole = (static_cast<double>(m_channel) + part) / static_cast<double>(m_count);
+        if (whole >= m_shown + 1e-3) {
+            m_whole.SetFraction(whole);
+            m_shown = whole;
+        }
+    }
+    bool AbortRequested() override { return m_whole.AbortRequested(); }
+
+private:
+    platform::Progress& m_whole;
+    std::size_t m_count;
+    std::size_t m_channel = 0;
+    double m_shown = 0.0;
+};
+
 // Runs a data-replacing operation over channels after the question and the
-// undo copy; failure shows message.
-template <typename Operation>
+// undo copy, in two steps so that a cancel changes nothing: make computes
+// each channel's result (nothing on an abort) while the progress window
+// shows, apply then gives every channel its result. A failure shows message
+// and changes nothing either.
+template <typename Make, typename Apply>
 bool ReplaceData(COrielDoc& doc, EditSession& edits, const std::vector<int>& channels, const SaveAsFunction& saveAs,
-                 const char* failure, Operation operation) {
+                 const char* failure, const char* text, Make make, Apply apply) {
     if (channels.empty() || RefuseFileBacked(doc, channels))
         return false;
     platform::UserPrompts& prompts = doc.Prompts();
     if (!AskSaveBeforeReplacing(prompts, saveAs))
         return false;
-    bool changed = false;
+    using Result = typename std::invoke_result_t<Make, const CChannels&, platform::Progress&>::value_type;
     try {
         if (!edits.SaveUndoFile(doc, prompts))
             throw platform::UserException();
-        for (int i : channels) {
-            CChannels& ch = doc.Channel(i);
-            changed = true;
-            operation(ch);
-            ch.samplesSummary = nullptr;  // the samples are not what it describes
+        std::vector<Result> results;
+        {
+            const std::unique_ptr<platform::Progress> shown = doc.MakeProgress();
+            shown->SetText(text);
+            RunProgress run(*shown, channels.size());
+            for (std::size_t k = 0; k < channels.size(); ++k) {
+                run.StartChannel(k);
+                std::optional<Result> r = make(doc.Channel(channels[k]), run);
+                if (!r) {
+                    // Cancelled: the copy holds what the document still holds.
+                    edits.ForgetUndo();
+                    return false;
+                }
+                results.push_back(std::move(*r));
+            }
+            run.Finish();
         }
+        for (std::size_t k = 0; k < channels.size(); ++k)
+            apply(doc.Channel(channels[k]), results[k]);
     } catch (const std::exception&) {
         prompts.Message(failure, platform::Buttons::Ok, platform::Icon::Warning);
-        if (changed)
-            doc.SetModifiedFlag(true);
-        return changed;
+        return false;
     }
     doc.SetModifiedFlag(true);
     return true;
@@ -111,20 +162,57 @@ bool AskSaveBeforeReplacing(platform::UserPrompts& prompts, const SaveAsFunction
 }
 
 bool AverageChannels(COrielDoc& doc, EditSession& edits, int channel, const SaveAsFunction& saveAs) {
-    return ReplaceData(doc, edits, ChannelsOf(doc, channel), saveAs, kAveragingFailed,
-                       [](CChannels& ch) { ch.AverageSamples(ch.selStartTime, ch.selEndTime); });
+    // The means are taken first and written only when every one is known:
+    // a cancel costs no copy of the samples.
+    return ReplaceData(
+        doc, edits, ChannelsOf(doc, channel), saveAs, kAveragingFailed, kAveragingProgressText,
+        [](const CChannels& ch, platform::Progress& p) { return ch.MeanOfSamples(ch.selStartTime, ch.selEndTime, p); },
+        [](CChannels& ch, const SampleMean& mean) {
+            if (mean.first >= mean.end)
+                return;
+            ch.FillSamples(mean);
+            ch.samplesSummary = nullptr;  // the samples are not what it describes
+        });
 }
 
 bool SmoothChannels(COrielDoc& doc, EditSession& edits, const SaveAsFunction& saveAs) {
-    return ReplaceData(doc, edits, ChannelsOf(doc, -1), saveAs, kSmoothFailed,
-                       [](CChannels& ch) { ch.SmoothSamples(); });
+    // Each channel is smoothed into a block of its own, and the blocks take
+    // the samples' place when all are done: a cancel leaves the samples
+    // untouched, at the cost of holding the new blocks until then.
+    return ReplaceData(
+        doc, edits, ChannelsOf(doc, -1), saveAs, kSmoothFailed, kSmoothProgressText,
+        [](const CChannels& ch, platform::Progress& p) { return ch.SmoothedSamples(p); },
+        [](CChannels& ch, platform::FloatBlock& smoothed) {
+            if (smoothed.IsNull())
+                return;  // smoothing off, or too short to smooth
+            std::swap(ch.samples, smoothed);
+            smoothed.Free();
+            ch.samplesSummary = nullptr;
+        });
 }
 
 bool ComputeIntensities(COrielDoc& doc) {
+    // Every curve is made before any is taken, so a cancel leaves every
+    // channel with the curve it had; the old curves stay in memory until
+    // then.
+    std::vector<IntensityCurve> curves;
     try {
+        {
+            const std::unique_ptr<platform::Progress> shown = doc.MakeProgress();
+            shown->SetText(kIntensityProgressText);
+            RunProgress run(*shown, static_cast<std::size_t>(std::max(doc.GetChannelCount(), 0)));
+            for (int i = 0; i < doc.GetChannelCount(); ++i) {
+                run.StartChannel(static_cast<std::size_t>(i));
+                std::optional<IntensityCurve> curve = doc.Channel(i).MakeIntensity(run);
+                if (!curve)
+                    return false;
+                curves.push_back(std::move(*curve));
+            }
+            run.Finish();
+        }
         for (int i = 0; i < doc.GetChannelCount(); ++i) {
             CChannels& ch = doc.Channel(i);
-            ch.ComputeIntensity();
+            ch.TakeIntensity(std::move(curves[static_cast<std::size_t>(i)]));
             ch.drawIntensity = 1;
         }
     } catch (const std::exception&) {

@@ -4,6 +4,10 @@
 // Reference (Edit) and the EGG commands. Each works on the document and the
 // view's undo copy and says whether the view must be redrawn.
 //
+// Averaging, smoothing and intensity run through the document's progress
+// window (COrielDoc::MakeProgress, opened after the question and the undo
+// copy) and stop when it asks to abort, leaving every channel as it was.
+//
 // UI thread only.
 
 #include <functional>
@@ -24,6 +28,9 @@ inline constexpr const char* kReplaceDataQuestion =
 inline constexpr const char* kAveragingFailed = " Averaging function failed ";
 inline constexpr const char* kSmoothFailed = " Smooth function failed ";
 inline constexpr const char* kIntensityFailed = " Intensity function failed ";
+inline constexpr const char* kAveragingProgressText = "Averaging";
+inline constexpr const char* kSmoothProgressText = "Smoothing";
+inline constexpr const char* kIntensityProgressText = "Intensity";
 inline constexpr const char* kFileBackedRefused =
     "The samples of this recording are read from its data file and cannot be changed here.";
 
@@ -36,11 +43,13 @@ using SaveAsFunction = std::function<bool()>;
 bool AskSaveBeforeReplacing(platform::UserPrompts& prompts, const SaveAsFunction& saveAs);
 
 // Analysis > Average All Channels (channel -1) or Average Selected channel:
-// each channel's selection replaced by its mean. True when samples changed.
+// each channel's selection replaced by its mean. True when samples changed;
+// false, the samples as they were, on a cancel or a failure.
 bool AverageChannels(COrielDoc& doc, EditSession& edits, int channel, const SaveAsFunction& saveAs);
 // Analysis > Smooth on every channel whose smoothing is on.
 bool SmoothChannels(COrielDoc& doc, EditSession& edits, const SaveAsFunction& saveAs);
-// Analysis > Intensity on every channel, turning its drawing on.
+// Analysis > Intensity on every channel, turning its drawing on. False,
+// every channel's curve as it was, on a cancel or a failure.
 bool ComputeIntensities(COrielDoc& doc);
 
 // Channels > Set Reference All (audio channels skipped), Set Reference All

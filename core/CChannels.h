@@ -15,13 +15,16 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "core/ChannelRecords.h"
 #include "core/RecordList.h"
 #include "core/SampleSummary.h"
+#include "platform/BinaryFile.h"
 #include "platform/File.h"
+#include "platform/Progress.h"
 #include "platform/SampleBlock.h"
 #include "platform/TextMeasurer.h"
 #include "platform/WinTypes.h"
@@ -45,6 +48,25 @@ class VelocityMissingError : public platform::UserException {
 public:
     const char* what() const noexcept override { return kMessage; }
     static constexpr const char* kMessage = "Velocity file does not exist.";
+};
+
+// An intensity curve made for a channel and not yet taken by it, so that a
+// run over several channels can be abandoned with every channel as it was.
+struct IntensityCurve {
+    platform::FloatBlock values;  // the curve of a channel in memory
+    // The curve of a file-backed channel: a scratch file beside the channel's
+    // intensity file, put in its place when the curve is taken.
+    std::unique_ptr<platform::ScratchReplacement> file;
+    double count = 0.0;
+    double minimum = 0.0;
+    double maximum = 0.0;
+};
+
+// The samples AverageSamples replaces, [first, end), and their mean.
+struct SampleMean {
+    std::int64_t first = 0;
+    std::int64_t end = 0;  // first == end: nothing to replace
+    float mean = 0.0f;
 };
 
 class CChannels {
@@ -129,12 +151,22 @@ public:
 
     // Intensity curve in dB, one value per sample: in memory into the
     // intensity block; for a file-backed channel into the intensity file
-    // (source file path + "_Int#" + channel number), reading the source
-    // once. Frames of intensityWindow ms every intensityStep ms; levels of
+    // (source file path + "_Int#" + channel number, written beside it and
+    // put in its place when complete), reading the source once. Frames of intensityWindow ms every intensityStep ms; levels of
     // (x - reference); silent frames take the lowest finite level. Sets
     // intensityCount, intensityMin, intensityMax and intensityValid.
     // Returns 0.
     int ComputeIntensity();
+    // The two halves of ComputeIntensity, for a loop that may be cancelled:
+    // MakeIntensity computes the curve and leaves the channel as it is; it
+    // shows the part done on progress, asks it about aborting every 65536
+    // samples or so and returns nothing on an abort. It throws what
+    // ComputeIntensity throws. TakeIntensity gives the channel the curve (the
+    // block, or the file put in place) and sets the fields ComputeIntensity
+    // sets; it throws platform::FileException when the file cannot be put in
+    // place, the channel then as it was.
+    std::optional<IntensityCurve> MakeIntensity(platform::Progress& progress) const;
+    void TakeIntensity(IntensityCurve&& curve);
     // Velocity curve (units per second): first differences times the rate,
     // then (w > 0) a forward moving mean over w ms. In memory only.
     void ComputeVelocity(double w);
@@ -144,9 +176,19 @@ public:
     // When smoothingOn: replaces the samples by their centred moving mean of
     // an odd number of points. A file-backed channel is left alone.
     void SmoothSamples();
+    // What SmoothSamples would leave, in a new block of the samples' size:
+    // a null block when it would leave the samples alone, nothing when
+    // progress asks to abort (asked every 65536 samples or so). The channel
+    // is not changed. Throws what SmoothSamples throws.
+    std::optional<platform::FloatBlock> SmoothedSamples(platform::Progress& progress) const;
     // Replaces the samples between two times (ms) by their mean. A
     // file-backed channel is left alone.
     void AverageSamples(double t0, double t1);
+    // The two halves of AverageSamples: the range and its mean (an empty
+    // range for a file-backed channel; nothing when progress asks to abort,
+    // asked every 65536 samples or so), then the fill.
+    std::optional<SampleMean> MeanOfSamples(double t0, double t1, platform::Progress& progress) const;
+    void FillSamples(const SampleMean& mean);
 
     // ---- EGG cycle analysis (CChannelsEgg.cpp) ----
 

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -133,22 +135,17 @@ private:
     std::vector<float> m_buffer;
 };
 
-// The intensity of a file-backed channel, written to its intensity file.
-// Each frame's level is repeated over the whole part of the hop; the source
-// is read once, front to back. Returns the curve's extremes.
-Normalisation ComputeIntensityFile(CChannels& ch, std::int64_t frameLength, double hop) {
+// How often the long loops show their progress and ask about aborting.
+constexpr std::int64_t kPollSamples = std::int64_t{1} << 16;
+
+// The intensity of a file-backed channel, written to out. Each frame's level
+// is repeated over the whole part of the hop; the source is read once, front
+// to back. Returns the curve's extremes, or nothing when progress asked to
+// abort.
+std::optional<Normalisation> WriteIntensityFile(const CChannels& ch, std::int64_t frameLength, double hop,
+                                                platform::File& out, platform::Progress& progress) {
     const platform::File& source = *ch.sourceFile;
-    if (!source.IsOpen() || ch.stride < 1 || ch.channelNumber < 1 || ch.channelNumber > ch.stride)
-        throw platform::UserException();
     const std::int64_t n = WholeCount(ch.sampleCount);
-
-    const std::string path = source.GetFilePath() + "_Int#" + std::to_string(ch.channelNumber);
-    ch.CloseIntensityFile();
-    platform::File out;
-    if (!out.Open(path, platform::File::Mode::Create))
-        throw platform::UserException();
-    ch.intensityFilePath = path;
-
     const std::int64_t h = std::max<std::int64_t>(1, WholeCount(hop));
     const std::int64_t frames = n >= frameLength ? (n - frameLength) / h : 0;
     const std::int64_t rest = n - h * frames;
@@ -160,8 +157,15 @@ Normalisation ComputeIntensityFile(CChannels& ch, std::int64_t frameLength, doub
     double lo = std::numeric_limits<double>::infinity();
     double hi = -std::numeric_limits<double>::infinity();
     float level = 0.0f;
+    std::int64_t nextPoll = 0;
     for (std::int64_t e = 0; e < frames; ++e) {
         const std::int64_t s = e * h;
+        if (s >= nextPoll) {
+            progress.SetFraction(static_cast<double>(s) / static_cast<double>(n));
+            if (progress.AbortRequested())
+                return std::nullopt;
+            nextPoll = s + kPollSamples;
+        }
         reader.Ensure(s, s + frameLength);
         double sum = 0.0;
         for (std::int64_t j = s; j < s + frameLength; ++j) {
@@ -193,12 +197,14 @@ Normalisation ComputeIntensityFile(CChannels& ch, std::int64_t frameLength, doub
     }
     Normalisation norm = Normalise(lo, hi, ch.relativeIntensity != 0);
     if (anySilent || norm.offset != 0.0) {
-        std::vector<float> block(std::size_t{1} << 16);
+        std::vector<float> block(static_cast<std::size_t>(kPollSamples));
         for (std::int64_t at = 0; at < n;) {
+            if (progress.AbortRequested())
+                return std::nullopt;
             const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), n - at);
             const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(float);
             if (out.ReadAt(at * 4, block.data(), bytes) != bytes)
-                throw platform::FileException(platform::FileException::Cause::EndOfFile, path,
+                throw platform::FileException(platform::FileException::Cause::EndOfFile, out.GetFilePath(),
                                               "the intensity file is shorter than written");
             for (std::int64_t k = 0; k < count; ++k) {
                 float& v = block[static_cast<std::size_t>(k)];
@@ -210,7 +216,6 @@ Normalisation ComputeIntensityFile(CChannels& ch, std::int64_t frameLength, doub
             at += count;
         }
     }
-    out.Close();
     return norm;
 }
 
@@ -274,12 +279,20 @@ void DifferenceCurve(const T* x, std::int64_t count, double rate, double w, Doub
 }  // namespace
 
 int CChannels::ComputeIntensity() {
+    // The old curve goes first, so the new one never shares memory with it.
     intensity.Free();
     intensityMax = -1e34;
     intensityMin = 1e34;
     intensityValid = 0;
     intensityCount = sampleCount;
+    platform::NullProgress quiet;
+    std::optional<IntensityCurve> curve = MakeIntensity(quiet);
+    if (curve)  // a progress that never aborts always gives one
+        TakeIntensity(std::move(*curve));
+    return 0;
+}
 
+std::optional<IntensityCurve> CChannels::MakeIntensity(platform::Progress& progress) const {
     const bool inMemory = !samples.IsNull();
     if (!inMemory && !sourceFile)
         throw platform::UserException();
@@ -291,25 +304,53 @@ int CChannels::ComputeIntensity() {
         throw platform::UserException();
     const std::int64_t frameLength = WholeCount(frame);
 
+    IntensityCurve curve;
+    curve.count = sampleCount;
     if (inMemory) {
         const std::int64_t n = ReadableCount();
-        platform::FloatBlock curve = platform::FloatBlock::TryAllocate(static_cast<std::size_t>(n));
-        if (n > 0 && curve.IsNull())
+        curve.values = platform::FloatBlock::TryAllocate(static_cast<std::size_t>(n));
+        if (n > 0 && curve.values.IsNull())
             throw platform::UserException();
-        double lo = 0.0, hi = 0.0;
-        CMathFunc().IntensityCurveFloat(samples.data(), curve.data(), lo, hi, reference, 0.0,
-                                        static_cast<double>(frameLength), hop, static_cast<double>(n),
-                                        relativeIntensity, 0);
-        intensity = std::move(curve);
-        intensityMin = lo;
-        intensityMax = hi;
+        if (!CMathFunc().IntensityCurveFloat(samples.data(), curve.values.data(), curve.minimum, curve.maximum,
+                                             reference, 0.0, static_cast<double>(frameLength), hop,
+                                             static_cast<double>(n), relativeIntensity, 0, &progress))
+            return std::nullopt;
     } else {
-        Normalisation r = ComputeIntensityFile(*this, frameLength, hop);
-        intensityMin = r.lo;
-        intensityMax = r.hi;
+        const platform::File& source = *sourceFile;
+        if (!source.IsOpen() || stride < 1 || channelNumber < 1 || channelNumber > stride)
+            throw platform::UserException();
+        // The curve goes beside the data file ("_Int#" and the channel
+        // number); the file there now stays until the new one is complete.
+        const std::string path = source.GetFilePath() + "_Int#" + std::to_string(channelNumber);
+        try {
+            curve.file = std::make_unique<platform::ScratchReplacement>(path);
+        } catch (const platform::FileException&) {
+            throw platform::UserException();
+        }
+        const std::optional<Normalisation> r =
+            WriteIntensityFile(*this, frameLength, hop, curve.file->GetFile(), progress);
+        if (!r)
+            return std::nullopt;
+        curve.minimum = r->lo;
+        curve.maximum = r->hi;
     }
+    progress.SetFraction(1.0);
+    return curve;
+}
+
+void CChannels::TakeIntensity(IntensityCurve&& curve) {
+    if (curve.file) {
+        // A reader of the old file would go on reading it after the rename.
+        CloseIntensityFile();
+        curve.file->Commit();
+        intensityFilePath = curve.file->GetTargetPath();
+        curve.file.reset();
+    }
+    intensity = std::move(curve.values);
+    intensityCount = curve.count;
+    intensityMin = curve.minimum;
+    intensityMax = curve.maximum;
     intensityValid = 1;
-    return 0;
 }
 
 void CChannels::ComputeVelocity(double w) {
@@ -340,11 +381,18 @@ void CChannels::ComputeAcceleration(double w1, double w2) {
 }
 
 void CChannels::SmoothSamples() {
+    platform::NullProgress quiet;
+    std::optional<platform::FloatBlock> r = SmoothedSamples(quiet);
+    if (r && !r->IsNull())
+        std::copy(r->data(), r->data() + r->size(), samples.data());
+}
+
+std::optional<platform::FloatBlock> CChannels::SmoothedSamples(platform::Progress& progress) const {
     if (!smoothingOn)
-        return;
+        return platform::FloatBlock();
     if (samples.IsNull()) {
         if (sourceFile)
-            return;
+            return platform::FloatBlock();
         throw platform::UserException();
     }
     const std::size_t n = static_cast<std::size_t>(ReadableCount());
@@ -354,25 +402,43 @@ void CChannels::SmoothSamples() {
     // The ends copy means from d + 5 samples before the end: a channel
     // shorter than that has nothing to smooth with.
     if (n < d + 5)
-        return;
-    platform::FloatBlock r = platform::FloatBlock::TryAllocate(n);
+        return platform::FloatBlock();
+    platform::FloatBlock r = platform::FloatBlock::TryAllocate(samples.size());
     if (r.IsNull())
         throw platform::UserException();
-    ForEachWindowSum(samples.data(), n, d, [&](std::size_t i, double sum) {
+    const std::size_t poll = static_cast<std::size_t>(kPollSamples);
+    const bool done = ForEachWindowSum(samples.data(), n, d, [&](std::size_t i, double sum) {
+        if (i % poll == 0) {
+            progress.SetFraction(static_cast<double>(i) / static_cast<double>(n));
+            if (progress.AbortRequested())
+                return false;
+        }
         const std::size_t centre = i + half;
         if (centre + half + 1 < n)
             r[centre] = static_cast<float>(sum / static_cast<double>(d));
+        return true;
     });
+    if (!done)
+        return std::nullopt;
     std::fill(r.data(), r.data() + half + 1, r[half + 1]);
     const float tail = r[n - d - 5];
     std::fill(r.data() + (n - d - 2), r.data() + n, tail);
-    std::copy(r.data(), r.data() + n, samples.data());
+    // What lies past the count is kept as it is.
+    std::copy(samples.data() + n, samples.data() + samples.size(), r.data() + n);
+    progress.SetFraction(1.0);
+    return r;
 }
 
 void CChannels::AverageSamples(double t0, double t1) {
+    platform::NullProgress quiet;
+    if (std::optional<SampleMean> mean = MeanOfSamples(t0, t1, quiet))
+        FillSamples(*mean);
+}
+
+std::optional<SampleMean> CChannels::MeanOfSamples(double t0, double t1, platform::Progress& progress) const {
     if (samples.IsNull()) {
         if (sourceFile)
-            return;
+            return SampleMean{};
         throw platform::UserException();
     }
     const std::int64_t n = ReadableCount();
@@ -387,12 +453,26 @@ void CChannels::AverageSamples(double t0, double t1) {
     };
     const std::int64_t i0 = index(t0), i1 = index(t1);
     if (i0 >= i1)
-        return;
+        return SampleMean{};
     double sum = 0.0;
-    for (std::int64_t i = i0; i < i1; ++i)
-        sum += samples[static_cast<std::size_t>(i)];
-    const float mean = static_cast<float>(sum / static_cast<double>(i1 - i0));
-    std::fill(samples.data() + i0, samples.data() + i1, mean);
+    for (std::int64_t at = i0; at < i1;) {
+        progress.SetFraction(static_cast<double>(at - i0) / static_cast<double>(i1 - i0));
+        if (progress.AbortRequested())
+            return std::nullopt;
+        const std::int64_t to = std::min(i1, at + kPollSamples);
+        for (std::int64_t i = at; i < to; ++i)
+            sum += samples[static_cast<std::size_t>(i)];
+        at = to;
+    }
+    progress.SetFraction(1.0);
+    return SampleMean{i0, i1, static_cast<float>(sum / static_cast<double>(i1 - i0))};
+}
+
+void CChannels::FillSamples(const SampleMean& mean) {
+    const std::int64_t n = samples.IsNull() ? 0 : static_cast<std::int64_t>(samples.size());
+    const std::int64_t first = std::clamp<std::int64_t>(mean.first, 0, n);
+    const std::int64_t end = std::clamp<std::int64_t>(mean.end, first, n);
+    std::fill(samples.data() + first, samples.data() + end, mean.mean);
 }
 
 }  // namespace vocomet

@@ -6,17 +6,19 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <type_traits>
 
 namespace vocomet {
 
 // Calls emit(i, sum) for i = 0 .. n - width in order, sum being x[i] + ... +
 // x[i + width - 1] in double. emit may overwrite x[i] (never a later value):
 // the value leaving the window is taken before the call. Nothing is emitted
-// when width is 0 or larger than n.
+// when width is 0 or larger than n. An emit that returns bool stops the walk
+// by returning false; the function then returns false (else true).
 template <typename T, typename Emit>
-void ForEachWindowSum(T* x, std::size_t n, std::size_t width, Emit emit) {
+bool ForEachWindowSum(T* x, std::size_t n, std::size_t width, Emit emit) {
     if (width == 0 || width > n)
-        return;
+        return true;
     // Recomputing costs width additions: doing it every max(4096, width)
     // steps adds at most one addition per step.
     const std::size_t reanchor = std::max<std::size_t>(4096, width);
@@ -27,16 +29,25 @@ void ForEachWindowSum(T* x, std::size_t n, std::size_t width, Emit emit) {
         return s;
     };
     double sum = direct(0);
+    // Counted down rather than found by a division per step.
+    std::size_t untilReanchor = reanchor;
     for (std::size_t i = 0;; ++i) {
         const double leaving = static_cast<double>(x[i]);
-        emit(i, sum);
+        if constexpr (std::is_same_v<decltype(emit(i, sum)), bool>) {
+            if (!emit(i, sum))
+                return false;
+        } else {
+            emit(i, sum);
+        }
         if (i + width >= n)
             break;
-        if ((i + 1) % reanchor == 0)
+        if (--untilReanchor == 0) {
             sum = direct(i + 1);
-        else
+            untilReanchor = reanchor;
+        } else
             sum += static_cast<double>(x[i + width]) - leaving;
     }
+    return true;
 }
 
 }  // namespace vocomet

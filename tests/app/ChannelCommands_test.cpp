@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -45,6 +46,31 @@ std::string PatternFile() {
 void PutI32(std::string& b, std::size_t at, std::int32_t v) {
     for (int i = 0; i < 4; ++i)
         b[at + i] = static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+}
+
+// What the progress windows of a command were told, and a cancel at a
+// given poll.
+struct ProgressLog {
+    std::vector<std::string> texts;
+    std::vector<double> fractions;
+    int polls = 0;
+    int abortAt = 0;  // 0: never
+    int windows = 0;
+};
+
+class LoggedProgress : public platform::Progress {
+public:
+    explicit LoggedProgress(ProgressLog& log) : m_log(log) { ++m_log.windows; }
+    void SetText(const std::string& text) override { m_log.texts.push_back(text); }
+    void SetFraction(double f) override { m_log.fractions.push_back(f); }
+    bool AbortRequested() override { return ++m_log.polls == m_log.abortAt; }
+
+private:
+    ProgressLog& m_log;
+};
+
+std::string Bytes(const platform::FloatBlock& block) {
+    return std::string(reinterpret_cast<const char*>(block.data()), block.size() * sizeof(float));
 }
 
 class ChannelCommandsTest : public test::DocumentTest {
@@ -275,6 +301,110 @@ TEST_F(ChannelCommandsTest, EggOptionsPatchExactlyTheirFieldsOfAValidSettingsFil
         EXPECT_TRUE(EggOptionsCommand(*doc, dialogs, path));
         EXPECT_TRUE(EggSetChannelCommand(*doc, dialogs, path));
         EXPECT_EQ(test::ReadAll(path), file);
+    }
+}
+
+// Three channels of 150000 samples: three polls of the progress each.
+class LongChannelCommandsTest : public ChannelCommandsTest {
+protected:
+    void SetUp() override {
+        ChannelCommandsTest::SetUp();
+        Fill({150000, 150000, 150000});
+        Select(1000, 149000);
+        for (int c = 0; c < 3; ++c) {
+            doc->Channel(c).smoothingOn = 1;
+            doc->Channel(c).smoothingPoints = 7;
+        }
+        doc->SetProgressFactory([this] { return std::make_unique<LoggedProgress>(log); });
+    }
+    struct Command {
+        const char* what;
+        const char* text;
+        bool replacesData;
+        std::function<bool()> run;
+    };
+    std::vector<Command> Commands() {
+        return {
+            {"average all", kAveragingProgressText, true,
+             [this] { return AverageChannels(*doc, edits, -1, NoSave()); }},
+            {"average one", kAveragingProgressText, true,
+             [this] { return AverageChannels(*doc, edits, 1, NoSave()); }},
+            {"smooth", kSmoothProgressText, true, [this] { return SmoothChannels(*doc, edits, NoSave()); }},
+            {"intensity", kIntensityProgressText, false, [this] { return ComputeIntensities(*doc); }},
+        };
+    }
+    ProgressLog log;
+};
+
+TEST_F(LongChannelCommandsTest, ACancelMidwayLeavesEveryChannelAsItWas) {
+    for (const Command& c : Commands()) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        // Curves there before, drawn off, which a new run would change.
+        ASSERT_TRUE(ComputeIntensities(*doc));
+        std::vector<std::string> samples, curves;
+        for (int ch = 0; ch < 3; ++ch) {
+            doc->Channel(ch).drawIntensity = 0;
+            doc->Channel(ch).reference = 3.0;
+            samples.push_back(Bytes(doc->Channel(ch).samples));
+            curves.push_back(Bytes(doc->Channel(ch).intensity));
+        }
+        doc->SetModifiedFlag(false);
+        prompts.messages.clear();
+        prompts.answers = {platform::Answer::No};
+        log = ProgressLog{};
+        // Midway through the second channel, or through the one channel.
+        log.abortAt = std::string(c.what) == "average one" ? 2 : 5;
+
+        EXPECT_FALSE(c.run());
+        EXPECT_EQ(log.polls, log.abortAt);
+        for (int ch = 0; ch < 3; ++ch) {
+            EXPECT_EQ(Bytes(doc->Channel(ch).samples), samples[ch]) << "channel " << ch;
+            EXPECT_EQ(Bytes(doc->Channel(ch).intensity), curves[ch]) << "channel " << ch;
+            EXPECT_EQ(doc->Channel(ch).intensityValid, 1);
+            EXPECT_EQ(doc->Channel(ch).drawIntensity, 0);
+        }
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_FALSE(edits.UndoAvailable());
+        // Only the question before data is replaced; the cancel says nothing.
+        ASSERT_EQ(prompts.messages.size(), c.replacesData ? 1u : 0u);
+    }
+}
+
+TEST_F(LongChannelCommandsTest, ProgressReachesTheEndAndResultsEqualTheChannelOperations) {
+    for (const Command& c : Commands()) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        for (int ch = 0; ch < 3; ++ch)
+            doc->Channel(ch).reference = 2.0 * ch;
+        // What each channel gives on its own.
+        std::vector<CChannels> expected;
+        for (int ch = 0; ch < 3; ++ch) {
+            CChannels one = doc->Channel(ch);
+            const std::string what = c.what;
+            if (what == "average all" || (what == "average one" && ch == 1))
+                one.AverageSamples(one.selStartTime, one.selEndTime);
+            else if (what == "smooth")
+                one.SmoothSamples();
+            else if (what == "intensity")
+                one.ComputeIntensity();
+            expected.push_back(std::move(one));
+        }
+        prompts.answers = {platform::Answer::No};
+        log = ProgressLog{};
+        ASSERT_TRUE(c.run());
+        EXPECT_EQ(log.windows, 1);
+        EXPECT_EQ(log.texts, std::vector<std::string>{c.text});
+        ASSERT_FALSE(log.fractions.empty());
+        EXPECT_TRUE(std::is_sorted(log.fractions.begin(), log.fractions.end()));
+        EXPECT_EQ(log.fractions.back(), 1.0);
+        for (int ch = 0; ch < 3; ++ch) {
+            const CChannels& got = doc->Channel(ch);
+            EXPECT_EQ(Bytes(got.samples), Bytes(expected[ch].samples)) << "channel " << ch;
+            EXPECT_EQ(Bytes(got.intensity), Bytes(expected[ch].intensity)) << "channel " << ch;
+            EXPECT_EQ(got.intensityValid, expected[ch].intensityValid);
+        }
+        EXPECT_EQ(doc->IsModified(), c.replacesData);
     }
 }
 

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -391,6 +395,147 @@ TEST(AverageTest, ReplacesTheRangeByItsMean) {
     wide.AverageSamples(-5.0, 50.0);
     for (std::size_t i = 0; i < 100; ++i)
         ASSERT_EQ(wide.samples[i], 49.5f);
+}
+
+// ---------------------------------------------------------------------------
+// Progress and cancel of the long loops
+
+// Records the fractions shown and asks to abort at a given poll (never when
+// abortAt is 0).
+class CountingProgress : public platform::Progress {
+public:
+    explicit CountingProgress(int abortAt = 0) : m_abortAt(abortAt) {}
+    void SetText(const std::string&) override {}
+    void SetFraction(double f) override { fractions.push_back(f); }
+    bool AbortRequested() override { return ++polls == m_abortAt; }
+
+    std::vector<double> fractions;
+    int polls = 0;
+
+private:
+    int m_abortAt;
+};
+
+std::string Bytes(const float* data, std::size_t count) {
+    return std::string(reinterpret_cast<const char*>(data), count * sizeof(float));
+}
+
+TEST(CurveProgressTest, AnAbortMidwayLeavesTheChannelAndItsCurveFileAsTheyWere) {
+    // Five poll blocks of 65536 samples; the abort comes at the third poll.
+    constexpr std::size_t kCount = 5 * 65536 + 123;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    const auto signal = Generate(kCount, [&](std::size_t) { return u(rng); });
+    const std::string dir = test::FreshTempDir();
+
+    struct Case {
+        const char* what;
+        bool fileBacked;
+        std::function<bool(CChannels&, platform::Progress&)> run;  // true when a result came
+    } cases[] = {
+        {"intensity in memory", false, [](CChannels& ch, platform::Progress& p) { return !!ch.MakeIntensity(p); }},
+        {"intensity from the data file", true,
+         [](CChannels& ch, platform::Progress& p) { return !!ch.MakeIntensity(p); }},
+        {"smoothing", false, [](CChannels& ch, platform::Progress& p) { return !!ch.SmoothedSamples(p); }},
+        {"averaging", false,
+         [](CChannels& ch, platform::Progress& p) { return !!ch.MeanOfSamples(0.0, ch.duration, p); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CChannels ch = c.fileBacked ? FileChannel(dir + "/data.f32", signal, 3, 2, 22050.0)
+                                    : MemoryChannel(signal, 22050.0);
+        ch.smoothingOn = 1;
+        ch.ComputeIntensity();  // the curve there before
+        ch.reference = 0.5;     // a new curve would differ from it
+        const std::string curveFile = c.fileBacked ? ch.intensityFilePath : std::string();
+        const std::string curveBefore =
+            c.fileBacked ? test::ReadAll(curveFile) : Bytes(ch.intensity.data(), ch.intensity.size());
+        const std::string samplesBefore = c.fileBacked ? std::string() : Bytes(ch.samples.data(), kCount);
+        const auto filesBefore = std::distance(std::filesystem::directory_iterator(dir), {});
+
+        CountingProgress abort(3);
+        EXPECT_FALSE(c.run(ch, abort));
+        EXPECT_EQ(abort.polls, 3);
+        if (c.fileBacked) {
+            EXPECT_EQ(test::ReadAll(curveFile), curveBefore);
+            EXPECT_EQ(ch.intensityFilePath, curveFile);
+            // No scratch file is left beside it.
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), filesBefore);
+        } else {
+            EXPECT_EQ(Bytes(ch.intensity.data(), ch.intensity.size()), curveBefore);
+            EXPECT_EQ(Bytes(ch.samples.data(), kCount), samplesBefore);
+        }
+        EXPECT_EQ(ch.intensityValid, 1);
+        EXPECT_EQ(ch.reference, 0.5);
+
+        // Run to the end, the fractions climb to 1 and the channel is still
+        // untouched until the result is taken.
+        CountingProgress watch;
+        EXPECT_TRUE(c.run(ch, watch));
+        EXPECT_GE(watch.polls, 5);
+        ASSERT_FALSE(watch.fractions.empty());
+        EXPECT_TRUE(std::is_sorted(watch.fractions.begin(), watch.fractions.end()));
+        EXPECT_GE(watch.fractions.front(), 0.0);
+        EXPECT_EQ(watch.fractions.back(), 1.0);
+        if (!c.fileBacked) {
+            EXPECT_EQ(Bytes(ch.samples.data(), kCount), samplesBefore);
+        }
+    }
+}
+
+TEST(CurveProgressTest, TwoStepResultsEqualTheOneShotCallsAcrossPollBlocks) {
+    constexpr std::size_t kCount = 3 * 65536 + 77;
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    const auto signal = Generate(kCount, [&](std::size_t) { return u(rng); });
+
+    // Smoothing: the block equals the one-shot smoothing and the direct
+    // centred mean across the block borders.
+    CChannels ch = MemoryChannel(signal, 10000.0);
+    ch.smoothingOn = 1;
+    ch.smoothingPoints = 9;
+    CountingProgress watch;
+    std::optional<platform::FloatBlock> smoothed = ch.SmoothedSamples(watch);
+    ASSERT_TRUE(smoothed && !smoothed->IsNull());
+    CChannels once = MemoryChannel(signal, 10000.0);
+    once.smoothingOn = 1;
+    once.smoothingPoints = 9;
+    once.SmoothSamples();
+    EXPECT_EQ(Bytes(smoothed->data(), kCount), Bytes(once.samples.data(), kCount));
+    for (std::size_t i : {std::size_t{65535}, std::size_t{65536}, std::size_t{65540}, std::size_t{2 * 65536 + 1}}) {
+        double sum = 0.0;
+        for (std::size_t j = i - 4; j <= i + 4; ++j)
+            sum += signal[j];
+        EXPECT_NEAR((*smoothed)[i], sum / 9.0, 1e-6) << i;
+    }
+
+    // Averaging: the mean of a range over several blocks, then the fill.
+    CChannels avg = MemoryChannel(signal, 10000.0);
+    std::optional<SampleMean> mean = avg.MeanOfSamples(1.0, 25000.0, watch);  // sample 10 to past the end
+    ASSERT_TRUE(mean);
+    EXPECT_EQ(mean->first, 10);
+    EXPECT_EQ(mean->end, 196685);  // clamped to the count
+    double sum = 0.0;
+    for (std::size_t i = 10; i < kCount; ++i)
+        sum += signal[i];
+    EXPECT_FLOAT_EQ(mean->mean, static_cast<float>(sum / static_cast<double>(kCount - 10)));
+    avg.FillSamples(*mean);
+    CChannels avgOnce = MemoryChannel(signal, 10000.0);
+    avgOnce.AverageSamples(1.0, 25000.0);
+    EXPECT_EQ(Bytes(avg.samples.data(), kCount), Bytes(avgOnce.samples.data(), kCount));
+
+    // Intensity: the curve taken equals the one-shot curve.
+    CChannels curve = MemoryChannel(signal, 10000.0);
+    std::optional<IntensityCurve> made = curve.MakeIntensity(watch);
+    ASSERT_TRUE(made);
+    EXPECT_EQ(curve.intensityValid, 0);
+    curve.TakeIntensity(std::move(*made));
+    CChannels curveOnce = MemoryChannel(signal, 10000.0);
+    curveOnce.ComputeIntensity();
+    EXPECT_EQ(CurveOf(curve), CurveOf(curveOnce));
+    EXPECT_EQ(curve.intensityMin, curveOnce.intensityMin);
+    EXPECT_EQ(curve.intensityMax, curveOnce.intensityMax);
+    EXPECT_EQ(curve.intensityValid, 1);
 }
 
 }  // namespace
