@@ -13,6 +13,7 @@
 
 #include "analysis/ui/CFormPlotFormantView.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "core/COrielDoc.h"
 #include "platform/UserPrompts.h"
 
@@ -154,19 +155,20 @@ void AddPlotFormantCommands(CMainFrame& frame, std::function<void()> onOpen) {
         {"&Print...", [](CFormPlotFormantView& v) { v.OnPrint(); },
          [](const CFormPlotFormantView& v) { return v.IsLoaded(); }},
     };
-    std::vector<std::pair<QAction*, const Command*>> actions;
     for (const Command& c : commands) {
         QAction* action = menu->addAction(QString::fromLatin1(c.text), &frame, [active, run = c.run] {
             if (CFormPlotFormantView* v = active())
                 run(*v);
         });
-        actions.emplace_back(action, &c);
+        // The formant plot's own commands: only its window handles them.
+        CommandHandler handler;
+        handler.handles = [](QMdiSubWindow* w) { return qobject_cast<CFormPlotFormantFrame*>(w) != nullptr; };
+        handler.enabled = [enabled = c.enabled](QMdiSubWindow* w, QAction&) {
+            const auto* f = qobject_cast<CFormPlotFormantFrame*>(w);
+            return f && f->GetView() && enabled(*f->GetView());
+        };
+        DeclareCommand(action, std::move(handler));
     }
-    QObject::connect(menu, &QMenu::aboutToShow, &frame, [active, actions] {
-        CFormPlotFormantView* v = active();
-        for (const auto& [action, command] : actions)
-            action->setEnabled(v && command->enabled(*v));
-    });
 }
 
 }  // namespace vocomet

@@ -8,6 +8,7 @@
 #include <QResizeEvent>
 
 #include "app/ui/CChildFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/CFormLabelView.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
@@ -153,13 +154,7 @@ void AddLabelListCommand(QMenu& labels, QMdiArea& area, std::function<CChildFram
         if (COrielView* view = viewOf())
             view->OnLabelsViewLabels();
     });
-    const auto update = [viewOf, action] {
-        COrielView* view = viewOf();
-        action->setEnabled(view && view->GetDocument().IsDataLoaded());
-    };
-    QObject::connect(&labels, &QMenu::aboutToShow, &area, update);
-    QObject::connect(&area, &QMdiArea::subWindowActivated, &area, update);
-    update();
+    DeclareViewCommand(action, ViewCommand::LabelsViewLabels);
 }
 
 }  // namespace vocomet

@@ -376,6 +376,7 @@ public:
     // platform::UserException when nothing changed.
     void CutSelection();
     EditSession& Edits() { return m_edits; }
+    const EditSession& Edits() const { return m_edits; }
 
 public slots:
     void OnZoomFromCursorForDuration();

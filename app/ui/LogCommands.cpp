@@ -3,13 +3,14 @@
 #include <QAction>
 #include <QKeySequence>
 #include <QMenu>
+#include <string>
 #include <utility>
-#include <vector>
 
 #include "app/ui/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CFrameLog.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
 
 namespace vocomet {
@@ -21,12 +22,12 @@ void AddLogCommands(CMainFrame& frame, platform::UserPrompts& prompts, WindowPla
     platform::UserPrompts* p = &prompts;
     WindowPlacement* at = &placement;
 
-    // Each item with its rule.
-    std::vector<std::pair<QAction*, std::function<bool()>>> items;
+    // The log window's commands belong to the main frame, whatever window
+    // is active.
     const auto add = [&](const char* text, QKeySequence keys, std::function<void()> command,
                          std::function<bool()> enabled) {
         QAction* action = menu->addAction(QString::fromLatin1(text), keys, f, std::move(command));
-        items.emplace_back(action, std::move(enabled));
+        DeclareMainFrameCommand(action, std::move(enabled));
     };
 
     add("New", {}, [f, p, at] { OnLogNew(*f, *p, *at); }, [] { return true; });
@@ -47,47 +48,37 @@ void AddLogCommands(CMainFrame& frame, platform::UserPrompts& prompts, WindowPla
         CChildFrame* child = activeFrame ? activeFrame() : nullptr;
         return child ? child->GetView() : nullptr;
     };
+    // The entries are the main view's; an analysis window that has an
+    // entry of the same name takes it while it is the active window.
     const struct {
         const char* text;
         QKeySequence keys;
         void (COrielView::*command)();
-        bool (COrielView::*enabled)() const;
+        ViewCommand rule;
     } entries[] = {
         {"Enter at Marker", QKeySequence(Qt::CTRL | Qt::Key_T), &COrielView::OnLogEnterAtMarker,
-         &COrielView::CanLogEnterAtMarker},
-        {"Enter Data Selection", {}, &COrielView::OnLogEnterDataSelection, &COrielView::CanLogEnterDataSelection},
+         ViewCommand::LogEnterAtMarker},
+        {"Enter Data Selection", {}, &COrielView::OnLogEnterDataSelection, ViewCommand::LogEnterDataSelection},
         {"Enter Duration", QKeySequence(Qt::CTRL | Qt::Key_D), &COrielView::OnLogEnterDuration,
-         &COrielView::CanLogEnterDuration},
-        {"Enter EGG at Marker", {}, &COrielView::OnLogEnterEGGAtMarker, &COrielView::CanLogEnterEGGAtMarker},
-        {"Enter EGG All", {}, &COrielView::OnLogEnterEGGAll, &COrielView::CanLogEnterEGGAll},
-        {"Enter EGG Selection", {}, &COrielView::OnLogEnterEGGSelection, &COrielView::CanLogEnterEGGSelection},
+         ViewCommand::LogEnterDuration},
+        {"Enter EGG at Marker", {}, &COrielView::OnLogEnterEGGAtMarker, ViewCommand::LogEnterEggAtMarker},
+        {"Enter EGG All", {}, &COrielView::OnLogEnterEGGAll, ViewCommand::LogEnterEggAll},
+        {"Enter EGG Selection", {}, &COrielView::OnLogEnterEGGSelection, ViewCommand::LogEnterEggSelection},
     };
     for (const auto& e : entries) {
-        add(e.text, e.keys,
-            [viewOf, command = e.command, area = f->MdiArea(), text = e.text] {
-                if (COrielView* view = viewOf())
-                    (view->*command)();
-                else if (AnalysisWindowCommands* window = ActiveAnalysisWindow(area))
-                    window->OnLogCommand(text);
-            },
-            [viewOf, enabled = e.enabled, area = f->MdiArea(), text = e.text] {
-                const COrielView* view = viewOf();
-                if (view)
-                    return (view->*enabled)();
-                // An analysis window active: its own command of that name.
-                const AnalysisWindowCommands* window = ActiveAnalysisWindow(area);
-                return window && window->CanLogCommand(text);
-            });
+        QAction* action = menu->addAction(QString::fromLatin1(e.text), e.keys, f,
+                                          [viewOf, command = e.command, area = f->MdiArea(), text = e.text] {
+                                              if (COrielView* view = viewOf())
+                                                  (view->*command)();
+                                              else if (AnalysisWindowCommands* window = ActiveAnalysisWindow(area))
+                                                  window->OnLogCommand(text);
+                                          });
+        DeclareViewCommand(action, e.rule);
+        const std::string text = e.text;
+        DeclareAnalysisCommand(
+            action, [text](const AnalysisWindowCommands& w) { return w.HasLogCommand(text); },
+            [text](const AnalysisWindowCommands& w) { return w.CanLogCommand(text); });
     }
-
-    QObject::connect(menu, &QMenu::aboutToShow, f, [items] {
-        for (const auto& [action, enabled] : items)
-            action->setEnabled(enabled());
-    });
-    QObject::connect(menu, &QMenu::aboutToHide, f, [items] {
-        for (const auto& item : items)
-            item.first->setEnabled(true);
-    });
 }
 
 }  // namespace vocomet

@@ -17,10 +17,9 @@ class CMainFrame;
 
 // Fills the frame's Log menu. New, Open..., Save and Save As... act on the
 // frame's log window (placement is the log's persisted rectangle); the
-// entries act on the active document window's view. Items are enabled by
-// their rules when the menu shows; while it is closed every item stays
-// enabled so that shortcuts reach their commands, which check for
-// themselves.
+// entries act on the active document window's view, or on an analysis
+// window with an entry of the same name. Their enabling goes through the
+// command routing (CommandRouting.h).
 void AddLogCommands(CMainFrame& frame, platform::UserPrompts& prompts, WindowPlacement& placement,
                     std::function<CChildFrame*()> activeFrame);
 

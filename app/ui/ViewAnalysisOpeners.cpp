@@ -20,6 +20,7 @@
 #include "app/ui/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
@@ -238,18 +239,8 @@ void AddAnalysisWindowCommands(CMainFrame& frame, std::function<CChildFrame*()> 
         CChildFrame* f = activeFrame ? activeFrame() : nullptr;
         return f ? f->GetView() : nullptr;
     };
-    std::vector<std::pair<QAction*, std::function<bool()>>> items;
-    const auto add = [&](QMenu* to, const char* text, QKeySequence keys, std::function<void()> command,
-                         std::function<bool()> enabled) {
-        QAction* a = to->addAction(QString::fromLatin1(text), keys, &frame, [command, enabled] {
-            if (enabled())
-                command();
-        });
-        items.emplace_back(a, std::move(enabled));
-    };
-    const auto data = [viewOf] {
-        COrielView* v = viewOf();
-        return v && v->GetDocument().IsDataLoaded();
+    const auto add = [&](QMenu* to, const char* text, QKeySequence keys, std::function<void()> command) {
+        return to->addAction(QString::fromLatin1(text), keys, &frame, std::move(command));
     };
     const auto onView = [viewOf](void (COrielView::*command)()) {
         return [viewOf, command] {
@@ -259,56 +250,43 @@ void AddAnalysisWindowCommands(CMainFrame& frame, std::function<CChildFrame*()> 
     };
     if (!menu->isEmpty())
         menu->addSeparator();
-    add(menu, "FFT/LPC", QKeySequence(Qt::CTRL | Qt::Key_F),
-        [viewOf] {
-            if (COrielView* v = viewOf())
-                v->OpenFFTLPCWindow();
-        },
-        [viewOf, data] { return data() && viewOf()->markerShown; });
-    add(menu, "FFT/LPC Selection", {},
-        [viewOf] {
-            if (COrielView* v = viewOf())
-                v->OpenAverageFFTLPCWindow();
-        },
-        [viewOf, data] { return data() && viewOf()->selectionShown; });
-    const auto spectrogram = [data] { return data() && static_cast<bool>(AnalysisTemplates().spectrogram); };
-    add(menu, "Spectrogram All", QKeySequence(Qt::CTRL | Qt::Key_G), onView(&COrielView::OnAnalysisSpectrogramAll),
-        spectrogram);
-    add(menu, "Spectrogram Selection", QKeySequence(Qt::CTRL | Qt::Key_H),
-        onView(&COrielView::OnAnalysisSpectrogramSelection),
-        [viewOf, spectrogram] { return spectrogram() && viewOf()->selectionShown; });
-    add(menu, "Spectrogram Window", {}, onView(&COrielView::OnAnalysisSpectrogramWindow), spectrogram);
-    add(menu, "Pitch", {}, onView(&COrielView::OpenPitchWindow),
-        [data] { return data() && static_cast<bool>(AnalysisTemplates().pitch); });
+    DeclareViewCommand(add(menu, "FFT/LPC", QKeySequence(Qt::CTRL | Qt::Key_F),
+                           [viewOf] {
+                               if (COrielView* v = viewOf())
+                                   v->OpenFFTLPCWindow();
+                           }),
+                       ViewCommand::AnalysisFftLpc);
+    DeclareViewCommand(add(menu, "FFT/LPC Selection", {},
+                           [viewOf] {
+                               if (COrielView* v = viewOf())
+                                   v->OpenAverageFFTLPCWindow();
+                           }),
+                       ViewCommand::AnalysisFftLpcSelection);
+    // The pitch and spectrogram commands light up once their windows have
+    // registered.
+    const auto spectrogram = [] { return static_cast<bool>(AnalysisTemplates().spectrogram); };
+    DeclareViewCommand(add(menu, "Spectrogram All", QKeySequence(Qt::CTRL | Qt::Key_G),
+                           onView(&COrielView::OnAnalysisSpectrogramAll)),
+                       ViewCommand::AnalysisSpectrogramAll, spectrogram);
+    DeclareViewCommand(add(menu, "Spectrogram Selection", QKeySequence(Qt::CTRL | Qt::Key_H),
+                           onView(&COrielView::OnAnalysisSpectrogramSelection)),
+                       ViewCommand::AnalysisSpectrogramSelection, spectrogram);
+    DeclareViewCommand(add(menu, "Spectrogram Window", {}, onView(&COrielView::OnAnalysisSpectrogramWindow)),
+                       ViewCommand::AnalysisSpectrogramWindow, spectrogram);
+    DeclareViewCommand(add(menu, "Pitch", {}, onView(&COrielView::OpenPitchWindow)), ViewCommand::AnalysisPitch,
+                       [] { return static_cast<bool>(AnalysisTemplates().pitch); });
 
     // The FFT/LPC window's own entries of the Log menu.
     QMenu* log = frame.LogMenu();
     QMdiArea* area = frame.MdiArea();
     for (const char* text : {kLogEnterFormants, kLogEnterAllFrame}) {
-        add(log, text, {},
-            [area, text] {
-                if (AnalysisWindowCommands* w = ActiveAnalysisWindow(area))
-                    w->OnLogCommand(text);
-            },
-            [area, text] {
-                AnalysisWindowCommands* w = ActiveAnalysisWindow(area);
-                return w && w->CanLogCommand(text);
-            });
-    }
-
-    // Enabled by their rules while a menu is open; enabled otherwise so
-    // that the shortcuts reach the commands, which check for themselves.
-    const auto update = [items] {
-        for (const auto& [action, enabled] : items)
-            action->setEnabled(enabled());
-    };
-    const auto release = [items] {
-        for (const auto& item : items)
-            item.first->setEnabled(true);
-    };
-    for (QMenu* m : {menu, log}) {
-        QObject::connect(m, &QMenu::aboutToShow, &frame, update);
-        QObject::connect(m, &QMenu::aboutToHide, &frame, release);
+        QAction* action = add(log, text, {}, [area, text] {
+            if (AnalysisWindowCommands* w = ActiveAnalysisWindow(area))
+                w->OnLogCommand(text);
+        });
+        DeclareAnalysisCommand(
+            action, [text](const AnalysisWindowCommands& w) { return w.HasLogCommand(text); },
+            [text](const AnalysisWindowCommands& w) { return w.CanLogCommand(text); });
     }
 }
 

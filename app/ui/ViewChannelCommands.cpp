@@ -13,6 +13,7 @@
 #include "analysis/ui/QtAnalysisOptionDialogs.h"
 #include "app/ChannelCommands.h"
 #include "app/ui/CChildFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/CStatusWindow.h"
@@ -26,6 +27,12 @@ namespace {
 void Redraw(COrielView& view) {
     view.SetRedraw();
     view.viewport()->update();
+}
+
+// Samples or intensity curves changed where they lay: the drawing's
+// summaries of them and its open intensity files must go too.
+void DataChanged(COrielView& view) {
+    view.OnSamplesChanged();
 }
 
 void RefreshStatus(COrielView& view, bool withTitle) {
@@ -52,50 +59,50 @@ bool RunWithDialogs(COrielView& view, Command command) {
 
 void COrielView::OnAnalysisAverageAllChannels() {
     if (AverageChannels(GetDocument(), Edits(), -1, SaveAsOf(GetDocument())))
-        Redraw(*this);
+        DataChanged(*this);
 }
 
 void COrielView::OnAnalysisAverageSelectedChannel() {
     if (clickedChannel == -1)
         return;
     if (AverageChannels(GetDocument(), Edits(), clickedChannel, SaveAsOf(GetDocument())))
-        Redraw(*this);
+        DataChanged(*this);
 }
 
 void COrielView::OnAnalysisIntensity() {
-    const bool ok = ComputeIntensities(GetDocument());
-    Redraw(*this);
-    if (ok)
-        RefreshStatus(*this, false);
+    if (!ComputeIntensities(GetDocument()))
+        return;  // cancelled or failed: every curve as it was
+    DataChanged(*this);
+    RefreshStatus(*this, false);
 }
 
 void COrielView::OnAnalysisSmooth() {
     if (SmoothChannels(GetDocument(), Edits(), SaveAsOf(GetDocument())))
-        Redraw(*this);
+        DataChanged(*this);
 }
 
 void COrielView::OnChannelsSetReferenceAll() {
     SetReferenceAll(GetDocument());
     RefreshStatus(*this, true);
-    Redraw(*this);
+    DataChanged(*this);  // valid intensity curves were made again
 }
 
 void COrielView::OnChannelsSetReferenceAllToZero() {
     SetReferenceAllToZero(GetDocument());
     RefreshStatus(*this, true);
-    Redraw(*this);
+    DataChanged(*this);
 }
 
 void COrielView::OnChannelsSetReferenceForClickedChannel() {
     if (!SetReferenceForChannel(GetDocument(), clickedChannel))
         return;
     RefreshStatus(*this, true);
-    Redraw(*this);
+    DataChanged(*this);
 }
 
 void COrielView::OnEditClearToReference() {
     if (ClearToReference(GetDocument(), Edits()))
-        Redraw(*this);
+        DataChanged(*this);
 }
 
 void COrielView::OnEGGAnalysisAll() {
@@ -130,39 +137,37 @@ void AddChannelCommands(CMainFrame& frame, std::function<CChildFrame*()> activeF
         CChildFrame* f = activeFrame();
         return f ? f->GetView() : nullptr;
     };
-    // When a command may run for a view with data.
-    enum class Rule { Data, Clicked, Egg };
     struct Command {
         QMenu* menu;
         const char* text;
         QKeySequence keys;
         const char* tip;
         void (COrielView::*run)();
-        Rule rule;
+        ViewCommand rule;
     };
     const Command commands[] = {
         {frame.AnalysisMenu(), "Average All Channels", {}, nullptr, &COrielView::OnAnalysisAverageAllChannels,
-         Rule::Data},
+         ViewCommand::AnalysisAverageAllChannels},
         {frame.AnalysisMenu(), "Average Selected channel", {}, nullptr,
-         &COrielView::OnAnalysisAverageSelectedChannel, Rule::Clicked},
+         &COrielView::OnAnalysisAverageSelectedChannel, ViewCommand::AnalysisAverageSelectedChannel},
         {frame.AnalysisMenu(), "Intensity", QKeySequence(Qt::CTRL | Qt::Key_I),
-         "Perform power intensity of the waveform", &COrielView::OnAnalysisIntensity, Rule::Data},
+         "Perform power intensity of the waveform", &COrielView::OnAnalysisIntensity, ViewCommand::AnalysisIntensity},
         {frame.AnalysisMenu(), "Smooth", QKeySequence(Qt::CTRL | Qt::Key_K), "Smooth the data",
-         &COrielView::OnAnalysisSmooth, Rule::Data},
+         &COrielView::OnAnalysisSmooth, ViewCommand::AnalysisSmooth},
         {frame.ChannelsMenu(), "Set Reference All", {}, "Set the reference for all channels",
-         &COrielView::OnChannelsSetReferenceAll, Rule::Data},
+         &COrielView::OnChannelsSetReferenceAll, ViewCommand::ChannelsSetReferenceAll},
         {frame.ChannelsMenu(), "Set Reference All to Zero", {}, nullptr, &COrielView::OnChannelsSetReferenceAllToZero,
-         Rule::Data},
+         ViewCommand::ChannelsSetReferenceAllToZero},
         {frame.ChannelsMenu(), "Set Reference for Clicked Channel", {}, nullptr,
-         &COrielView::OnChannelsSetReferenceForClickedChannel, Rule::Clicked},
-        {frame.EditMenu(), "Clear to Reference", {}, nullptr, &COrielView::OnEditClearToReference, Rule::Data},
-        {frame.EggMenu(), "Analysis All", {}, nullptr, &COrielView::OnEGGAnalysisAll, Rule::Egg},
-        {frame.EggMenu(), "Analysis Selection", {}, nullptr, &COrielView::OnEGGAnalysisSelection, Rule::Egg},
-        {frame.EggMenu(), "Option...", {}, nullptr, &COrielView::OnEGGOption, Rule::Egg},
-        {frame.EggMenu(), "SetChannel", {}, nullptr, &COrielView::OnEGGSetChannel, Rule::Data},
+         &COrielView::OnChannelsSetReferenceForClickedChannel, ViewCommand::ChannelsSetReferenceForClickedChannel},
+        {frame.EditMenu(), "Clear to Reference", {}, nullptr, &COrielView::OnEditClearToReference,
+         ViewCommand::EditClearToReference},
+        {frame.EggMenu(), "Analysis All", {}, nullptr, &COrielView::OnEGGAnalysisAll, ViewCommand::EggAnalysisAll},
+        {frame.EggMenu(), "Analysis Selection", {}, nullptr, &COrielView::OnEGGAnalysisSelection,
+         ViewCommand::EggAnalysisSelection},
+        {frame.EggMenu(), "Option...", {}, nullptr, &COrielView::OnEGGOption, ViewCommand::EggOption},
+        {frame.EggMenu(), "SetChannel", {}, nullptr, &COrielView::OnEGGSetChannel, ViewCommand::EggSetChannel},
     };
-    auto actions = std::make_shared<std::vector<std::pair<QAction*, Rule>>>();
-    std::vector<QMenu*> menus;
     for (const Command& c : commands) {
         if (!c.menu)
             continue;
@@ -176,26 +181,8 @@ void AddChannelCommands(CMainFrame& frame, std::function<CChildFrame*()> activeF
                 (view->*run)();
         });
         c.menu->addAction(action);
-        actions->emplace_back(action, c.rule);
-        if (std::find(menus.begin(), menus.end(), c.menu) == menus.end())
-            menus.push_back(c.menu);
+        DeclareViewCommand(action, c.rule);
     }
-    const auto update = [viewOf, actions] {
-        COrielView* view = viewOf();
-        const bool data = view && view->GetDocument().IsDataLoaded();
-        for (const auto& [action, rule] : *actions) {
-            bool on = data;
-            if (on && rule == Rule::Clicked)
-                on = view->clickedChannel >= 0 && view->clickedChannel < view->GetDocument().GetChannelCount();
-            if (on && rule == Rule::Egg)
-                on = ValidEggChannel(view->GetDocument()) >= 0;
-            action->setEnabled(on);
-        }
-    };
-    for (QMenu* menu : menus)
-        QObject::connect(menu, &QMenu::aboutToShow, &frame, update);
-    QObject::connect(frame.MdiArea(), &QMdiArea::subWindowActivated, &frame, update);
-    update();
 }
 
 }  // namespace vocomet

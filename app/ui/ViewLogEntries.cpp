@@ -9,6 +9,7 @@
 #include "app/LogEntryBuilders.h"
 #include "app/ui/CFrameLog.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
 #include "core/COrielDoc.h"
 #include "platform/UserPrompts.h"
@@ -16,11 +17,6 @@
 namespace vocomet {
 
 namespace {
-
-bool EggCyclesReady(const COrielDoc& doc) {
-    const std::optional<int> egg = EggChannelOf(doc);
-    return doc.IsDataLoaded() && egg && doc.Channel(*egg).cyclesValid;
-}
 
 // Adds what the builder makes; a failure ends the command without a message
 // of its own (the log window has said what went wrong), and the entries
@@ -44,17 +40,30 @@ CFrameLog* COrielView::LogFrame() const {
     return nullptr;
 }
 
-bool COrielView::CanLogEnterAtMarker() const { return LogFrame() && markerShown; }
+// The rules of the Log menu's entries.
+bool COrielView::CanLogEnterAtMarker() const {
+    return UpdateViewCommand(ViewCommand::LogEnterAtMarker, CommandStateOf(*this)).enabled;
+}
 
-bool COrielView::CanLogEnterDataSelection() const { return LogFrame() && selectionShown; }
+bool COrielView::CanLogEnterDataSelection() const {
+    return UpdateViewCommand(ViewCommand::LogEnterDataSelection, CommandStateOf(*this)).enabled;
+}
 
-bool COrielView::CanLogEnterDuration() const { return LogFrame() && selectionShown; }
+bool COrielView::CanLogEnterDuration() const {
+    return UpdateViewCommand(ViewCommand::LogEnterDuration, CommandStateOf(*this)).enabled;
+}
 
-bool COrielView::CanLogEnterEGGAtMarker() const { return LogFrame() && markerShown && EggCyclesReady(m_doc); }
+bool COrielView::CanLogEnterEGGAtMarker() const {
+    return UpdateViewCommand(ViewCommand::LogEnterEggAtMarker, CommandStateOf(*this)).enabled;
+}
 
-bool COrielView::CanLogEnterEGGAll() const { return LogFrame() && EggCyclesReady(m_doc); }
+bool COrielView::CanLogEnterEGGAll() const {
+    return UpdateViewCommand(ViewCommand::LogEnterEggAll, CommandStateOf(*this)).enabled;
+}
 
-bool COrielView::CanLogEnterEGGSelection() const { return LogFrame() && selectionShown && EggCyclesReady(m_doc); }
+bool COrielView::CanLogEnterEGGSelection() const {
+    return UpdateViewCommand(ViewCommand::LogEnterEggSelection, CommandStateOf(*this)).enabled;
+}
 
 void COrielView::OnLogEnterAtMarker() {
     if (m_doc.GetChannelCount() < 1)

@@ -16,6 +16,7 @@
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CDialogOptionDisplay.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/CStatusWindow.h"
 #include "core/ApplicationState.h"
@@ -132,35 +133,25 @@ void AddOptionCommands(QMenu& options, CMainFrame& frame, std::function<CChildFr
     struct Command {
         const char* text;
         void (COrielView::*run)();
-        bool needsData;
+        ViewCommand rule;
     };
     const Command commands[] = {
-        {"Display", &COrielView::OnOptionsDisplay, true},
-        {"Zoom...", &COrielView::OnOptionsZoom, true},
-        {"FFT/LPC...", &COrielView::OnOptionsFFTLPC, true},
-        {"Spectrogram...", &COrielView::OnOptionsSpectrogram, true},
-        {"Pitch...", &COrielView::OnOptionsPitch, true},
-        {"Intensity/Smooth", &COrielView::OnOptionsIntensitySmooth, true},
-        {"Log...", &COrielView::OnOptionsLog, true},
-        {"Calibration...", &COrielView::OnOptionsCalibration, false},
+        {"Display", &COrielView::OnOptionsDisplay, ViewCommand::OptionsDisplay},
+        {"Zoom...", &COrielView::OnOptionsZoom, ViewCommand::OptionsZoom},
+        {"FFT/LPC...", &COrielView::OnOptionsFFTLPC, ViewCommand::OptionsFftLpc},
+        {"Spectrogram...", &COrielView::OnOptionsSpectrogram, ViewCommand::OptionsSpectrogram},
+        {"Pitch...", &COrielView::OnOptionsPitch, ViewCommand::OptionsPitch},
+        {"Intensity/Smooth", &COrielView::OnOptionsIntensitySmooth, ViewCommand::OptionsIntensitySmooth},
+        {"Log...", &COrielView::OnOptionsLog, ViewCommand::OptionsLog},
+        {"Calibration...", &COrielView::OnOptionsCalibration, ViewCommand::OptionsCalibration},
     };
-    auto actions = std::make_shared<std::vector<std::pair<QAction*, bool>>>();
     for (const Command& c : commands) {
         QAction* action = options.addAction(QString::fromLatin1(c.text), &frame, [viewOf, run = c.run] {
             if (COrielView* view = viewOf())
                 (view->*run)();
         });
-        actions->emplace_back(action, c.needsData);
+        DeclareViewCommand(action, c.rule);
     }
-    const auto update = [viewOf, actions] {
-        COrielView* view = viewOf();
-        const bool data = view && view->GetDocument().IsDataLoaded();
-        for (const auto& [action, needsData] : *actions)
-            action->setEnabled(view && (!needsData || data));
-    };
-    QObject::connect(&options, &QMenu::aboutToShow, &frame, update);
-    QObject::connect(frame.MdiArea(), &QMdiArea::subWindowActivated, &frame, update);
-    update();
 }
 
 }  // namespace vocomet

@@ -16,6 +16,7 @@
 #include "acquisition/ui/CFrameRecordPlay.h"
 #include "app/PlayRoute.h"
 #include "app/ui/CChildFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
@@ -199,24 +200,13 @@ void AddPlayCommands(QMainWindow& mainFrame, QMenu& optionsMenu, const std::func
         menu->addAction(QStringLiteral("Play Selection"), &mainFrame, onView(&COrielView::OnRecordPlayPlaySelection));
     QAction* window =
         menu->addAction(QStringLiteral("Play Window"), &mainFrame, onView(&COrielView::OnRecordPlayPlayWindow));
-    QObject::connect(menu, &QMenu::aboutToShow, menu, [activeFrame, all, selection, window] {
-        CChildFrame* f = activeFrame();
-        COrielView* view = f ? f->GetView() : nullptr;
-        const bool data = view && view->GetDocument().IsDataLoaded();
-        all->setEnabled(view != nullptr);
-        window->setEnabled(data);
-        selection->setEnabled(data && view->selectionShown);
-    });
+    DeclareViewCommand(all, ViewCommand::RecordPlayPlayAll);
+    DeclareViewCommand(selection, ViewCommand::RecordPlayPlaySelection);
+    DeclareViewCommand(window, ViewCommand::RecordPlayPlayWindow);
 
     QAction* options =
         optionsMenu.addAction(QStringLiteral("Record/Play..."), &mainFrame, onView(&COrielView::OnOptionsRecordPlay));
-    QObject::connect(&optionsMenu, &QMenu::aboutToShow, options, [activeFrame, options] {
-        CChildFrame* f = activeFrame();
-        options->setEnabled(f && f->GetView());
-        if (f)
-            options->setText(f->GetDocument().App().acquisition.audioBoxPresent ? QStringLiteral("Sonetta Play...")
-                                                                                 : QStringLiteral("Record/Play..."));
-    });
+    DeclareViewCommand(options, ViewCommand::OptionsRecordPlay);
 }
 
 }  // namespace vocomet

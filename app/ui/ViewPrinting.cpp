@@ -18,6 +18,7 @@
 #include "app/ui/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/DrawingRoutines.h"
 #include "app/ui/PrintRoutines.h"
@@ -164,18 +165,18 @@ void AddPrintingCommands(QMenu& file, CMainFrame& frame, platform::UserPrompts& 
         CChildFrame* f = activeFrame();
         return f ? f->GetView() : nullptr;
     };
-    std::vector<QAction*> viewCommands;
     // With an analysis window active, the commands are its own.
     QMdiArea* area = frame.MdiArea();
     const auto addViewCommand = [&](const char* text, void (COrielView::*command)(),
-                                    void (AnalysisWindowCommands::*analysis)()) {
+                                    void (AnalysisWindowCommands::*analysis)(), ViewCommand rule) {
         QAction* action = file.addAction(QString::fromLatin1(text), &frame, [viewOf, command, analysis, area] {
             if (COrielView* view = viewOf())
                 (view->*command)();
             else if (AnalysisWindowCommands* window = ActiveAnalysisWindow(area))
                 (window->*analysis)();
         });
-        viewCommands.push_back(action);
+        DeclareViewCommand(action, rule);
+        DeclareAnalysisCommand(action, {});
         return action;
     };
     // The frame's screen dump keeps its path as the view keeps its own.
@@ -188,24 +189,20 @@ void AddPrintingCommands(QMenu& file, CMainFrame& frame, platform::UserPrompts& 
     };
 
     file.addSeparator();
-    addViewCommand("Save As bmp...", &COrielView::OnFileSaveAsBmp, &AnalysisWindowCommands::OnFileSaveAsBmp);
+    addViewCommand("Save As bmp...", &COrielView::OnFileSaveAsBmp, &AnalysisWindowCommands::OnFileSaveAsBmp,
+                   ViewCommand::FileSaveAsBmp);
     QAction* saveScreen = file.addAction(QStringLiteral("Save Screen As bmp..."), &frame, screenDump);
     file.addSeparator();
-    addViewCommand("Print...", &COrielView::OnFilePrint, &AnalysisWindowCommands::OnFilePrint);
-    addViewCommand("Print Preview", &COrielView::OnFilePrintPreview, &AnalysisWindowCommands::OnFilePrintPreview);
+    addViewCommand("Print...", &COrielView::OnFilePrint, &AnalysisWindowCommands::OnFilePrint, ViewCommand::FilePrint);
+    addViewCommand("Print Preview", &COrielView::OnFilePrintPreview, &AnalysisWindowCommands::OnFilePrintPreview,
+                   ViewCommand::FilePrintPreview);
     QAction* printScreen = file.addAction(QStringLiteral("Print Screen..."), &frame, screenDump);
-
-    const auto update = [viewOf, viewCommands, saveScreen, printScreen, area] {
-        COrielView* view = viewOf();
-        const bool data = view && view->GetDocument().IsDataLoaded();
-        for (QAction* a : viewCommands)
-            a->setEnabled(data || (!view && ActiveAnalysisWindow(area)));
-        saveScreen->setEnabled(!view || data);
-        printScreen->setEnabled(!view || data);
-    };
-    QObject::connect(&file, &QMenu::aboutToShow, &frame, update);
-    QObject::connect(frame.MdiArea(), &QMdiArea::subWindowActivated, &frame, update);
-    update();
+    // The screen dump is the view's, and the main frame's when no view
+    // takes it.
+    for (QAction* a : {saveScreen, printScreen}) {
+        DeclareViewCommand(a, ViewCommand::FileSaveScreenAsBmp);
+        DeclareMainFrameCommand(a);
+    }
 }
 
 }  // namespace vocomet

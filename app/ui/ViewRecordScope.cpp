@@ -17,6 +17,7 @@
 #include "acquisition/ui/CFormRecordScopeFrame.h"
 #include "app/ViewMessages.h"
 #include "app/ui/CChildFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
@@ -144,10 +145,7 @@ void AddRecordCommand(QMainWindow& mainFrame, const std::function<CChildFrame*()
         if (CChildFrame* f = activeFrame(); f && f->GetView())
             f->GetView()->OnRecordPlayRecord();
     });
-    QObject::connect(menu, &QMenu::aboutToShow, record, [activeFrame, record] {
-        CChildFrame* f = activeFrame();
-        record->setEnabled(f && f->GetView() && f->GetDocument().neverSaved);
-    });
+    DeclareViewCommand(record, ViewCommand::RecordPlayRecord);
 }
 
 }  // namespace vocomet

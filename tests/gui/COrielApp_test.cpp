@@ -252,6 +252,13 @@ TEST(Menus, ZoomShortcutsReachTheActiveView) {
         doc.Channel(i).markerSample = 50;
     }
     const CChannels& audio = doc.Channel(0);
+    // Zoom > Selection and From Cursor for Duration ask for a selection and
+    // a marker on the screen.
+    frame->GetView()->selectionShown = true;
+    frame->GetView()->markerShown = true;
+    // Zoom > Out asks whether the window can scroll, which the scroll bar of
+    // the reference channel tells.
+    doc.Channel(0).timeReference = 1;
 
     const struct {
         Qt::Key key;

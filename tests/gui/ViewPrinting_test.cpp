@@ -243,9 +243,10 @@ TEST_F(ViewPrinting, PrintedPageWithNoChannelShownHasOnlyTheTitle) {
 
 TEST(PrintingCommands, ScreenDumpStaysEnabledWithoutADocumentWindow) {
     CMainFrame frame;
-    QMenu file;
+    QMenu& file = *frame.FileMenu();
     test::ScriptedPrompts prompts;
     AddPrintingCommands(file, frame, prompts, [] { return static_cast<CChildFrame*>(nullptr); });
+    emit file.aboutToShow();
     QStringList enabled;
     QStringList all;
     for (QAction* a : file.actions()) {
