@@ -25,6 +25,7 @@
 #include "platform/usb/UsbTransport.h"
 #include "app/AppStartup.h"
 #include "app/ui/CChildFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/CFrameLabelView.h"
 #include "app/ui/ViewEdit.h"
 #include "app/ui/ViewMouse.h"
@@ -45,6 +46,8 @@
 #include "acquisition/ui/CScopeView.h"
 #include "app/ui/ViewPrinting.h"
 #include "analysis/ui/CFormPlotFormantFrame.h"
+#include "analysis/ui/PitchWindow.h"
+#include "analysis/ui/SpectrogramWindow.h"
 #include "app/ui/ViewAnalysisOpeners.h"
 #include "core/COrielDoc.h"
 #include "core/ui/DocumentDialogs.h"
@@ -278,32 +281,23 @@ void COrielApp::BuildMenus() {
         const char* text;
         QKeySequence shortcut;
         void (COrielView::*command)();
+        ViewCommand rule;
     } zooms[] = {
-        {"In", QKeySequence(Qt::CTRL | Qt::Key_B), &COrielView::OnZoomIn},
-        {"Out", QKeySequence(Qt::CTRL | Qt::Key_E), &COrielView::OnZoomOut},
-        {"Selection", QKeySequence(Qt::CTRL | Qt::Key_Q), &COrielView::OnZoomSelection},
-        {"From Cursor for Duration", QKeySequence(Qt::CTRL | Qt::Key_W), &COrielView::OnZoomFromCursorForDuration},
-        {"Home", QKeySequence(), &COrielView::OnZoomHome},
-        {"UnZoom", QKeySequence(), &COrielView::OnZoomUnzoom},
+        {"In", QKeySequence(Qt::CTRL | Qt::Key_B), &COrielView::OnZoomIn, ViewCommand::ZoomIn},
+        {"Out", QKeySequence(Qt::CTRL | Qt::Key_E), &COrielView::OnZoomOut, ViewCommand::ZoomOut},
+        {"Selection", QKeySequence(Qt::CTRL | Qt::Key_Q), &COrielView::OnZoomSelection, ViewCommand::ZoomSelection},
+        {"From Cursor for Duration", QKeySequence(Qt::CTRL | Qt::Key_W), &COrielView::OnZoomFromCursorForDuration,
+         ViewCommand::ZoomFromCursorForDuration},
+        {"Home", QKeySequence(), &COrielView::OnZoomHome, ViewCommand::ZoomHome},
+        {"UnZoom", QKeySequence(), &COrielView::OnZoomUnzoom, ViewCommand::ZoomUnzoom},
     };
     for (const auto& z : zooms) {
-        zoom->addAction(QString::fromLatin1(z.text), z.shortcut, this, [this, command = z.command] {
+        DeclareViewCommand(zoom->addAction(QString::fromLatin1(z.text), z.shortcut, this, [this, command = z.command] {
             if (CChildFrame* f = ActiveChildFrame(); f && f->GetView())
                 (f->GetView()->*command)();
-        });
+        }), z.rule);
     }
-    const auto updateZoomMenu = [this, zoom] {
-        const bool haveData = ActiveChildFrame() && ActiveChildFrame()->GetDocument().IsDataLoaded();
-        for (QAction* a : zoom->actions())
-            a->setEnabled(haveData);
-    };
-    connect(zoom, &QMenu::aboutToShow, this, updateZoomMenu);
-    // Shortcuts act while the menus are closed: their enabling follows the
-    // active document too, not only the last look at the menu.
-    connect(m_mainFrame->MdiArea(), &QMdiArea::subWindowActivated, this, [this, updateZoomMenu] {
-        UpdateFileCommands();
-        updateZoomMenu();
-    });
+    connect(m_mainFrame->MdiArea(), &QMdiArea::subWindowActivated, this, [this] { UpdateFileCommands(); });
 
     AddLogCommands(*m_mainFrame, *m_prompts, m_state.settings.placements[kPlacementLog],
                    [this] { return ActiveChildFrame(); });
@@ -316,6 +310,8 @@ void COrielApp::BuildMenus() {
     AddLabelModeCommand(*m_mainFrame->LabelsMenu(), [this] { return ActiveChildFrame(); });
     AddLabelListCommand(*m_mainFrame->LabelsMenu(), *m_mainFrame->MdiArea(), [this] { return ActiveChildFrame(); });
     AddPlotFormantCommands(*m_mainFrame, [this] { OnPlotFormantsOpen(); });
+    RegisterSpectrogramWindow(*m_mainFrame);
+    RegisterPitchWindow(*m_mainFrame);
 
     QMenu* window = m_mainFrame->WindowMenu();
     window->addAction(QStringLiteral("&Cascade"), m_mainFrame->MdiArea(), &QMdiArea::cascadeSubWindows);
@@ -330,6 +326,7 @@ void COrielApp::BuildMenus() {
             OnMainFrameHelpTopics(m_state.startFolder, *m_prompts);
     });
     help->addAction(QStringLiteral("&About Vocomet..."), this, [this] { OnHelpAbout(); });
+    InstallCommandRouting(*m_mainFrame);
 }
 
 QAction* COrielApp::AddDocumentCommand(QMenu* menu, const QString& text, void (COrielDoc::*command)(),

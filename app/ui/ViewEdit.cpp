@@ -9,22 +9,23 @@
 #include <QMenu>
 
 #include "app/ui/CChildFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/CFrameLabelView.h"
 #include "app/ui/COrielView.h"
+#include "app/ui/ViewAnalysisOpeners.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
 
 namespace vocomet {
 
-bool COrielView::CanEditCopy() const { return m_doc.IsDataLoaded() && selectionShown; }
+bool COrielView::CanEditCopy() const { return UpdateViewCommand(ViewCommand::EditCopy, CommandStateOf(*this)).enabled; }
 
 bool COrielView::CanEditPaste() const {
-    return m_doc.App().clipboard.full != 0 &&
-           (PasteFillsEmptyDocument(m_doc) || selectionShown || markerShown);
+    return UpdateViewCommand(ViewCommand::EditPaste, CommandStateOf(*this)).enabled;
 }
 
-bool COrielView::CanEditUndo() const { return m_edits.UndoAvailable(); }
+bool COrielView::CanEditUndo() const { return UpdateViewCommand(ViewCommand::EditUndo, CommandStateOf(*this)).enabled; }
 
 void COrielView::SaveUndoFile() {
     if (!m_edits.SaveUndoFile(m_doc, m_doc.Prompts()))
@@ -61,6 +62,9 @@ void COrielView::FinishEdit(bool newChannels) {
     OnSamplesChanged();
     if (labelListFrame)
         labelListFrame->RefreshLabels();
+    // The pitch window measures the changed samples again.
+    if (auto* pitch = hooks.pitchPane ? dynamic_cast<PitchPaneService*>(hooks.pitchPane()) : nullptr)
+        pitch->SetChannel(AnalysedChannel(m_doc));
 }
 
 void COrielView::OnEditCopy() { EditSession::Copy(m_doc, m_doc.App().clipboard, m_doc.Prompts()); }
@@ -86,6 +90,7 @@ void COrielView::OnEditPaste() {
 void COrielView::OnEditSelectAll() {
     SelectAllSamples(m_doc);
     selectionShown = true;
+    m_doc.selectionPresent = 1;
     markerShown = false;
     FlagsToMouse();
     m_redraw = true;
@@ -95,6 +100,7 @@ void COrielView::OnEditSelectAll() {
 void COrielView::OnEditSelectWindow() {
     SelectShownWindow(m_doc);
     selectionShown = true;
+    m_doc.selectionPresent = 1;
     markerShown = false;
     FlagsToMouse();
     m_redraw = true;
@@ -119,39 +125,32 @@ void AddEditCommands(QMenu& edit, std::function<CChildFrame*()> activeFrame) {
         const char* text;
         QKeySequence shortcut;
         void (COrielView::*run)();
-        bool (COrielView::*enabled)() const;
+        ViewCommand rule;
     };
     const Command commands[] = {
-        {"&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), &COrielView::OnEditUndo, &COrielView::CanEditUndo},
-        {"Cu&t", QKeySequence(Qt::CTRL | Qt::Key_X), &COrielView::OnEditCut, &COrielView::CanEditCopy},
-        {"&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), &COrielView::OnEditCopy, &COrielView::CanEditCopy},
-        {"&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), &COrielView::OnEditPaste, &COrielView::CanEditPaste},
-        {"Select &All", QKeySequence(Qt::CTRL | Qt::Key_A), &COrielView::OnEditSelectAll, nullptr},
-        {"Select &Window", QKeySequence(), &COrielView::OnEditSelectWindow, nullptr},
+        {"&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), &COrielView::OnEditUndo, ViewCommand::EditUndo},
+        {"Cu&t", QKeySequence(Qt::CTRL | Qt::Key_X), &COrielView::OnEditCut, ViewCommand::EditCut},
+        {"&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), &COrielView::OnEditCopy, ViewCommand::EditCopy},
+        {"&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), &COrielView::OnEditPaste, ViewCommand::EditPaste},
+        {"Select &All", QKeySequence(Qt::CTRL | Qt::Key_A), &COrielView::OnEditSelectAll, ViewCommand::EditSelectAll},
+        {"Select &Window", QKeySequence(), &COrielView::OnEditSelectWindow, ViewCommand::EditSelectWindow},
     };
-    std::vector<std::pair<QAction*, bool (COrielView::*)() const>> actions;
     for (const Command& c : commands) {
         if (c.run == &COrielView::OnEditCut)
             edit.addSeparator();
         QAction* a = edit.addAction(QString::fromLatin1(c.text));
         a->setShortcut(c.shortcut);
-        QObject::connect(a, &QAction::triggered, &edit, [activeFrame, run = c.run, enabled = c.enabled] {
+        QObject::connect(a, &QAction::triggered, &edit, [activeFrame, run = c.run, rule = c.rule] {
             CChildFrame* frame = activeFrame();
             COrielView* view = frame ? frame->GetView() : nullptr;
             // Shortcuts act while the menu is closed: the rule holds for them too.
-            if (!view || (enabled && !(view->*enabled)()) || (!enabled && !view->GetDocument().IsDataLoaded()))
+            if (!view || !UpdateViewCommand(rule, CommandStateOf(*view)).enabled)
                 return;
             (view->*run)();
             frame->UpdateTitle();
         });
-        actions.emplace_back(a, c.enabled);
+        DeclareViewCommand(a, c.rule);
     }
-    QObject::connect(&edit, &QMenu::aboutToShow, &edit, [activeFrame, actions] {
-        CChildFrame* frame = activeFrame();
-        COrielView* view = frame ? frame->GetView() : nullptr;
-        for (const auto& [action, enabled] : actions)
-            action->setEnabled(view && (enabled ? (view->*enabled)() : view->GetDocument().IsDataLoaded()));
-    });
 }
 
 }  // namespace vocomet

@@ -22,6 +22,7 @@
 #include "app/StatusTable.h"
 #include "app/ViewMessages.h"
 #include "app/ui/CChildFrame.h"
+#include "app/ui/CommandRouting.h"
 #include "app/ui/CLabelEntry.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/CStatusWindow.h"
@@ -477,6 +478,9 @@ void COrielView::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     const platform::Point point{p.x(), p.y()};
     BeginMouseSelection(kLeftButton, point, 0.0, kFromView);
+    // The cursor is where the press was (a press comes without a move
+    // before it): the panes take that time, not the last move's.
+    m_mouse.cursorTime = m_mouse.anchorTime;
     TellPanes(&MouseMirror::BeginMouseSelection, kLeftButton, point);
 }
 
@@ -530,13 +534,7 @@ void AddLabelModeCommand(QMenu& labels, std::function<CChildFrame*()> activeFram
         if (CChildFrame* frame = activeFrame(); frame && frame->GetView())
             frame->GetView()->OnLabelsMode();
     });
-    QObject::connect(&labels, &QMenu::aboutToShow, mode, [mode, activeFrame] {
-        CChildFrame* frame = activeFrame();
-        COrielView* view = frame ? frame->GetView() : nullptr;
-        mode->setEnabled(view && frame->GetDocument().IsDataLoaded());
-        mode->setText(view && view->labelMode ? QStringLiteral("Disable Label Entry Mode")
-                                              : QStringLiteral("Enable Label Entry Mode"));
-    });
+    DeclareViewCommand(mode, ViewCommand::LabelsMode);
 }
 
 }  // namespace vocomet

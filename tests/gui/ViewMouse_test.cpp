@@ -143,7 +143,9 @@ TEST_F(ViewMouse, DragSelectsInEveryChannelAndTellsTheStatusWindow) {
     EXPECT_EQ(status.Form()->DurationText()->text().trimmed(), QString::number(length, 'f', 1));
     const double value = std::get<double>(status.Form()->Grid().GetCell(0, kStatusValue));
     EXPECT_NEAR(value, doc.Channel(0).CalibrateValue(doc.Channel(0).valueAtCursor), 1e-9);
-    EXPECT_EQ(spectrogram.calls.front(), "begin " + std::to_string(0) + " 0");
+    // The press passes its own time (no move came before it).
+    EXPECT_EQ(spectrogram.calls.front(), "begin " + std::to_string(static_cast<int>(doc.Channel(0).markerTime)) + " 0");
+    EXPECT_NEAR(doc.Channel(0).markerTime, TimeAt(doc.Channel(0), 200), 0.5);
     EXPECT_EQ(spectrogram.calls.back(), "end 0");
     EXPECT_EQ(pitch.calls.size(), 5u);
 

@@ -1,0 +1,109 @@
+#include "analysis/ui/CPitchFrame.h"
+
+#include <QMoveEvent>
+#include <QResizeEvent>
+
+#include "analysis/ui/CPitchPane.h"
+#include "analysis/ui/CPitchView.h"
+#include "app/ui/PrintRoutines.h"
+#include "core/COrielDoc.h"
+
+namespace vocomet {
+
+CPitchFrame::CPitchFrame(COrielDoc& doc, WindowPlacement& placement, QWidget* parent)
+    : QMdiSubWindow(parent), m_doc(doc), m_placement(placement) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("pitchFrame"));
+    m_view = new CPitchView(doc, this);
+    setWidget(m_view);
+    OnUpdateFrameTitle();
+}
+
+CPitchFrame::~CPitchFrame() = default;
+
+CPitchPane* CPitchFrame::Pane() const { return m_view ? m_view->Pane() : nullptr; }
+
+void CPitchFrame::OnUpdateFrameTitle() {
+    setWindowTitle(QString::fromStdString(m_doc.GetTitle()) + QString::fromLatin1(kPitchTitleSuffix));
+}
+
+void CPitchFrame::StorePlacement() {
+    if (!m_storePlacement || isMaximized() || isMinimized())
+        return;
+    const QRect g = geometry();
+    m_placement = {g.x(), g.y(), g.width(), g.height()};
+}
+
+void CPitchFrame::showEvent(QShowEvent* event) {
+    QMdiSubWindow::showEvent(event);
+    // Placed by its opener: from here on the window is placed by the user.
+    m_storePlacement = true;
+}
+
+void CPitchFrame::moveEvent(QMoveEvent* event) {
+    QMdiSubWindow::moveEvent(event);
+    StorePlacement();
+}
+
+void CPitchFrame::resizeEvent(QResizeEvent* event) {
+    QMdiSubWindow::resizeEvent(event);
+    StorePlacement();
+}
+
+// Printing and the export need the track; the commands of a window without
+// one do nothing.
+void CPitchFrame::OnFilePrint() {
+    CPitchPane* pane = Pane();
+    if (!pane || !pane->IsTrackValid())
+        return;
+    try {
+        PrintWithDialog(this, [pane](QPainter& dc) { pane->PrintTrack(dc); });
+    } catch (const std::exception&) {
+    }
+}
+
+void CPitchFrame::OnFilePrintPreview() {
+    CPitchPane* pane = Pane();
+    if (!pane || !pane->IsTrackValid())
+        return;
+    try {
+        PrintPreview(this, [pane](QPainter& dc) { pane->PrintTrack(dc); });
+    } catch (const std::exception&) {
+    }
+}
+
+void CPitchFrame::OnFileSaveAsBmp() {
+    if (CPitchPane* pane = Pane())
+        pane->SaveAsBmp();
+}
+
+bool CPitchFrame::HasLogCommand(std::string_view text) const {
+    return text == kLogEnterPitchAtMarker || text == kLogEnterPitchSelection || text == kLogEnterPitchAll;
+}
+
+bool CPitchFrame::CanLogCommand(std::string_view text) const {
+    const CPitchPane* pane = Pane();
+    if (!pane)
+        return false;
+    if (text == kLogEnterPitchAtMarker)
+        return pane->CanLogPitchAtMarker();
+    if (text == kLogEnterPitchSelection)
+        return pane->CanLogPitchSelection();
+    if (text == kLogEnterPitchAll)
+        return pane->CanLogPitchAll();
+    return false;
+}
+
+void CPitchFrame::OnLogCommand(std::string_view text) {
+    CPitchPane* pane = Pane();
+    if (!pane)
+        return;
+    if (text == kLogEnterPitchAtMarker)
+        pane->LogPitchAtMarker();
+    else if (text == kLogEnterPitchSelection)
+        pane->LogPitchSelection();
+    else if (text == kLogEnterPitchAll)
+        pane->LogPitchAll();
+}
+
+}  // namespace vocomet

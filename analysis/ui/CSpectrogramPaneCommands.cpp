@@ -1,0 +1,341 @@
+// The spectrogram pane's commands: play requests, log entries, the formant
+// plot export, printing and the bitmap export.
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QPrinter>
+#include <algorithm>
+#include <exception>
+#include <memory>
+
+#include "acquisition/AcquisitionState.h"
+#include "acquisition/ui/CFormRecordPlay.h"
+#include "acquisition/ui/CFrameRecordPlay.h"
+#include "analysis/ui/CFormPlotFormantFrame.h"
+#include "analysis/ui/CFormPlotFormantView.h"
+#include "analysis/ui/CSpectrogramPane.h"
+#include "app/BitmapFile.h"
+#include "app/LogEntryBuilders.h"
+#include "app/PictureExport.h"
+#include "app/PlayRoute.h"
+#include "app/SpectrogramLogEntries.h"
+#include "app/ui/CFrameLog.h"
+#include "app/ui/PrintRoutines.h"
+#include "app/ui/ViewAnalysisOpeners.h"
+#include "core/ApplicationState.h"
+#include "core/COrielDoc.h"
+#include "platform/File.h"
+#include "platform/UserPrompts.h"
+
+namespace vocomet {
+
+namespace {
+
+constexpr int kInches = 6, kDrawAudio = 7, kDrawLabels = 9, kFrequencyGridOn = 10, kTimeGridOn = 12;
+// Where a formant plot made from the spectrogram opens when no plot window
+// has been placed yet.
+constexpr WindowPlacement kPlotFromSpectrogramPlacement{50, 50, 500, 400};
+
+QMdiArea* AreaOf(QWidget* w) {
+    for (QWidget* p = w; p; p = p->parentWidget())
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(p))
+            return sub->mdiArea();
+    return nullptr;
+}
+
+}  // namespace
+
+// ---- play -----------------------------------------------------------------------
+
+namespace {
+
+// The sound card plays the range of the first channel slot; the device
+// roads play through their own workers, which this pane does not drive.
+// With nothing to play nothing is started and nothing is said.
+void PlaySamples(COrielDoc& doc, double first, double end) {
+    if (!doc.IsDataLoaded() || doc.GetChannelCount() < 1)
+        return;
+    AcquisitionState& acquisition = doc.App().acquisition;
+    if (ChoosePlayRoad(acquisition) != PlayRoad::SoundCard)
+        return;
+    if (CFrameRecordPlay* frame = acquisition.recordPlayFrame; frame && frame->Form())
+        frame->Form()->ReadSoundCardRate();
+    const auto whole = [](double v) {
+        return v > 0.0 && v < 9.0e18 ? static_cast<std::int64_t>(v) : std::int64_t{0};
+    };
+    PlayOnSoundCard(doc, vocomet::PlayRange{whole(first), whole(end)}, nullptr);
+}
+
+}  // namespace
+
+void CSpectrogramPane::PlaySelection() {
+    if (!CanPlaySelection())
+        return;
+    try {
+        PlaySamples(m_doc, m_selection.SelectionStartSample(), m_selection.SelectionEndSample());
+    } catch (const std::exception&) {
+    }
+}
+
+void CSpectrogramPane::PlayWindow() {
+    if (!CanPlayWindow())
+        return;
+    try {
+        PlaySamples(m_doc, m_startSample, m_endSample);
+    } catch (const std::exception&) {
+    }
+}
+
+// ---- log entries ----------------------------------------------------------------
+
+bool CSpectrogramPane::CanLogAtMarker() const { return hooks.logFrame && hooks.logFrame() && MarkerShown(); }
+
+bool CSpectrogramPane::CanLogDuration() const { return hooks.logFrame && hooks.logFrame() && SelectionExists(); }
+
+bool CSpectrogramPane::CanLogFormantsAtMarker() const {
+    return CanLogAtMarker() && TracksFormants() && FormantsFound();
+}
+
+bool CSpectrogramPane::CanLogFormantsSelection() const {
+    return CanLogDuration() && TracksFormants() && FormantsFound();
+}
+
+void CSpectrogramPane::LogAtMarker() {
+    if (!CanLogAtMarker())
+        return;
+    try {
+        hooks.logFrame()->AddEntry(SpectrogramMarkerEntry(m_doc.GetTitle(), MarkerTime(), m_markerHz));
+    } catch (const std::exception&) {
+    }
+}
+
+void CSpectrogramPane::LogDuration() {
+    if (!CanLogDuration())
+        return;
+    try {
+        hooks.logFrame()->AddEntry(
+            SpectrogramDurationEntry(m_doc.GetTitle(), m_startMs, SelectionStart(), SelectionEnd()));
+    } catch (const std::exception&) {
+    }
+}
+
+void CSpectrogramPane::LogFormantsAtMarker() {
+    if (!CanLogFormantsAtMarker())
+        return;
+    try {
+        hooks.logFrame()->AddEntries(SpectrogramFormantMarkerEntry(m_doc.GetTitle(), m_image, MarkerTime()));
+    } catch (const std::exception&) {
+    }
+}
+
+void CSpectrogramPane::LogFormantsSelection() {
+    if (!CanLogFormantsSelection())
+        return;
+    platform::UserPrompts& prompts = m_doc.Prompts();
+    const double step = m_doc.settings.logSelectionStep;
+    // A step of 0 or less would never reach the selection's end.
+    if (!(step > 0.0) || !std::isfinite(step)) {
+        prompts.Beep();
+        prompts.Message(kLogStepNotPositive, platform::Buttons::Ok, platform::Icon::Warning);
+        return;
+    }
+    if (DataSelectionRowCount(SelectionStart(), SelectionEnd(), step) > kMaxDataSelectionEntries) {
+        prompts.Beep();
+        prompts.Message(kLogTooManyEntries, platform::Buttons::Ok, platform::Icon::Warning);
+        return;
+    }
+    try {
+        const std::vector<LogEntry> entries = SpectrogramFormantSelectionEntries(
+            m_doc.GetTitle(), m_image, m_startMs, SelectionStart(), SelectionEnd(), step);
+        hooks.logFrame()->AddEntries(entries);
+    } catch (const std::exception&) {
+    }
+}
+
+// ---- formant plot ---------------------------------------------------------------
+
+CFormPlotFormantFrame* CSpectrogramPane::PlotFormants(int selection) {
+    if (!CanPlotFormants(selection))
+        return nullptr;
+    platform::UserPrompts& prompts = m_doc.Prompts();
+    int first = 0, last = m_image.columns - 1;
+    if (selection != 0) {
+        first = m_image.ColumnAt(m_selection.SelectionStartMs());
+        last = m_image.ColumnAt(m_selection.SelectionEndMs());
+    }
+    const std::string text = SpectrogramFormantTable(m_image, first, last);
+
+    // The table goes to the plot through a scratch file, as a table file
+    // would; the file goes as soon as the plot has read it.
+    const std::string path = m_doc.MakeTempFileName();
+    {
+        platform::File file;
+        bool written = file.Open(path, platform::File::Mode::Create);
+        if (written) {
+            try {
+                file.Write(text.data(), text.size());
+                file.Close();
+            } catch (const std::exception&) {
+                written = false;
+            }
+        }
+        if (!written) {
+            file.Close();
+            platform::RemoveFile(path);
+            prompts.Message(kSpectrogramTempFileError, platform::Buttons::Ok, platform::Icon::Warning);
+            return nullptr;
+        }
+    }
+
+    WindowPlacement& placement = m_doc.App().settings.placements[kPlacementFormantPlot];
+    // The plot keeps a document of its own with this one's plot settings,
+    // as a plot opened from a file does: its table can still be saved after
+    // the recording has been closed, and it never refers to a closed one.
+    CFormPlotFormantFrame* frame = nullptr;
+    try {
+        auto own = std::make_unique<COrielDoc>(m_doc.App(), prompts);
+        own->settings.formantPlot = m_doc.settings.formantPlot;
+        frame = new CFormPlotFormantFrame(*own, prompts, placement);
+        frame->AdoptDocument(std::move(own));
+    } catch (const std::exception&) {
+        delete frame;
+        frame = nullptr;
+    }
+    const auto fail = [&] {
+        delete frame;
+        platform::RemoveFile(path);
+        prompts.Beep();
+        prompts.Message(kCannotCreateView, platform::Buttons::Ok, platform::Icon::Warning);
+        return nullptr;
+    };
+    if (!frame)
+        return fail();
+    frame->SetTitle(kPlotFormantsTitle);
+    frame->GetView()->OnInitialUpdate();
+    // No formant column: an empty table (nothing to read from the file).
+    if (!text.empty() && !frame->GetView()->LoadFormantTable(path))
+        return fail();
+    platform::RemoveFile(path);
+
+    if (hooks.addPlotWindow) {
+        hooks.addPlotWindow(frame);
+    } else if (QMdiArea* area = AreaOf(this)) {
+        area->addSubWindow(frame);
+    } else {
+        return fail();
+    }
+    if (IsUnplaced(placement))
+        placement = kPlotFromSpectrogramPlacement;
+    frame->PlaceAtPlacement();
+    frame->show();
+    if (QMdiArea* area = frame->mdiArea())
+        area->setActiveSubWindow(frame);
+    return frame;
+}
+
+// ---- printing and the bitmap export ---------------------------------------------
+
+void CSpectrogramPane::PrintSpectrogram(QPainter& dc) {
+    dc.save();
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(std::max(1, dc.fontMetrics().height()));
+    dc.setFont(font);
+    QRect plot;
+    int unit = 3;
+    DrawPrintFrame(dc, m_settings.pictureWidth, m_settings.pictureHeight, m_settings.values[kInches] != 0,
+                   QString::fromStdString(m_doc.GetTitle()), plot, unit, true);
+    plot.adjust(5, 5, -5, -5);
+    if (m_valid && !plot.isEmpty()) {
+        LayerRects at;
+        at.print = true;
+        at.scale = std::max(unit, 1);
+        if (m_settings.values[kDrawLabels] != 0 && AnyLabels()) {
+            const int h = LabelHeight() * at.scale;
+            at.labelStrip = QRect(plot.x(), plot.y(), plot.width(), h);
+            plot.setTop(plot.top() + h + 1);
+        }
+        if (m_settings.values[kDrawAudio] != 0) {
+            const int quarter = plot.height() / 4;
+            at.audioStrip = QRect(plot.x(), plot.y(), plot.width(), std::max(quarter - 1, 0));
+            plot.setTop(plot.top() + quarter);
+        }
+        at.plot = plot;
+        DrawLayers(dc, at);
+    }
+    dc.restore();
+}
+
+bool CSpectrogramPane::PrintTo(QPrinter& printer) {
+    return PrintPage(printer, [this](QPainter& dc) { PrintSpectrogram(dc); });
+}
+
+QImage CSpectrogramPane::RenderBitmap(int width, int height) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    if (picture.isNull())
+        return picture;
+    picture.fill(Qt::white);
+    QPainter dc(&picture);
+    dc.setFont(m_font);
+    const QFontMetrics fm(m_font);
+    const int tw = fm.horizontalAdvance(QStringLiteral("100000"));
+    const int th = fm.height();
+    QRect plot(0, 0, width, height);
+    if (m_settings.values[kFrequencyGridOn] != 0)
+        plot.setLeft(plot.left() + tw);
+    if (m_settings.values[kTimeGridOn] != 0)
+        plot.setBottom(plot.bottom() - 2 * th);
+    dc.setPen(QPen(Qt::black, 2));
+    dc.setBrush(Qt::NoBrush);
+    dc.drawRect(QRect(0, 0, width, height).adjusted(1, 1, -1, -1));
+    dc.drawRect(plot.adjusted(1, 1, -1, -1));
+    if (m_valid && !plot.isEmpty()) {
+        LayerRects at;
+        at.print = true;
+        if (m_settings.values[kDrawLabels] != 0 && AnyLabels()) {
+            const int h = LabelHeight();
+            at.labelStrip = QRect(plot.x(), plot.y(), plot.width(), h);
+            plot.setTop(plot.top() + h + 1);
+        }
+        if (m_settings.values[kDrawAudio] != 0) {
+            const int quarter = plot.height() / 4;
+            at.audioStrip = QRect(plot.x(), plot.y(), plot.width(), std::max(quarter - 1, 0));
+            plot.setTop(plot.top() + quarter);
+        }
+        at.plot = plot;
+        DrawLayers(dc, at);
+    }
+    return picture;
+}
+
+void CSpectrogramPane::SaveAsBmp() {
+    if (!m_valid)
+        return;
+    platform::UserPrompts& prompts = m_doc.Prompts();
+    const std::string path = AskBitmapSavePath(prompts, DefaultBitmapFileName());
+    if (path.empty()) {
+        prompts.Beep();
+        return;
+    }
+    int result = 1;
+    {
+        const platform::BusyGuard busy(prompts);
+        const PictureSize size =
+            BitmapPictureSize(m_settings.pictureWidth, m_settings.pictureHeight, m_settings.values[kInches] != 0,
+                              physicalDpiX() / 25.4, physicalDpiY() / 25.4);
+        if (BitmapSizeAllowed(size.width, size.height)) {
+            try {
+                result = WriteBitmapFile(RenderBitmap(static_cast<int>(size.width), static_cast<int>(size.height)),
+                                         path);
+            } catch (const std::exception&) {
+                result = 1;
+            }
+        }
+    }
+    if (result != 0) {
+        prompts.Beep();
+        prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
+    }
+}
+
+}  // namespace vocomet
