@@ -5,11 +5,9 @@
 // placement shared by every FFT/LPC window, stored on every move and
 // resize. UI thread only.
 
-#include <QMdiSubWindow>
 #include <QString>
 
-#include "app/ui/AnalysisWindowCommands.h"
-#include "core/ApplicationSettings.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 
 namespace vocomet {
 
@@ -19,7 +17,7 @@ class CFFTLPCView;
 inline constexpr const char* kFftLpcMarkerSuffix = " ::FFT/LPC";
 inline constexpr const char* kFftLpcAverageSuffix = " ::Average FFT/LPC";
 
-class CFFTLPCFrame : public QMdiSubWindow, public AnalysisWindowCommands {
+class CFFTLPCFrame : public PlacedAnalysisFrame {
     Q_OBJECT
 public:
     // placement: the FFT/LPC placement (left, top, width, height).
@@ -27,34 +25,12 @@ public:
     ~CFFTLPCFrame() override;
 
     CFFTLPCView* GetView() const { return m_view; }
-    COrielDoc& GetDocument() const { return m_doc; }
+    // Sets the title's suffix; from here on the placement follows the window.
     void SetCaptionSuffix(const QString& suffix);
-    const QString& CaptionSuffix() const { return m_suffix; }
-    // Title := the document's title and the caption suffix.
-    void OnUpdateFrameTitle();
-    // The placement stops following this window (before it is destroyed by
-    // its opener after a refusal, so a refused window leaves no trace).
-    void StopStoringPlacement() { m_storePlacement = false; }
-
-    void OnFilePrint() override;
-    void OnFilePrintPreview() override;
-    void OnFileSaveAsBmp() override;
-    bool HasLogCommand(std::string_view text) const override;
-    bool CanLogCommand(std::string_view text) const override;
-    void OnLogCommand(std::string_view text) override;
-
-protected:
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    const QString& CaptionSuffix() const { return TitleSuffix(); }
 
 private:
-    void StorePlacement();
-
-    COrielDoc& m_doc;
-    WindowPlacement& m_placement;
     CFFTLPCView* m_view = nullptr;
-    QString m_suffix;
-    bool m_storePlacement = false;
 };
 
 }  // namespace vocomet

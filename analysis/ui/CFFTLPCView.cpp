@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "analysis/ChannelSampleSource.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 #include "app/BitmapFile.h"
 #include "app/FftLpcLogEntries.h"
 #include "app/PictureExport.h"
@@ -289,13 +290,9 @@ void CFFTLPCView::leaveEvent(QEvent* event) {
 
 void CFFTLPCView::OnPrint(QPainter& dc) {
     dc.save();
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(std::max(1, dc.fontMetrics().height()));
-    dc.setFont(font);
-    QRect plot;
-    int unit = 3;
-    DrawPrintFrame(dc, m_settings.pictureWidth, m_settings.pictureHeight, m_settings.values[kInches] != 0,
-                   QString::fromStdString(m_doc.GetTitle()), plot, unit, true);
+    int unit = 0;
+    const QRect plot = DrawPrintedPictureFrame(dc, m_settings.pictureWidth, m_settings.pictureHeight,
+                                               m_settings.values[kInches] != 0, m_doc.GetTitle(), unit);
     if (m_haveData && !plot.isEmpty())
         DrawPanel(dc, plot, true, m_settings.values[kColour] != 0, m_settings.values[kDrawLpc] != 0);
     dc.restore();

@@ -1,8 +1,5 @@
 #include "analysis/ui/CPitchFrame.h"
 
-#include <QMoveEvent>
-#include <QResizeEvent>
-
 #include "analysis/ui/CPitchPane.h"
 #include "analysis/ui/CPitchView.h"
 #include "app/ui/PrintRoutines.h"
@@ -11,44 +8,16 @@
 namespace vocomet {
 
 CPitchFrame::CPitchFrame(COrielDoc& doc, WindowPlacement& placement, QWidget* parent)
-    : QMdiSubWindow(parent), m_doc(doc), m_placement(placement) {
-    setAttribute(Qt::WA_DeleteOnClose);
+    : PlacedAnalysisFrame(doc, placement, true, parent) {
     setObjectName(QStringLiteral("pitchFrame"));
     m_view = new CPitchView(doc, this);
     setWidget(m_view);
-    OnUpdateFrameTitle();
+    SetTitleSuffix(QString::fromLatin1(kPitchTitleSuffix));
 }
 
 CPitchFrame::~CPitchFrame() = default;
 
 CPitchPane* CPitchFrame::Pane() const { return m_view ? m_view->Pane() : nullptr; }
-
-void CPitchFrame::OnUpdateFrameTitle() {
-    setWindowTitle(QString::fromStdString(m_doc.GetTitle()) + QString::fromLatin1(kPitchTitleSuffix));
-}
-
-void CPitchFrame::StorePlacement() {
-    if (!m_storePlacement || isMaximized() || isMinimized())
-        return;
-    const QRect g = geometry();
-    m_placement = {g.x(), g.y(), g.width(), g.height()};
-}
-
-void CPitchFrame::showEvent(QShowEvent* event) {
-    QMdiSubWindow::showEvent(event);
-    // Placed by its opener: from here on the window is placed by the user.
-    m_storePlacement = true;
-}
-
-void CPitchFrame::moveEvent(QMoveEvent* event) {
-    QMdiSubWindow::moveEvent(event);
-    StorePlacement();
-}
-
-void CPitchFrame::resizeEvent(QResizeEvent* event) {
-    QMdiSubWindow::resizeEvent(event);
-    StorePlacement();
-}
 
 // Printing and the export need the track; the commands of a window without
 // one do nothing.

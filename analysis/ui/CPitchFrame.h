@@ -6,10 +6,7 @@
 // been placed. It carries the window's File and Log commands while it is
 // the active window. UI thread only.
 
-#include <QMdiSubWindow>
-
-#include "app/ui/AnalysisWindowCommands.h"
-#include "core/ApplicationSettings.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 
 class QPainter;
 
@@ -24,7 +21,7 @@ inline constexpr const char* kLogEnterPitchAtMarker = "Enter Pitch at Marker";
 inline constexpr const char* kLogEnterPitchSelection = "Enter Pitch Selection";
 inline constexpr const char* kLogEnterPitchAll = "Enter Pitch All";
 
-class CPitchFrame : public QMdiSubWindow, public AnalysisWindowCommands {
+class CPitchFrame : public PlacedAnalysisFrame {
     Q_OBJECT
 public:
     // placement: the pitch placement (left, top, width, height).
@@ -33,9 +30,6 @@ public:
 
     CPitchView* GetView() const { return m_view; }
     CPitchPane* Pane() const;
-    COrielDoc& GetDocument() const { return m_doc; }
-    // Title := the document's title and "::Pitch ".
-    void OnUpdateFrameTitle();
 
     void OnFilePrint() override;
     void OnFilePrintPreview() override;
@@ -44,18 +38,8 @@ public:
     bool CanLogCommand(std::string_view text) const override;
     void OnLogCommand(std::string_view text) override;
 
-protected:
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void StorePlacement();
-
-    COrielDoc& m_doc;
-    WindowPlacement& m_placement;
     CPitchView* m_view = nullptr;
-    bool m_storePlacement = false;
 };
 
 }  // namespace vocomet

@@ -592,13 +592,10 @@ void CPitchPane::EndMouseSelection(unsigned, platform::Point, double, int) {
         update();
 }
 
-void CPitchPane::MirrorPress(unsigned flags, platform::Point point, double timeMs) {
-    if (hooks.mainView)
-        if (COrielView* v = hooks.mainView())
-            v->BeginMouseSelection(flags, point, timeMs, kMouseFromOtherWindow);
-    if (hooks.spectrogramPane)
-        if (AnalysisPane* p = hooks.spectrogramPane())
-            p->BeginMouseSelection(flags, point, timeMs, kMouseFromOtherWindow);
+void CPitchPane::Mirror(MouseStep step, unsigned flags, platform::Point point, double timeMs) {
+    COrielView* view = hooks.mainView ? hooks.mainView() : nullptr;
+    AnalysisPane* spectrogram = hooks.spectrogramPane ? hooks.spectrogramPane() : nullptr;
+    MirrorMouse(step, view, spectrogram, flags, point, timeMs);
 }
 
 void CPitchPane::mousePressEvent(QMouseEvent* event) {
@@ -615,7 +612,7 @@ void CPitchPane::mousePressEvent(QMouseEvent* event) {
         BeginMouseSelection(kLeftButton, point, 0.0, kMouseFromPoint);
         // The others get the press time, the previous one when this press
         // missed the plot.
-        MirrorPress(kLeftButton, point, m_sel.PressTime());
+        Mirror(MouseStep::Press, kLeftButton, point, m_sel.PressTime());
     } catch (const std::exception&) {
     }
 }
@@ -630,15 +627,8 @@ void CPitchPane::mouseMoveEvent(QMouseEvent* event) {
     try {
         const double before = m_sel.TrackedTime();
         TrackMouse(flags, point, 0.0, kMouseFromPoint);
-        if (m_sel.TrackedTime() != before || flags != 0) {
-            const double t = m_sel.TrackedTime();
-            if (hooks.mainView)
-                if (COrielView* v = hooks.mainView())
-                    v->TrackMouse(flags, point, t, kMouseFromOtherWindow);
-            if (hooks.spectrogramPane)
-                if (AnalysisPane* pane = hooks.spectrogramPane())
-                    pane->TrackMouse(flags, point, t, kMouseFromOtherWindow);
-        }
+        if (m_sel.TrackedTime() != before || flags != 0)
+            Mirror(MouseStep::Move, flags, point, m_sel.TrackedTime());
     } catch (const std::exception&) {
     }
 }
@@ -655,13 +645,7 @@ void CPitchPane::mouseReleaseEvent(QMouseEvent* event) {
     const platform::Point point{p.x(), p.y()};
     try {
         EndMouseSelection(0, point, 0.0, kMouseFromPoint);
-        const double t = m_sel.TrackedTime();
-        if (hooks.mainView)
-            if (COrielView* v = hooks.mainView())
-                v->EndMouseSelection(0, point, t, kMouseFromOtherWindow);
-        if (hooks.spectrogramPane)
-            if (AnalysisPane* pane = hooks.spectrogramPane())
-                pane->EndMouseSelection(0, point, t, kMouseFromOtherWindow);
+        Mirror(MouseStep::Release, 0, point, m_sel.TrackedTime());
     } catch (const std::exception&) {
     }
 }

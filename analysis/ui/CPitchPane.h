@@ -32,6 +32,7 @@
 #include "analysis/AnalysisPaneSelection.h"
 #include "analysis/AnalysisServices.h"
 #include "analysis/PitchTrack.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 #include "core/DocumentSettings.h"
 
 class QPainter;
@@ -183,7 +184,9 @@ private:
     void SyncScrollBar();
     void StopPlayback();
     void ShowValues();
-    void MirrorPress(unsigned flags, platform::Point point, double timeMs);
+    // Passes a press, move or release on to the main view and the
+    // spectrogram pane.
+    void Mirror(MouseStep step, unsigned flags, platform::Point point, double timeMs);
     QFont AppFont() const;
 
     COrielDoc& m_doc;

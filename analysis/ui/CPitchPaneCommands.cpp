@@ -9,8 +9,8 @@
 #include "acquisition/CSoundOut.h"
 #include "acquisition/ui/CFormRecordPlay.h"
 #include "acquisition/ui/CFrameRecordPlay.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 #include "analysis/ui/CPitchPane.h"
-#include "app/BitmapFile.h"
 #include "app/PictureExport.h"
 #include "app/PitchLogEntries.h"
 #include "app/PlayRoute.h"
@@ -230,25 +230,8 @@ void CPitchPane::SaveAsBmp() {
         prompts.Beep();
         return;
     }
-    int result = 1;
-    {
-        const platform::BusyGuard busy(prompts);
-        const PictureSize size = BitmapPictureSize(m_settings.pictureWidth, m_settings.pictureHeight,
-                                                   m_settings.ints[kInches] != 0, physicalDpiX() / 25.4,
-                                                   physicalDpiY() / 25.4);
-        if (BitmapSizeAllowed(size.width, size.height)) {
-            try {
-                result = WriteBitmapFile(RenderBitmap(static_cast<int>(size.width), static_cast<int>(size.height)),
-                                         path);
-            } catch (const std::exception&) {
-                result = 1;
-            }
-        }
-    }
-    if (result != 0) {
-        prompts.Beep();
-        prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
-    }
+    SavePictureBitmap(*this, prompts, path, m_settings.pictureWidth, m_settings.pictureHeight,
+                      m_settings.ints[kInches] != 0, [this](int w, int h) { return RenderBitmap(w, h); });
 }
 
 }  // namespace vocomet

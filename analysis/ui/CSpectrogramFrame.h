@@ -5,10 +5,7 @@
 // placement shared by every spectrogram window, stored on every move and
 // resize once the window has been placed. UI thread only.
 
-#include <QMdiSubWindow>
-
-#include "app/ui/AnalysisWindowCommands.h"
-#include "core/ApplicationSettings.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 
 namespace vocomet {
 
@@ -17,7 +14,7 @@ class CSpectrogramView;
 
 inline constexpr const char* kSpectrogramTitleSuffix = "::Spectrogram ";
 
-class CSpectrogramFrame : public QMdiSubWindow, public AnalysisWindowCommands {
+class CSpectrogramFrame : public PlacedAnalysisFrame {
     Q_OBJECT
 public:
     // placement: the spectrogram placement (left, top, width, height).
@@ -25,29 +22,9 @@ public:
     ~CSpectrogramFrame() override;
 
     CSpectrogramView* GetView() const { return m_view; }
-    COrielDoc& GetDocument() const { return m_doc; }
-    // Title := the document's title and "::Spectrogram ".
-    void OnUpdateFrameTitle();
-
-    void OnFilePrint() override;
-    void OnFilePrintPreview() override;
-    void OnFileSaveAsBmp() override;
-    bool HasLogCommand(std::string_view text) const override;
-    bool CanLogCommand(std::string_view text) const override;
-    void OnLogCommand(std::string_view text) override;
-
-protected:
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
-    void StorePlacement();
-
-    COrielDoc& m_doc;
-    WindowPlacement& m_placement;
     CSpectrogramView* m_view = nullptr;
-    bool m_storePlacement = false;
 };
 
 }  // namespace vocomet

@@ -10,6 +10,7 @@
 
 #include "acquisition/CSoundOut.h"
 #include "analysis/ChannelSampleSource.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/ChannelPainter.h"
 #include "app/ui/DrawingRoutines.h"
@@ -471,26 +472,8 @@ void CSpectrogramPane::TellOthers(int which, unsigned flags, platform::Point poi
     // The main view first, then the pitch pane, each with this pane's time.
     COrielView* view = hooks.mainView ? hooks.mainView() : nullptr;
     AnalysisPane* pitch = hooks.pitchPane ? hooks.pitchPane() : nullptr;
-    switch (which) {
-    case 0:
-        if (view)
-            view->BeginMouseSelection(flags, point, timeMs, kMouseFromOtherWindow);
-        if (pitch)
-            pitch->BeginMouseSelection(flags, point, timeMs, kMouseFromOtherWindow);
-        break;
-    case 1:
-        if (view)
-            view->TrackMouse(flags, point, timeMs, kMouseFromOtherWindow);
-        if (pitch)
-            pitch->TrackMouse(flags, point, timeMs, kMouseFromOtherWindow);
-        break;
-    default:
-        if (view)
-            view->EndMouseSelection(flags, point, timeMs, kMouseFromOtherWindow);
-        if (pitch)
-            pitch->EndMouseSelection(flags, point, timeMs, kMouseFromOtherWindow);
-        break;
-    }
+    const MouseStep step = which == 0 ? MouseStep::Press : which == 1 ? MouseStep::Move : MouseStep::Release;
+    MirrorMouse(step, view, pitch, flags, point, timeMs);
 }
 
 void CSpectrogramPane::mousePressEvent(QMouseEvent* event) {

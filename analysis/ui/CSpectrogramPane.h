@@ -193,6 +193,7 @@ private:
         int formantDotSize = 1;
     };
     void DrawLayers(QPainter& dc, const LayerRects& at);
+    LayerRects PrintedLayers(QRect plot, int scale) const;
     void DrawLabels(QPainter& dc, const QRect& strip, double scale);
     void DrawAudioTrace(QPainter& dc, const QRect& strip, bool withReference);
     void DrawGrey(QPainter& dc, const QRect& plot);

@@ -12,10 +12,10 @@
 #include "acquisition/AcquisitionState.h"
 #include "acquisition/ui/CFormRecordPlay.h"
 #include "acquisition/ui/CFrameRecordPlay.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 #include "analysis/ui/CFormPlotFormantFrame.h"
 #include "analysis/ui/CFormPlotFormantView.h"
 #include "analysis/ui/CSpectrogramPane.h"
-#include "app/BitmapFile.h"
 #include "app/LogEntryBuilders.h"
 #include "app/PictureExport.h"
 #include "app/PlayRoute.h"
@@ -236,33 +236,35 @@ CFormPlotFormantFrame* CSpectrogramPane::PlotFormants(int selection) {
 
 // ---- printing and the bitmap export ---------------------------------------------
 
+// The printed or exported picture's strips: the labels (when shown) on top,
+// then a quarter of the rest for the audio trace (when shown), then the
+// spectrogram; scale: the picture's pixels a screen pixel.
+CSpectrogramPane::LayerRects CSpectrogramPane::PrintedLayers(QRect plot, int scale) const {
+    LayerRects at;
+    at.print = true;
+    at.scale = scale;
+    if (m_settings.values[kDrawLabels] != 0 && AnyLabels()) {
+        const int h = LabelHeight() * scale;
+        at.labelStrip = QRect(plot.x(), plot.y(), plot.width(), h);
+        plot.setTop(plot.top() + h + 1);
+    }
+    if (m_settings.values[kDrawAudio] != 0) {
+        const int quarter = plot.height() / 4;
+        at.audioStrip = QRect(plot.x(), plot.y(), plot.width(), std::max(quarter - 1, 0));
+        plot.setTop(plot.top() + quarter);
+    }
+    at.plot = plot;
+    return at;
+}
+
 void CSpectrogramPane::PrintSpectrogram(QPainter& dc) {
     dc.save();
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(std::max(1, dc.fontMetrics().height()));
-    dc.setFont(font);
-    QRect plot;
-    int unit = 3;
-    DrawPrintFrame(dc, m_settings.pictureWidth, m_settings.pictureHeight, m_settings.values[kInches] != 0,
-                   QString::fromStdString(m_doc.GetTitle()), plot, unit, true);
+    int unit = 0;
+    QRect plot = DrawPrintedPictureFrame(dc, m_settings.pictureWidth, m_settings.pictureHeight,
+                                         m_settings.values[kInches] != 0, m_doc.GetTitle(), unit);
     plot.adjust(5, 5, -5, -5);
-    if (m_valid && !plot.isEmpty()) {
-        LayerRects at;
-        at.print = true;
-        at.scale = std::max(unit, 1);
-        if (m_settings.values[kDrawLabels] != 0 && AnyLabels()) {
-            const int h = LabelHeight() * at.scale;
-            at.labelStrip = QRect(plot.x(), plot.y(), plot.width(), h);
-            plot.setTop(plot.top() + h + 1);
-        }
-        if (m_settings.values[kDrawAudio] != 0) {
-            const int quarter = plot.height() / 4;
-            at.audioStrip = QRect(plot.x(), plot.y(), plot.width(), std::max(quarter - 1, 0));
-            plot.setTop(plot.top() + quarter);
-        }
-        at.plot = plot;
-        DrawLayers(dc, at);
-    }
+    if (m_valid && !plot.isEmpty())
+        DrawLayers(dc, PrintedLayers(plot, std::max(unit, 1)));
     dc.restore();
 }
 
@@ -289,22 +291,8 @@ QImage CSpectrogramPane::RenderBitmap(int width, int height) {
     dc.setBrush(Qt::NoBrush);
     dc.drawRect(QRect(0, 0, width, height).adjusted(1, 1, -1, -1));
     dc.drawRect(plot.adjusted(1, 1, -1, -1));
-    if (m_valid && !plot.isEmpty()) {
-        LayerRects at;
-        at.print = true;
-        if (m_settings.values[kDrawLabels] != 0 && AnyLabels()) {
-            const int h = LabelHeight();
-            at.labelStrip = QRect(plot.x(), plot.y(), plot.width(), h);
-            plot.setTop(plot.top() + h + 1);
-        }
-        if (m_settings.values[kDrawAudio] != 0) {
-            const int quarter = plot.height() / 4;
-            at.audioStrip = QRect(plot.x(), plot.y(), plot.width(), std::max(quarter - 1, 0));
-            plot.setTop(plot.top() + quarter);
-        }
-        at.plot = plot;
-        DrawLayers(dc, at);
-    }
+    if (m_valid && !plot.isEmpty())
+        DrawLayers(dc, PrintedLayers(plot, 1));
     return picture;
 }
 
@@ -317,25 +305,8 @@ void CSpectrogramPane::SaveAsBmp() {
         prompts.Beep();
         return;
     }
-    int result = 1;
-    {
-        const platform::BusyGuard busy(prompts);
-        const PictureSize size =
-            BitmapPictureSize(m_settings.pictureWidth, m_settings.pictureHeight, m_settings.values[kInches] != 0,
-                              physicalDpiX() / 25.4, physicalDpiY() / 25.4);
-        if (BitmapSizeAllowed(size.width, size.height)) {
-            try {
-                result = WriteBitmapFile(RenderBitmap(static_cast<int>(size.width), static_cast<int>(size.height)),
-                                         path);
-            } catch (const std::exception&) {
-                result = 1;
-            }
-        }
-    }
-    if (result != 0) {
-        prompts.Beep();
-        prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
-    }
+    SavePictureBitmap(*this, prompts, path, m_settings.pictureWidth, m_settings.pictureHeight,
+                      m_settings.values[kInches] != 0, [this](int w, int h) { return RenderBitmap(w, h); });
 }
 
 }  // namespace vocomet

@@ -5,15 +5,14 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPointer>
 #include <QVariant>
 
+#include "analysis/ui/AnalysisWindowSupport.h"
 #include "analysis/ui/CPitchFrame.h"
 #include "analysis/ui/CPitchPane.h"
 #include "analysis/ui/CPitchView.h"
 #include "app/ui/AnalysisWindowCommands.h"
-#include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/CommandRouting.h"
@@ -26,15 +25,6 @@ namespace vocomet {
 
 namespace {
 
-COrielView* MainViewOf(QMdiArea* area, const COrielDoc& doc) {
-    if (!area)
-        return nullptr;
-    for (QMdiSubWindow* w : area->subWindowList())
-        if (auto* f = qobject_cast<CChildFrame*>(w); f && &f->GetDocument() == &doc)
-            return f->GetView();
-    return nullptr;
-}
-
 CPitchPane* ActivePitchPane(QMdiArea* area) {
     auto* f = area ? qobject_cast<CPitchFrame*>(area->activeSubWindow()) : nullptr;
     return f ? f->Pane() : nullptr;
@@ -43,22 +33,6 @@ CPitchPane* ActivePitchPane(QMdiArea* area) {
 const CPitchPane* PaneOfCommands(const AnalysisWindowCommands& w) {
     const auto* f = dynamic_cast<const CPitchFrame*>(&w);
     return f ? f->Pane() : nullptr;
-}
-
-QAction* ActionTexted(QMenu* menu, const char* text) {
-    if (!menu)
-        return nullptr;
-    for (QAction* a : menu->actions())
-        if (a->text() == QLatin1String(text))
-            return a;
-    return nullptr;
-}
-
-QMenu* MenuNamed(CMainFrame& frame, const char* objectName) {
-    for (QAction* a : frame.menuBar()->actions())
-        if (QMenu* m = a->menu(); m && m->objectName() == QLatin1String(objectName))
-            return m;
-    return nullptr;
 }
 
 // An existing item of a shared menu acts for the pitch window while it is
@@ -106,11 +80,7 @@ CPitchFrame* MakePitchFrame(CMainFrame& frame, COrielDoc& doc) {
     // document's pitch pane.
     if (COrielView* v = MainViewOf(area, doc); v && !v->hooks.pitchPane)
         v->hooks.pitchPane = [d]() -> AnalysisPane* { return d->pitchView ? d->pitchView->Pane() : nullptr; };
-    // A document frame destroyed outright (not closed) takes its document
-    // with it before this window goes: the window lets go of it.
-    for (QMdiSubWindow* w : area ? area->subWindowList() : QList<QMdiSubWindow*>())
-        if (auto* c = qobject_cast<CChildFrame*>(w); c && &c->GetDocument() == &doc)
-            QObject::connect(c, &QObject::destroyed, view, [view] { view->DetachDocument(); });
+    OnDocumentFrameDestroyed(area, doc, view, [view] { view->DetachDocument(); });
     doc.pitchView = view;
     return made;
 }
@@ -128,23 +98,9 @@ void RegisterPitchWindow(CMainFrame& frame) {
     });
 
     // Log: the window's three entries.
-    QMenu* log = frame.LogMenu();
-    const struct {
-        const char* text;
-        QKeySequence keys;
-    } entries[] = {{kLogEnterPitchAtMarker, QKeySequence(Qt::CTRL | Qt::Key_M)},
-                   {kLogEnterPitchSelection, {}},
-                   {kLogEnterPitchAll, {}}};
-    for (const auto& e : entries) {
-        const char* text = e.text;
-        QAction* a = log->addAction(QString::fromLatin1(text), e.keys, &frame, [area, text] {
-            if (AnalysisWindowCommands* w = ActiveAnalysisWindow(area); w && w->HasLogCommand(text))
-                w->OnLogCommand(text);
-        });
-        DeclareAnalysisCommand(
-            a, [text](const AnalysisWindowCommands& w) { return w.HasLogCommand(text); },
-            [text](const AnalysisWindowCommands& w) { return w.CanLogCommand(text); });
-    }
+    AddAnalysisLogEntry(frame, kLogEnterPitchAtMarker, QKeySequence(Qt::CTRL | Qt::Key_M));
+    AddAnalysisLogEntry(frame, kLogEnterPitchSelection, {});
+    AddAnalysisLogEntry(frame, kLogEnterPitchAll, {});
 
     // Zoom: the pane's shown range.
     const struct {

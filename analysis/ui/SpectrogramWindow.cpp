@@ -5,17 +5,16 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMenuBar>
 #include <exception>
 #include <utility>
 #include <vector>
 
 #include "acquisition/ui/CFrameRecordPlay.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 #include "analysis/ui/CFormPlotFormantFrame.h"
 #include "analysis/ui/CSpectrogramFrame.h"
 #include "analysis/ui/CSpectrogramPane.h"
 #include "analysis/ui/CSpectrogramView.h"
-#include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
@@ -29,37 +28,9 @@ namespace vocomet {
 
 namespace {
 
-// The document's main view: the view of its document frame.
-COrielView* MainViewOf(QMdiArea* area, const COrielDoc& doc) {
-    if (!area)
-        return nullptr;
-    for (QMdiSubWindow* w : area->subWindowList())
-        if (auto* f = qobject_cast<CChildFrame*>(w); f && &f->GetDocument() == &doc)
-            return f->GetView();
-    return nullptr;
-}
-
 CSpectrogramPane* ActivePane(QMdiArea* area) {
     auto* f = qobject_cast<CSpectrogramFrame*>(area->activeSubWindow());
     return f && f->GetView() ? f->GetView()->Pane() : nullptr;
-}
-
-QMenu* MenuTitled(CMainFrame& frame, const QString& title, const char* objectName) {
-    for (QAction* a : frame.menuBar()->actions()) {
-        QMenu* m = a->menu();
-        if (m && (m->objectName() == QLatin1String(objectName) || m->title() == title))
-            return m;
-    }
-    return nullptr;
-}
-
-QAction* ActionTexted(QMenu* menu, const char* text) {
-    if (!menu)
-        return nullptr;
-    for (QAction* a : menu->actions())
-        if (a->text() == QLatin1String(text))
-            return a;
-    return nullptr;
 }
 
 bool IsSpectrogram(QMdiSubWindow* active) { return qobject_cast<CSpectrogramFrame*>(active) != nullptr; }
@@ -128,13 +99,11 @@ CSpectrogramFrame* MakeSpectrogramFrame(CMainFrame& frame, COrielDoc& doc) {
     // A document frame destroyed outright (not closed) takes its document
     // with it before this window goes: hidden, the window neither paints nor
     // computes, and it lets go of the document before it is deleted.
-    for (QMdiSubWindow* w : area ? area->subWindowList() : QList<QMdiSubWindow*>())
-        if (auto* c = qobject_cast<CChildFrame*>(w); c && &c->GetDocument() == &doc)
-            QObject::connect(c, &QObject::destroyed, made, [made, view] {
-                view->DetachDocument();
-                made->hide();
-                made->deleteLater();
-            });
+    OnDocumentFrameDestroyed(area, doc, made, [made, view] {
+        view->DetachDocument();
+        made->hide();
+        made->deleteLater();
+    });
     return made;
 }
 
@@ -155,25 +124,11 @@ void RegisterSpectrogramWindow(CMainFrame& frame) {
     });
 
     // Log: the two formant entries of the window.
-    QMenu* log = frame.LogMenu();
-    const struct {
-        const char* text;
-        QKeySequence keys;
-    } logEntries[] = {{kSpecLogEnterFormantsAtMarker, QKeySequence(Qt::CTRL | Qt::Key_J)},
-                      {kSpecLogEnterFormantsSelection, {}}};
-    for (const auto& e : logEntries) {
-        const char* text = e.text;
-        QAction* a = log->addAction(QString::fromLatin1(text), e.keys, &frame, [area, text] {
-            if (AnalysisWindowCommands* w = ActiveAnalysisWindow(area); w && w->HasLogCommand(text))
-                w->OnLogCommand(text);
-        });
-        DeclareAnalysisCommand(
-            a, [text](const AnalysisWindowCommands& w) { return w.HasLogCommand(text); },
-            [text](const AnalysisWindowCommands& w) { return w.CanLogCommand(text); });
-    }
+    AddAnalysisLogEntry(frame, kSpecLogEnterFormantsAtMarker, QKeySequence(Qt::CTRL | Qt::Key_J));
+    AddAnalysisLogEntry(frame, kSpecLogEnterFormantsSelection, {});
 
     // PlotFormants: the tracked formants into a new plot.
-    if (QMenu* plot = MenuTitled(frame, QStringLiteral("&PlotFormants"), "plotFormantsMenu")) {
+    if (QMenu* plot = MenuNamed(frame, "plotFormantsMenu", QStringLiteral("&PlotFormants"))) {
         plot->addSeparator();
         for (int selection : {0, 1}) {
             QAction* a = plot->addAction(selection ? QStringLiteral("Plot Selection") : QStringLiteral("Plot All"));
@@ -184,7 +139,7 @@ void RegisterSpectrogramWindow(CMainFrame& frame) {
     }
 
     // Record/Play: the window plays its selection or its range; no Play All.
-    if (QMenu* play = MenuTitled(frame, QStringLiteral("&Record/Play"), "recordPlayMenu")) {
+    if (QMenu* play = MenuNamed(frame, "recordPlayMenu", QStringLiteral("&Record/Play"))) {
         DeclareSpectrogramCommand(ActionTexted(play, "Play All"), &frame, area, nullptr,
                                   [](CSpectrogramPane&) { return false; });
         DeclareSpectrogramCommand(

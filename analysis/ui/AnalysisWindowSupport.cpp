@@ -1,0 +1,217 @@
+#include "analysis/ui/AnalysisWindowSupport.h"
+
+#include <QAction>
+#include <QImage>
+#include <QKeySequence>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMoveEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "analysis/AnalysisServices.h"
+#include "app/BitmapFile.h"
+#include "app/PictureExport.h"
+#include "app/ui/CChildFrame.h"
+#include "app/ui/CMainFrame.h"
+#include "app/ui/CommandRouting.h"
+#include "app/ui/COrielView.h"
+#include "app/ui/PrintRoutines.h"
+#include "core/COrielDoc.h"
+#include "platform/UserPrompts.h"
+
+namespace vocomet {
+
+namespace {
+
+// The document frames of the document in the area.
+template <typename Each>
+void ForEachDocumentFrame(QMdiArea* area, const COrielDoc& doc, Each each) {
+    if (!area)
+        return;
+    for (QMdiSubWindow* w : area->subWindowList())
+        if (auto* f = qobject_cast<CChildFrame*>(w); f && &f->GetDocument() == &doc)
+            if (!each(*f))
+                return;
+}
+
+}  // namespace
+
+COrielView* MainViewOf(QMdiArea* area, const COrielDoc& doc) {
+    COrielView* view = nullptr;
+    ForEachDocumentFrame(area, doc, [&view](CChildFrame& f) {
+        view = f.GetView();
+        return false;
+    });
+    return view;
+}
+
+QAction* ActionTexted(QMenu* menu, const char* text) {
+    if (!menu)
+        return nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == QLatin1String(text))
+            return a;
+    return nullptr;
+}
+
+QMenu* MenuNamed(CMainFrame& frame, const char* objectName, const QString& title) {
+    for (QAction* a : frame.menuBar()->actions()) {
+        QMenu* m = a->menu();
+        if (m && (m->objectName() == QLatin1String(objectName) || (!title.isEmpty() && m->title() == title)))
+            return m;
+    }
+    return nullptr;
+}
+
+void AddAnalysisLogEntry(CMainFrame& frame, const char* text, const QKeySequence& keys) {
+    QMdiArea* area = frame.MdiArea();
+    QAction* a = frame.LogMenu()->addAction(QString::fromLatin1(text), keys, &frame, [area, text] {
+        if (AnalysisWindowCommands* w = ActiveAnalysisWindow(area); w && w->HasLogCommand(text))
+            w->OnLogCommand(text);
+    });
+    DeclareAnalysisCommand(
+        a, [text](const AnalysisWindowCommands& w) { return w.HasLogCommand(text); },
+        [text](const AnalysisWindowCommands& w) { return w.CanLogCommand(text); });
+}
+
+void OnDocumentFrameDestroyed(QMdiArea* area, const COrielDoc& doc, QObject* context,
+                              std::function<void()> onDestroyed) {
+    ForEachDocumentFrame(area, doc, [&](CChildFrame& f) {
+        QObject::connect(&f, &QObject::destroyed, context, onDestroyed);
+        return true;
+    });
+}
+
+namespace {
+
+template <typename Target>
+void MirrorStep(Target& target, MouseStep step, unsigned flags, platform::Point point, double timeMs) {
+    switch (step) {
+    case MouseStep::Press:
+        target.BeginMouseSelection(flags, point, timeMs, kMouseFromOtherWindow);
+        break;
+    case MouseStep::Move:
+        target.TrackMouse(flags, point, timeMs, kMouseFromOtherWindow);
+        break;
+    case MouseStep::Release:
+        target.EndMouseSelection(flags, point, timeMs, kMouseFromOtherWindow);
+        break;
+    }
+}
+
+}  // namespace
+
+void MirrorMouse(MouseStep step, COrielView* view, AnalysisPane* pane, unsigned flags, platform::Point point,
+                 double timeMs) {
+    if (view)
+        MirrorStep(*view, step, flags, point, timeMs);
+    if (pane)
+        MirrorStep(*pane, step, flags, point, timeMs);
+}
+
+QRect DrawPrintedPictureFrame(QPainter& dc, double width, double height, bool inches, const std::string& title,
+                              int& unit) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(std::max(1, dc.fontMetrics().height()));
+    dc.setFont(font);
+    QRect plot;
+    unit = 3;
+    DrawPrintFrame(dc, width, height, inches, QString::fromStdString(title), plot, unit, true);
+    return plot;
+}
+
+void SavePictureBitmap(const QWidget& widget, platform::UserPrompts& prompts, const std::string& path,
+                       double pictureWidth, double pictureHeight, bool inches,
+                       const std::function<QImage(int, int)>& render) {
+    int result = 1;
+    {
+        const platform::BusyGuard busy(prompts);
+        const PictureSize size = BitmapPictureSize(pictureWidth, pictureHeight, inches, widget.physicalDpiX() / 25.4,
+                                                   widget.physicalDpiY() / 25.4);
+        if (BitmapSizeAllowed(size.width, size.height)) {
+            try {
+                result = WriteBitmapFile(render(static_cast<int>(size.width), static_cast<int>(size.height)), path);
+            } catch (const std::exception&) {
+                result = 1;
+            }
+        }
+    }
+    if (result != 0) {
+        prompts.Beep();
+        prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
+    }
+}
+
+PlacedAnalysisFrame::PlacedAnalysisFrame(COrielDoc& doc, WindowPlacement& placement, bool placedWhenShown,
+                                         QWidget* parent)
+    : QMdiSubWindow(parent), m_doc(doc), m_placement(placement), m_placedWhenShown(placedWhenShown) {
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void PlacedAnalysisFrame::SetTitleSuffix(const QString& suffix) {
+    m_titleSuffix = suffix;
+    OnUpdateFrameTitle();
+}
+
+void PlacedAnalysisFrame::OnUpdateFrameTitle() {
+    setWindowTitle(QString::fromStdString(m_doc.GetTitle()) + m_titleSuffix);
+}
+
+void PlacedAnalysisFrame::OnFilePrint() {
+    if (m_commands)
+        m_commands->OnFilePrint();
+}
+
+void PlacedAnalysisFrame::OnFilePrintPreview() {
+    if (m_commands)
+        m_commands->OnFilePrintPreview();
+}
+
+void PlacedAnalysisFrame::OnFileSaveAsBmp() {
+    if (m_commands)
+        m_commands->OnFileSaveAsBmp();
+}
+
+bool PlacedAnalysisFrame::HasLogCommand(std::string_view text) const {
+    return m_commands && m_commands->HasLogCommand(text);
+}
+
+bool PlacedAnalysisFrame::CanLogCommand(std::string_view text) const {
+    return m_commands && m_commands->CanLogCommand(text);
+}
+
+void PlacedAnalysisFrame::OnLogCommand(std::string_view text) {
+    if (m_commands)
+        m_commands->OnLogCommand(text);
+}
+
+void PlacedAnalysisFrame::StorePlacement() {
+    if (!m_storePlacement || isMaximized() || isMinimized())
+        return;
+    const QRect g = geometry();
+    m_placement = {g.x(), g.y(), g.width(), g.height()};
+}
+
+void PlacedAnalysisFrame::showEvent(QShowEvent* event) {
+    QMdiSubWindow::showEvent(event);
+    // Placed by its opener: from here on the window is placed by the user.
+    if (m_placedWhenShown)
+        m_storePlacement = true;
+}
+
+void PlacedAnalysisFrame::moveEvent(QMoveEvent* event) {
+    QMdiSubWindow::moveEvent(event);
+    StorePlacement();
+}
+
+void PlacedAnalysisFrame::resizeEvent(QResizeEvent* event) {
+    QMdiSubWindow::resizeEvent(event);
+    StorePlacement();
+}
+
+}  // namespace vocomet

@@ -1,0 +1,125 @@
+#pragma once
+// What the analysis windows (pitch, spectrogram, FFT/LPC) share: finding the
+// document's main view and the shared menus' items, letting go of the
+// document when its frame is destroyed, saving a pane's picture as a
+// bitmap, and a frame that keeps the placement shared by every window of
+// its kind. UI thread only.
+
+#include <QMdiSubWindow>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "app/ui/AnalysisWindowCommands.h"
+#include "core/ApplicationSettings.h"
+#include "platform/WinTypes.h"
+
+class QAction;
+class QImage;
+class QKeySequence;
+class QMdiArea;
+class QMenu;
+class QPainter;
+
+namespace platform {
+class UserPrompts;
+}
+
+namespace vocomet {
+
+class AnalysisPane;
+class CMainFrame;
+class COrielDoc;
+class COrielView;
+
+// The document's main view: the view of its document frame in the area.
+COrielView* MainViewOf(QMdiArea* area, const COrielDoc& doc);
+
+// The item of the menu with exactly this text, or none.
+QAction* ActionTexted(QMenu* menu, const char* text);
+
+// The main frame's menu with this object name, or (when title is not empty)
+// with this title; none when there is no such menu.
+QMenu* MenuNamed(CMainFrame& frame, const char* objectName, const QString& title = {});
+
+// Adds the Log menu entry text, which runs the active analysis window's log
+// command of that text, enabled by the window's rule.
+void AddAnalysisLogEntry(CMainFrame& frame, const char* text, const QKeySequence& keys);
+
+// A document frame destroyed outright (not closed) takes its document with
+// it before the analysis windows on it go: onDestroyed runs then, in
+// context, so the window lets go of the document.
+void OnDocumentFrameDestroyed(QMdiArea* area, const COrielDoc& doc, QObject* context,
+                              std::function<void()> onDestroyed);
+
+enum class MouseStep { Press, Move, Release };
+
+// Passes a pane's press, move or release on to the document's main view,
+// then to the other analysis pane, each with the pane's time; either may be
+// null (not there).
+void MirrorMouse(MouseStep step, COrielView* view, AnalysisPane* pane, unsigned flags, platform::Point point,
+                 double timeMs);
+
+// Draws the frame of a printed picture of width x height (inches or mm),
+// titled, in Arial at the device's text height, leaving that font set;
+// unit: the device's pixels a screen pixel. The plot inside the frame.
+QRect DrawPrintedPictureFrame(QPainter& dc, double width, double height, bool inches, const std::string& title,
+                              int& unit);
+
+// Writes the picture render(width, height) draws at the picture size of the
+// window's settings to path, busy meanwhile; a size too large or a failed
+// write beeps and says so.
+void SavePictureBitmap(const QWidget& widget, platform::UserPrompts& prompts, const std::string& path,
+                       double pictureWidth, double pictureHeight, bool inches,
+                       const std::function<QImage(int, int)>& render);
+
+// An analysis window's MDI frame on a document: its title is the document's
+// title followed by the kind's suffix, and its normal position is the
+// placement shared by every window of its kind, stored on every move and
+// resize (unless maximised or minimised) once the window has been placed.
+class PlacedAnalysisFrame : public QMdiSubWindow, public AnalysisWindowCommands {
+    Q_OBJECT
+public:
+    COrielDoc& GetDocument() const { return m_doc; }
+    // Title := the document's title and the suffix.
+    void OnUpdateFrameTitle();
+    // The placement stops following this window (before it is destroyed by
+    // its opener after a refusal, so a refused window leaves no trace).
+    void StopStoringPlacement() { m_storePlacement = false; }
+
+    // The File and Log commands go to the window's view (see
+    // ForwardCommandsTo) unless the frame carries them itself.
+    void OnFilePrint() override;
+    void OnFilePrintPreview() override;
+    void OnFileSaveAsBmp() override;
+    bool HasLogCommand(std::string_view text) const override;
+    bool CanLogCommand(std::string_view text) const override;
+    void OnLogCommand(std::string_view text) override;
+
+protected:
+    // placedWhenShown: the opener places the window before showing it, and
+    // the placement follows it from its first show; otherwise from
+    // StartStoringPlacement.
+    PlacedAnalysisFrame(COrielDoc& doc, WindowPlacement& placement, bool placedWhenShown, QWidget* parent);
+
+    void SetTitleSuffix(const QString& suffix);
+    const QString& TitleSuffix() const { return m_titleSuffix; }
+    void StartStoringPlacement() { m_storePlacement = true; }
+    void ForwardCommandsTo(AnalysisWindowCommands* view) { m_commands = view; }
+
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void StorePlacement();
+
+    COrielDoc& m_doc;
+    WindowPlacement& m_placement;
+    QString m_titleSuffix;
+    AnalysisWindowCommands* m_commands = nullptr;
+    bool m_placedWhenShown = false;
+    bool m_storePlacement = false;
+};
+
+}  // namespace vocomet
