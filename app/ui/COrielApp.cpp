@@ -217,6 +217,13 @@ CChildFrame* COrielApp::ActiveChildFrame() const {
     return qobject_cast<CChildFrame*>(m_mainFrame->MdiArea()->activeSubWindow());
 }
 
+CChildFrame* COrielApp::ActiveDocumentFrame() const {
+    if (!m_mainFrame)
+        return nullptr;
+    QMdiArea& area = *m_mainFrame->MdiArea();
+    return DocumentFrameOfWindow(area, area.activeSubWindow());
+}
+
 bool COrielApp::CloseAllDocuments() { return CloseAllMdiWindows(*m_mainFrame->MdiArea()); }
 
 QStringList COrielApp::RecentFiles() const {
@@ -241,14 +248,16 @@ void COrielApp::BuildMenus() {
             f->close();
     });
     file->addSeparator();
+    // The document's commands reach it from any of its windows (an analysis
+    // window or its label list as well as its main view).
     m_saveAction = file->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, [this] {
-        if (CChildFrame* f = ActiveChildFrame()) {
+        if (CChildFrame* f = ActiveDocumentFrame()) {
             f->GetDocument().OnFileSave();
             f->UpdateTitle();
         }
     });
     m_saveAsAction = file->addAction(QStringLiteral("Save &As..."), this, [this] {
-        if (CChildFrame* f = ActiveChildFrame()) {
+        if (CChildFrame* f = ActiveDocumentFrame()) {
             f->GetDocument().OnFileSaveAs();
             f->UpdateTitle();
         }
@@ -332,7 +341,7 @@ void COrielApp::BuildMenus() {
 QAction* COrielApp::AddDocumentCommand(QMenu* menu, const QString& text, void (COrielDoc::*command)(),
                                       bool (COrielDoc::*enabled)() const) {
     QAction* action = menu->addAction(text, this, [this, command] {
-        if (CChildFrame* f = ActiveChildFrame()) {
+        if (CChildFrame* f = ActiveDocumentFrame()) {
             (f->GetDocument().*command)();
             f->UpdateTitle();
         }
@@ -342,9 +351,9 @@ QAction* COrielApp::AddDocumentCommand(QMenu* menu, const QString& text, void (C
 }
 
 void COrielApp::UpdateFileCommands() {
-    CChildFrame* f = ActiveChildFrame();
+    m_closeAction->setEnabled(ActiveChildFrame() != nullptr);
+    CChildFrame* f = ActiveDocumentFrame();
     const bool haveDoc = f != nullptr;
-    m_closeAction->setEnabled(haveDoc);
     m_saveAction->setEnabled(haveDoc);
     m_saveAsAction->setEnabled(haveDoc && f->GetDocument().CanFileSaveAs());
     for (const auto& [action, enabled] : m_documentCommands)

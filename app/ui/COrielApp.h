@@ -94,6 +94,8 @@ public:
     CChildFrame* OpenDocumentFile(const QString& path);
     CChildFrame* NewDocument();
     CChildFrame* ActiveChildFrame() const;
+    // The main-view frame of the document the active window works on.
+    CChildFrame* ActiveDocumentFrame() const;
 
     // Commands.
     void OnFileOpen();

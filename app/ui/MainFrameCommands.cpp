@@ -189,6 +189,16 @@ const COrielDoc* DocumentOfWindow(const QMdiSubWindow* window) {
     return nullptr;
 }
 
+CChildFrame* DocumentFrameOfWindow(QMdiArea& area, const QMdiSubWindow* window) {
+    const COrielDoc* doc = DocumentOfWindow(window);
+    if (!doc)
+        return nullptr;
+    for (QMdiSubWindow* w : area.subWindowList())
+        if (auto* f = qobject_cast<CChildFrame*>(w); f && &f->GetDocument() == doc)
+            return f;
+    return nullptr;
+}
+
 void CloseDocumentWindows(QMdiArea& area, const COrielDoc& doc, const QMdiSubWindow* keep) {
     std::vector<QPointer<QMdiSubWindow>> windows;
     for (QMdiSubWindow* w : area.subWindowList())

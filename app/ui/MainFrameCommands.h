@@ -24,6 +24,7 @@ class UserPrompts;
 namespace vocomet {
 
 struct ApplicationState;
+class CChildFrame;
 class CMainFrame;
 class COrielDoc;
 class CStatusWindow;
@@ -61,6 +62,9 @@ QAction* InstallMainFrameCommands(CMainFrame& frame, ApplicationState& app, plat
 // FFT/LPC frame, a label list, or a window with kDocumentProperty); null
 // for windows of no document (log, scope, record/play options).
 const COrielDoc* DocumentOfWindow(const QMdiSubWindow* window);
+// The main-view frame of the document a window of the area works on (the
+// window itself when it is one); null for windows of no document.
+CChildFrame* DocumentFrameOfWindow(QMdiArea& area, const QMdiSubWindow* window);
 // Closes every window of the document except keep; the main frame of a
 // document closing, or the Record command, calls it.
 void CloseDocumentWindows(QMdiArea& area, const COrielDoc& doc, const QMdiSubWindow* keep);

@@ -142,6 +142,7 @@ TEST(CommandRouting, AnotherActiveWindowTakesTheMainViewsCommandsAway) {
     const std::map<QString, bool> file = Look(main->FileMenu());
     EXPECT_TRUE(file.at("Print..."));                // the analysis window's own
     EXPECT_TRUE(file.at("Save Screen As bmp..."));   // the main frame's
+    EXPECT_FALSE(file.at("&Save"));                  // the stand-in has no document
     const std::map<QString, bool> log = Look(main->LogMenu());
     EXPECT_TRUE(log.at("New"));                      // the main frame's
     EXPECT_TRUE(log.at("Enter at Marker"));          // the stand-in has one of that name
@@ -161,6 +162,11 @@ TEST(CommandRouting, AnotherActiveWindowTakesTheMainViewsCommandsAway) {
     main->MdiArea()->setActiveSubWindow(labels);
     EXPECT_FALSE(Look(main->ZoomMenu()).at("In"));
     EXPECT_FALSE(Look(main->FileMenu()).at("Print..."));
+    // but its document's commands reach the document.
+    EXPECT_TRUE(Look(main->FileMenu()).at("&Save"));
+    frame->GetDocument().SetModifiedFlag(true);
+    Find(main->FileMenu(), QStringLiteral("&Save"))->trigger();
+    EXPECT_FALSE(frame->GetDocument().IsModified());
 
     // Back on the document the commands return.
     main->MdiArea()->setActiveSubWindow(frame);
