@@ -2,7 +2,9 @@
 // What the benchmarks share: prompts that say nothing, a work folder beside
 // the benchmark program, native and WAV recordings of any length written in
 // large blocks, the yardsticks the file benchmarks are measured against
-// (cat, cp, cp with fsync, fresh memory) and the median of paired ratios.
+// (cat, cp, cp with fsync, fresh memory), the median of paired ratios, and
+// long speech made by espeak-ng with Praat's stopwatch as an analysis
+// yardstick.
 //
 // Paired ratios: these machines are noisy, so a benchmark times its
 // yardstick and then its subject, again and again, and reports the median
@@ -19,14 +21,18 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include <benchmark/benchmark.h>
 
 #include "core/NativeFormat.h"
 #include "platform/ByteCodec.h"
@@ -227,5 +233,70 @@ struct Pairs {
         return Median(ratios);
     }
 };
+
+// True when the program is on PATH (espeak-ng, sox, praat).
+inline bool HaveTool(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// What a shell command writes to its standard output.
+inline std::string CommandOutput(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+// The WAV file of SpeechAt22050's speech, for the yardstick to read.
+inline fs::path SpeechWav(const fs::path& folder, int seconds) {
+    return folder / ("speech" + std::to_string(seconds) + ".wav");
+}
+
+// Seconds of espeak-ng speech at 22050 Hz, the sentences spoken in turn
+// `sentenceCount` times, as a WAV file (SpeechWav) and as floats (sox pads
+// or cuts to the length). Made once per folder; without espeak-ng or sox,
+// or when it could not be made, the benchmark is skipped and this is empty.
+inline std::vector<float> SpeechAt22050(benchmark::State& state, const fs::path& folder,
+                                        const std::vector<std::string>& sentences, int sentenceCount, int seconds) {
+    if (!HaveTool("espeak-ng") || !HaveTool("sox")) {
+        state.SkipWithError("espeak-ng or sox missing");
+        return {};
+    }
+    const fs::path wav = SpeechWav(folder, seconds), raw = folder / ("speech" + std::to_string(seconds) + ".f32");
+    if (!fs::exists(raw)) {
+        std::string text;
+        for (int i = 0; i < sentenceCount; ++i)
+            text += sentences[static_cast<std::size_t>(i) % sentences.size()] + " ";
+        std::ofstream(folder / "speech.txt") << text;
+        const std::string s = std::to_string(seconds);
+        [[maybe_unused]] const int status =
+            std::system(("espeak-ng -f '" + (folder / "speech.txt").string() + "' -w '" +
+                         (folder / "raw.wav").string() + "' >/dev/null 2>&1 && sox '" + (folder / "raw.wav").string() +
+                         "' -r 22050 '" + wav.string() + "' trim 0 " + s + " pad 0 " + s + " trim 0 " + s +
+                         " 2>/dev/null && sox '" + wav.string() + "' -t f32 '" + raw.string() + "'")
+                            .c_str());
+    }
+    std::ifstream in(raw, std::ios::binary);
+    std::vector<float> x(static_cast<std::size_t>(22050) * static_cast<std::size_t>(seconds));
+    in.read(reinterpret_cast<char*>(x.data()), static_cast<std::streamsize>(x.size() * sizeof(float)));
+    if (in.gcount() != static_cast<std::streamsize>(x.size() * sizeof(float))) {
+        state.SkipWithError("no speech made");
+        x.clear();
+    }
+    return x;
+}
+
+// Praat's time for `command` on the WAV file, measured by its own stopwatch
+// (its start-up and the file's reading left out); 0 when praat fails.
+inline double PraatStopwatchSeconds(const fs::path& script, const fs::path& wav, const std::string& command) {
+    std::ofstream(script) << "Read from file: \"" << wav.string() << "\"\n"
+                          << "stopwatch\n"
+                          << command << "\nt = stopwatch\nwriteInfoLine: t\n";
+    return std::atof(CommandOutput("praat --run '" + script.string() + "' 2>/dev/null").c_str());
+}
 
 }  // namespace bench

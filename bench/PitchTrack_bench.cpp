@@ -33,52 +33,20 @@ namespace fs = std::filesystem;
 constexpr double kRate = 22050;
 constexpr int kSeconds = 460;
 
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[256];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
-    }
-    return out;
-}
-
-// 460 s of espeak-ng speech at 22050 Hz, as a WAV file for Praat and as
-// floats (sox pads or cuts).
-std::vector<float> Speech(const fs::path& folder) {
-    const fs::path wav = folder / "speech460.wav", raw = folder / "speech460.f32";
-    if (!fs::exists(raw)) {
-        const char* sentences[] = {
-            "The quick brown fox jumps over the lazy dog while the rain falls softly on the hills.",
-            "She sells sea shells by the sea shore, and the shells she sells are surely sea shells.",
-            "How much wood would a woodchuck chuck if a woodchuck could chuck wood?",
-            "Peter Piper picked a peck of pickled peppers from the garden near the old mill."};
-        std::string text;
-        for (int i = 0; i < 130; ++i)
-            text += std::string(sentences[i % 4]) + " ";
-        std::ofstream(folder / "speech.txt") << text;
-        std::system(("espeak-ng -f '" + (folder / "speech.txt").string() + "' -w '" + (folder / "raw.wav").string() +
-                     "' >/dev/null 2>&1 && sox '" + (folder / "raw.wav").string() + "' -r 22050 '" + wav.string() +
-                     "' trim 0 460 pad 0 460 trim 0 460 2>/dev/null && sox '" + wav.string() + "' -t f32 '" +
-                     raw.string() + "'")
-                        .c_str());
-    }
-    std::ifstream in(raw, std::ios::binary);
-    std::vector<float> x(static_cast<std::size_t>(kRate) * kSeconds);
-    in.read(reinterpret_cast<char*>(x.data()), static_cast<std::streamsize>(x.size() * sizeof(float)));
-    if (in.gcount() != static_cast<std::streamsize>(x.size() * sizeof(float)))
-        x.clear();
-    return x;
+// 460 s of espeak-ng speech at 22050 Hz.
+std::vector<float> Speech(benchmark::State& state, const fs::path& folder) {
+    return bench::SpeechAt22050(
+        state, folder,
+        {"The quick brown fox jumps over the lazy dog while the rain falls softly on the hills.",
+         "She sells sea shells by the sea shore, and the shells she sells are surely sea shells.",
+         "How much wood would a woodchuck chuck if a woodchuck could chuck wood?",
+         "Peter Piper picked a peck of pickled peppers from the garden near the old mill."},
+        130, kSeconds);
 }
 
 double PraatSeconds(const fs::path& folder) {
-    const fs::path script = folder / "pitch.praat";
-    std::ofstream(script) << "Read from file: \"" << (folder / "speech460.wav").string() << "\"\n"
-                          << "stopwatch\nTo Pitch: 0.01, 50, 500\nt = stopwatch\nwriteInfoLine: t\n";
-    return std::atof(Output("praat --run '" + script.string() + "' 2>/dev/null").c_str());
+    return bench::PraatStopwatchSeconds(folder / "pitch.praat", bench::SpeechWav(folder, kSeconds),
+                                        "To Pitch: 0.01, 50, 500");
 }
 
 // Praat's track: the first frame's time, the step and F0 per frame (0 for
@@ -90,7 +58,7 @@ struct PraatTrack {
 
 PraatTrack PraatPitch(const fs::path& folder) {
     const fs::path script = folder / "pitchvalues.praat", values = folder / "pitch.txt";
-    std::ofstream(script) << "Read from file: \"" << (folder / "speech460.wav").string() << "\"\n"
+    std::ofstream(script) << "Read from file: \"" << bench::SpeechWav(folder, kSeconds).string() << "\"\n"
                           << "To Pitch: 0.01, 50, 500\nn = Get number of frames\n"
                           << "t1 = Get time from frame number: 1\ndt = Get time step\n"
                           << "writeFileLine: \"" << values.string() << "\", t1, \" \", dt, \" \", n\n"
@@ -145,16 +113,10 @@ void ReportAgreement(const PitchTrack& ours, const PraatTrack& praat, benchmark:
 
 void BM_PitchTrack460s(benchmark::State& state) {
     const fs::path folder = bench::WorkFolder("pitch_bench");
-    if (!Have("espeak-ng") || !Have("sox")) {
-        state.SkipWithError("espeak-ng or sox missing");
+    const std::vector<float> x = Speech(state, folder);
+    if (x.empty())
         return;
-    }
-    const std::vector<float> x = Speech(folder);
-    if (x.empty()) {
-        state.SkipWithError("no speech made");
-        return;
-    }
-    const bool praat = Have("praat");
+    const bool praat = bench::HaveTool("praat");
     PitchTrackSettings settings;  // the document's defaults
     const auto count = static_cast<std::int64_t>(x.size());
     const ChannelSampleSource source = ChannelSampleSource::FromMemory(x.data(), count);

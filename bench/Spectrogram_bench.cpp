@@ -35,66 +35,25 @@ constexpr double kRate = 22050.0;
 constexpr int kColumns = 230000;  // one per 2 ms
 constexpr int kRows = 250;        // 20 Hz each up to 5000 Hz
 
-bool Have(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[256];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
-    }
-    return out;
-}
-
-// 460 s of espeak-ng speech at 22050 Hz as a WAV file for Praat and as
-// floats for us (sox pads or cuts to the length).
-std::vector<float> Speech(const fs::path& folder) {
-    const fs::path wav = folder / "speech460.wav", raw = folder / "speech460.f32";
-    if (!fs::exists(raw)) {
-        std::string text;
-        for (int i = 0; i < 110; ++i)
-            text += "The quick brown fox jumps over the lazy dog while the rain falls softly on the hills. ";
-        std::ofstream(folder / "speech.txt") << text;
-        const std::string seconds = std::to_string(static_cast<int>(kSeconds));
-        std::system(("espeak-ng -f '" + (folder / "speech.txt").string() + "' -w '" + (folder / "raw.wav").string() +
-                     "' >/dev/null 2>&1 && sox '" + (folder / "raw.wav").string() + "' -r 22050 '" + wav.string() +
-                     "' trim 0 " + seconds + " pad 0 " + seconds + " trim 0 " + seconds + " 2>/dev/null && sox '" +
-                     wav.string() + "' -t f32 '" + raw.string() + "'")
-                        .c_str());
-    }
-    std::ifstream in(raw, std::ios::binary);
-    std::vector<float> x(static_cast<std::size_t>(kRate * kSeconds));
-    in.read(reinterpret_cast<char*>(x.data()), static_cast<std::streamsize>(x.size() * sizeof(float)));
-    if (in.gcount() != static_cast<std::streamsize>(x.size() * sizeof(float)))
-        x.clear();
-    return x;
+// 460 s of espeak-ng speech at 22050 Hz.
+std::vector<float> Speech(benchmark::State& state, const fs::path& folder) {
+    return bench::SpeechAt22050(state, folder,
+                                {"The quick brown fox jumps over the lazy dog while the rain falls softly on the hills."},
+                                110, static_cast<int>(kSeconds));
 }
 
 // Praat's time for one command on the speech, measured by its stopwatch.
 double PraatSeconds(const fs::path& folder, const std::string& command) {
-    const fs::path script = folder / "analysis.praat";
-    std::ofstream(script) << "Read from file: \"" << (folder / "speech460.wav").string() << "\"\n"
-                          << "stopwatch\n"
-                          << command << "\nt = stopwatch\nwriteInfoLine: t\n";
-    return std::atof(Output("praat --run '" + script.string() + "' 2>/dev/null").c_str());
+    return bench::PraatStopwatchSeconds(folder / "analysis.praat", bench::SpeechWav(folder, static_cast<int>(kSeconds)),
+                                        command);
 }
 
 void RunAgainstPraat(benchmark::State& state, bool formants, const std::string& praatCommand, const char* counter) {
     const fs::path folder = bench::WorkFolder("spectrogram_bench");
-    if (!Have("espeak-ng") || !Have("sox")) {
-        state.SkipWithError("espeak-ng or sox missing");
+    const std::vector<float> x = Speech(state, folder);
+    if (x.empty())
         return;
-    }
-    const std::vector<float> x = Speech(folder);
-    if (x.empty()) {
-        state.SkipWithError("no speech made");
-        return;
-    }
-    const bool praat = Have("praat");
+    const bool praat = bench::HaveTool("praat");
     SpectrogramInputs in;
     in.rate = kRate;
     in.rangeStart = 0.0;

@@ -19,6 +19,7 @@
 #include "app/FftLpcLogEntries.h"
 #include "dsp/CMathFunc.h"
 #include "platform/File.h"
+#include "support/SpeechFixtures.h"
 #include "support/TestPaths.h"
 
 namespace vocomet {
@@ -151,51 +152,6 @@ TEST(FftLpcCompute, OneFrameMatchesTheLibrary) {
 
 // ---- vowels --------------------------------------------------------------
 
-std::vector<float> ReadPcm16(const std::string& path) {
-    const std::string bytes = test::ReadAll(path);
-    auto u32 = [&](std::size_t at) {
-        std::uint32_t v = 0;
-        for (int k = 3; k >= 0; --k)
-            v = v << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(k)]);
-        return v;
-    };
-    std::vector<float> out;
-    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0)
-        return out;
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::uint32_t size = u32(at + 4);
-        if (bytes.compare(at, 4, "data") == 0) {
-            const std::size_t end = std::min(bytes.size(), at + 8 + size);
-            for (std::size_t i = at + 8; i + 1 < end; i += 2)
-                out.push_back(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                        static_cast<unsigned char>(bytes[i + 1]) << 8) /
-                              32768.0f);
-            break;
-        }
-        at += 8 + size + (size & 1);
-    }
-    return out;
-}
-
-std::vector<float> PraatVowel(const std::string& folder, double rate, double f0, double f1, double f2, double f3,
-                              double seconds) {
-    const std::string script = folder + "/vowel.praat", wav = folder + "/vowel.wav";
-    test::WriteAll(script,
-                   "form vowel\n real rate 22050\n real f0 120\n real f1 700\n real f2 1220\n real f3 2600\n"
-                   " real dur 0.5\n sentence out vowel.wav\nendform\n"
-                   "Create PitchTier: \"f0\", 0, dur\nAdd point: 0.25, f0\nTo PointProcess\n"
-                   "To Sound (phonation): rate, 1, 0.05, 0.7, 0.03, 3, 4\n"
-                   "Filter with one formant (in-place): f1, 60\n"
-                   "Filter with one formant (in-place): f2, 90\n"
-                   "Filter with one formant (in-place): f3, 120\n"
-                   "Scale peak: 0.9\nSave as WAV file: out$\n");
-    char args[512];
-    std::snprintf(args, sizeof args, " %g %g %g %g %g %g '%s'", rate, f0, f1, f2, f3, seconds, wav.c_str());
-    if (test::RunCommand("praat --run '" + script + "'" + args + " >/dev/null 2>&1") != 0)
-        return {};
-    return ReadPcm16(wav);
-}
-
 TEST(FftLpcCompute, FormantsOfSynthesisedMaleVowels) {
     if (!test::HaveTool("praat"))
         GTEST_SKIP() << "praat is not installed";
@@ -211,7 +167,7 @@ TEST(FftLpcCompute, FormantsOfSynthesisedMaleVowels) {
                           Case{"/u/", 22050, 120, 310, 870, 2250, 26, 11000},
                           Case{"/a/ at 44100 Hz", 44100, 120, 700, 1220, 2600, 48, 22000}}) {
         SCOPED_TRACE(c.name);
-        const std::vector<float> x = PraatVowel(folder, c.rate, c.f0, c.f1, c.f2, c.f3, 0.5);
+        const std::vector<float> x = test::PraatVowel(folder, c.rate, c.f0, c.f1, c.f2, c.f3, 0.5);
         ASSERT_GT(x.size(), static_cast<std::size_t>(c.rate * 0.45));
         CMathFunc math;
         const FftLpcResult r =
@@ -231,27 +187,10 @@ TEST(FftLpcCompute, FormantsOfSynthesisedMaleVowels) {
 
 // ---- the two roads -------------------------------------------------------
 
-// Writes frames of `stride` floats with the channel in `column` and other
-// values elsewhere.
-std::shared_ptr<platform::File> InterleavedFile(const std::string& path, const std::vector<float>& x, int stride,
-                                                int column) {
-    std::string bytes(x.size() * static_cast<std::size_t>(stride) * 4, '\0');
-    for (std::size_t k = 0; k < x.size(); ++k) {
-        for (int c = 0; c < stride; ++c) {
-            const float v = c == column ? x[k] : 0.25f * static_cast<float>(c + 1);
-            std::memcpy(&bytes[(k * static_cast<std::size_t>(stride) + static_cast<std::size_t>(c)) * 4], &v, 4);
-        }
-    }
-    test::WriteAll(path, bytes);
-    auto f = std::make_shared<platform::File>();
-    EXPECT_TRUE(f->Open(path, platform::File::Mode::Read));
-    return f;
-}
-
 TEST(ChannelSampleSourceTest, ReadsPastTheEndAsZero) {
     const std::vector<float> x{1, 2, 3, 4, 5};
     const std::string folder = test::FreshTempDir();
-    const auto file = InterleavedFile(folder + "/d.raw", x, 3, 2);
+    const auto file = test::InterleavedFile(folder + "/d.raw", x, 3, 2);
     for (const ChannelSampleSource& s :
          {ChannelSampleSource::FromMemory(x.data(), 5), ChannelSampleSource::FromFile(file, 3, 2, 5)}) {
         std::vector<double> out(6, 99.0);
@@ -275,7 +214,7 @@ TEST(FftLpcCompute, MemoryAndFileRoadsGiveTheSameResult) {
     for (std::size_t i = 0; i < x.size(); ++i)
         x[i] = static_cast<float>(std::sin(0.07 * i) * std::exp(-0.00005 * i) + 0.2 * std::sin(0.9 * i + 0.001 * i * i / 100));
     const std::string folder = test::FreshTempDir();
-    const auto file = InterleavedFile(folder + "/d.raw", x, 4, 1);
+    const auto file = test::InterleavedFile(folder + "/d.raw", x, 4, 1);
     // Over a selection that runs past the channel's end, too.
     for (const auto& [first, last] : {std::pair{2000.0, 9000.0}, std::pair{27000.0, 30000.0}}) {
         CMathFunc a, b;

@@ -18,6 +18,7 @@
 #include "analysis/ChannelSampleSource.h"
 #include "platform/File.h"
 #include "platform/Progress.h"
+#include "support/SpeechFixtures.h"
 #include "support/TestPaths.h"
 
 namespace vocomet {
@@ -246,53 +247,6 @@ TEST(PitchTrackCompute, ShortChannelGivesAnEmptyComputedTrack) {
     EXPECT_EQ(r.error, "");
 }
 
-// 16-bit PCM samples of a WAV file, scaled to -1 .. 1.
-std::vector<float> ReadPcm16(const std::string& path) {
-    const std::string bytes = test::ReadAll(path);
-    std::vector<float> out;
-    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0)
-        return out;
-    auto u32 = [&](std::size_t at) {
-        std::uint32_t v = 0;
-        for (int k = 3; k >= 0; --k)
-            v = v << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(k)]);
-        return v;
-    };
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::uint32_t size = u32(at + 4);
-        if (bytes.compare(at, 4, "data") == 0) {
-            const std::size_t end = std::min(bytes.size(), at + 8 + size);
-            for (std::size_t i = at + 8; i + 1 < end; i += 2)
-                out.push_back(static_cast<float>(static_cast<std::int16_t>(
-                                  static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8)) /
-                              32768.0f);
-            break;
-        }
-        at += 8 + size + (size & 1);
-    }
-    return out;
-}
-
-// A vowel at a constant F0: glottal pulses through three formants.
-std::vector<float> PraatVowel(const std::string& folder, double rate, double f0, double f1, double f2, double f3,
-                              double seconds) {
-    const std::string script = folder + "/vowel.praat", wav = folder + "/vowel.wav";
-    test::WriteAll(script,
-                   "form vowel\n real rate 22050\n real f0 120\n real f1 700\n real f2 1220\n real f3 2600\n"
-                   " real dur 1\n sentence out vowel.wav\nendform\n"
-                   "Create PitchTier: \"f0\", 0, dur\nAdd point: dur / 2, f0\nTo PointProcess\n"
-                   "To Sound (phonation): rate, 1, 0.05, 0.7, 0.03, 3, 4\n"
-                   "Filter with one formant (in-place): f1, 60\n"
-                   "Filter with one formant (in-place): f2, 90\n"
-                   "Filter with one formant (in-place): f3, 120\n"
-                   "Scale peak: 0.9\nSave as WAV file: out$\n");
-    char args[512];
-    std::snprintf(args, sizeof args, " %g %g %g %g %g %g '%s'", rate, f0, f1, f2, f3, seconds, wav.c_str());
-    if (test::RunCommand("praat --run '" + script + "'" + args + " >/dev/null 2>&1") != 0)
-        return {};
-    return ReadPcm16(wav);
-}
-
 TEST(PitchTrackCompute, SynthesisedVowelsWithinOnePercent) {
     if (!test::HaveTool("praat"))
         GTEST_SKIP() << "praat is not installed";
@@ -304,7 +258,7 @@ TEST(PitchTrackCompute, SynthesisedVowelsWithinOnePercent) {
                           Case{22050, 220, 850, 1600, 2900}, Case{22050, 240, 310, 870, 2250},
                           Case{44100, 240, 700, 1220, 2600}}) {
         SCOPED_TRACE(testing::Message() << c.f0 << " Hz at " << c.rate << " Hz");
-        const std::vector<float> x = PraatVowel(folder, c.rate, c.f0, c.f1, c.f2, c.f3, 1.0);
+        const std::vector<float> x = test::PraatVowel(folder, c.rate, c.f0, c.f1, c.f2, c.f3, 1.0);
         ASSERT_GT(x.size(), static_cast<std::size_t>(c.rate * 0.9));
         const PitchTrackOutcome r = Compute(x, c.rate, Settings());
         ASSERT_TRUE(r.track.computed);
@@ -320,23 +274,6 @@ TEST(PitchTrackCompute, SynthesisedVowelsWithinOnePercent) {
 }
 
 // ---- the two roads ---------------------------------------------------------
-
-// Frames of `stride` floats with the channel in `column` and other values
-// elsewhere.
-std::shared_ptr<platform::File> InterleavedFile(const std::string& path, const std::vector<float>& x, int stride,
-                                                int column) {
-    std::string bytes(x.size() * static_cast<std::size_t>(stride) * 4, '\0');
-    for (std::size_t k = 0; k < x.size(); ++k) {
-        for (int c = 0; c < stride; ++c) {
-            const float v = c == column ? x[k] : 0.5f * static_cast<float>(c + 1);
-            std::memcpy(&bytes[(k * static_cast<std::size_t>(stride) + static_cast<std::size_t>(c)) * 4], &v, 4);
-        }
-    }
-    test::WriteAll(path, bytes);
-    auto f = std::make_shared<platform::File>();
-    EXPECT_TRUE(f->Open(path, platform::File::Mode::Read));
-    return f;
-}
 
 TEST(PitchTrackCompute, MemoryAndFileRoadsGiveTheSameTrack) {
     // Voiced stretches with a gliding period, noise between them; the
@@ -354,7 +291,7 @@ TEST(PitchTrackCompute, MemoryAndFileRoadsGiveTheSameTrack) {
                                          : 0.05 * (static_cast<double>(noise >> 16) / 32768.0 - 1.0));
     }
     const std::string folder = test::FreshTempDir();
-    const auto file = InterleavedFile(folder + "/d.raw", x, 3, 1);
+    const auto file = test::InterleavedFile(folder + "/d.raw", x, 3, 1, 0.5f);
     const auto count = static_cast<std::int64_t>(x.size());
     // A fractional step; a step longer than the FFT (the energy reads more
     // than the frame buffer the cepstrum needs).

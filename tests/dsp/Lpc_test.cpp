@@ -1,5 +1,6 @@
 #include "dsp/CMathFunc.h"
 
+#include "support/SpeechFixtures.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -253,54 +254,6 @@ TEST(LpcSpectrumFormantsTest, EnvelopeDipsAtTheResonance) {
 
 // ---- vowels synthesised by praat ----
 
-// Samples of a 16-bit PCM WAV file as doubles in -1 .. 1; empty when the
-// file cannot be read.
-std::vector<double> ReadPcm16(const std::string& path) {
-    const std::string bytes = test::ReadAll(path);
-    auto u32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
-               static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
-               static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
-               static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
-    };
-    std::vector<double> out;
-    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
-        return out;
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::uint32_t size = u32(at + 4);
-        if (bytes.compare(at, 4, "data") == 0) {
-            const std::size_t end = std::min(bytes.size(), at + 8 + size);
-            for (std::size_t i = at + 8; i + 1 < end; i += 2) {
-                const auto v = static_cast<std::int16_t>(static_cast<std::uint16_t>(
-                    static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8));
-                out.push_back(v / 32768.0);
-            }
-            break;
-        }
-        at += 8 + size + (size & 1);
-    }
-    return out;
-}
-
-// A vowel: a phonation source at f0 through one-formant filters at F1-F3.
-std::vector<double> PraatVowel(const std::string& folder, double rate, double f0, double f1, double f2, double f3) {
-    const std::string script = folder + "/vowel.praat", wav = folder + "/vowel.wav";
-    test::WriteAll(script,
-                   "form vowel\n real rate 22050\n real f0 120\n real f1 700\n real f2 1220\n real f3 2600\n"
-                   " sentence out vowel.wav\nendform\n"
-                   "Create PitchTier: \"f0\", 0, 0.5\nAdd point: 0.25, f0\nTo PointProcess\n"
-                   "To Sound (phonation): rate, 1, 0.05, 0.7, 0.03, 3, 4\n"
-                   "Filter with one formant (in-place): f1, 60\n"
-                   "Filter with one formant (in-place): f2, 90\n"
-                   "Filter with one formant (in-place): f3, 120\n"
-                   "Scale peak: 0.9\nSave as WAV file: out$\n");
-    char args[256];
-    std::snprintf(args, sizeof args, " %g %g %g %g %g '%s'", rate, f0, f1, f2, f3, wav.c_str());
-    if (test::RunCommand("praat --run '" + script + "'" + args + " >/dev/null 2>&1") != 0)
-        return {};
-    return ReadPcm16(wav);
-}
-
 TEST(LpcSpectrumFormantsTest, FindsTheFormantsOfSynthesisedVowels) {
     if (!test::HaveTool("praat"))
         GTEST_SKIP() << "praat is not installed";
@@ -326,7 +279,8 @@ TEST(LpcSpectrumFormantsTest, FindsTheFormantsOfSynthesisedVowels) {
              Case{"female /i/", 22050, 230, 310, 2800, 3300, 26, 1024, 0.07},
          }) {
         SCOPED_TRACE(c.name);
-        std::vector<double> x = PraatVowel(folder, c.rate, c.f0, c.f1, c.f2, c.f3);
+        const std::vector<float> vowel = test::PraatVowel(folder, c.rate, c.f0, c.f1, c.f2, c.f3, 0.5);
+        std::vector<double> x(vowel.begin(), vowel.end());
         ASSERT_GT(x.size(), static_cast<std::size_t>(c.frame) * 3);
         CMathFunc f;
         double worst = 0.0;

@@ -39,6 +39,7 @@
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/WaveFile.h"
+#include "gui/SpeechWindowFixture.h"
 #include "platform/FakeAudio.h"
 #include "platform/ProfileStore.h"
 #include "platform/Progress.h"
@@ -69,29 +70,14 @@ void Drag(QWidget* w, QPoint from, QPoint to) {
 
 void Click(QWidget* w, QPoint at) { Drag(w, at, at); }
 
-class PitchWindow : public ::testing::Test {
+class PitchWindow : public test::SpeechDocumentWindow {
 protected:
     void SetUp() override {
-        if (!test::HaveTool("espeak-ng"))
-            GTEST_SKIP() << "espeak-ng is not installed";
-        folder = test::FreshTempDir();
-        app.tempFolder = folder;
         backend = std::make_shared<platform::FakeAudioBackend>();
         app.acquisition.audioBackend = backend;
-        ASSERT_EQ(test::RunCommand("espeak-ng -w '" + folder +
-                                   "/speech.wav' 'We were away a year ago, and the bird sang all day.' "
-                                   ">/dev/null 2>&1"),
-                  0);
-        auto document = std::make_unique<COrielDoc>(app, prompts);
-        RegisterWaveFormats(document->Formats());
-        ASSERT_TRUE(document->OnOpenDocument(folder + "/speech.wav"));
-        doc = document.get();
-        child = new CChildFrame(std::move(document));
-        frame.MdiArea()->addSubWindow(child);
-        frame.resize(1100, 900);
-        frame.show();
-        child->show();
-        view = child->GetView();
+        OpenSpeech();
+        if (!child)
+            return;
         AddAnalysisWindowCommands(frame, [this] { return child; });
         RegisterPitchWindow(frame);
         prompts.messages.clear();
@@ -126,20 +112,11 @@ protected:
         return pane;
     }
 
-    int LogRows() { return frame.LogFrame() ? frame.LogFrame()->Form()->Grid().GetRowCount() : -1; }
-
     static int Voiced(const PitchTrack& t) {
         return static_cast<int>(std::count_if(t.f0.begin(), t.f0.end(), [](double f) { return f > 0.0; }));
     }
 
-    std::string folder;
-    ApplicationState app;
-    test::ScriptedPrompts prompts;
     std::shared_ptr<platform::FakeAudioBackend> backend;
-    CMainFrame frame;
-    COrielDoc* doc = nullptr;
-    CChildFrame* child = nullptr;
-    COrielView* view = nullptr;
 };
 
 TEST_F(PitchWindow, OpensFromThePitchCommandAndDrawsTheTrackOfSpeech) {
@@ -427,17 +404,10 @@ TEST(PitchWindowMenus, SharedMenusReachTheActivePitchWindow) {
     if (!test::HaveTool("espeak-ng"))
         GTEST_SKIP() << "espeak-ng is not installed";
     const std::string start = test::FreshTempDir();
-    ASSERT_EQ(test::RunCommand("espeak-ng -w '" + start + "/speech.wav' 'A year ago.' >/dev/null 2>&1"), 0);
+    ASSERT_TRUE(test::SpeakToWav(start + "/speech.wav", "A year ago."));
     test::ScriptedPrompts prompts;
     platform::MemoryProfileStore profile;
-    COrielApp::Options o;
-    o.prompts = &prompts;
-    o.profile = &profile;
-    o.startFolder = start;
-    o.firmwarePath = start + "/ada.ldr";
-    o.registerFileTypes = false;
-    o.showMaximized = false;
-    COrielApp app(o);
+    COrielApp app(test::AppOptions(start, prompts, profile));
     ASSERT_TRUE(app.InitInstance({QString::fromStdString(start + "/speech.wav")}));
     CMainFrame* main = app.MainFrame();
     main->resize(1000, 800);

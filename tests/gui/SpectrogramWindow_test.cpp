@@ -38,6 +38,7 @@
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/WaveFile.h"
+#include "gui/SpeechWindowFixture.h"
 #include "platform/ProfileStore.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
@@ -45,35 +46,21 @@
 namespace vocomet {
 namespace {
 
-class SpectrogramWindow : public ::testing::Test {
+class SpectrogramWindow : public test::SpeechDocumentWindow {
 protected:
     void SetUp() override {
-        if (!test::HaveTool("espeak-ng"))
-            GTEST_SKIP() << "espeak-ng is not installed";
-        folder = test::FreshTempDir();
-        app.tempFolder = folder;
-        ASSERT_EQ(test::RunCommand("espeak-ng -w '" + folder +
-                                   "/speech.wav' 'We were away a year ago, and the bird sang all day.' "
-                                   ">/dev/null 2>&1"),
-                  0);
-        auto document = std::make_unique<COrielDoc>(app, prompts);
-        RegisterWaveFormats(document->Formats());
-        ASSERT_TRUE(document->OnOpenDocument(folder + "/speech.wav"));
-        doc = document.get();
-        SpectrogramSettings& s = doc->settings.spectrogram;
-        s.values[SpectrogramSettings::kPoints] = 256;
-        s.values[SpectrogramSettings::kTopFrequency] = 5000;
-        s.values[3] = 50;  // dynamic range
-        s.values[4] = 1;   // formant tracking
-        s.values[SpectrogramSettings::kLpcOrder] = 14;
-        s.values[7] = 1;   // audio trace
-        s.values[13] = 0;  // automatic time grid
-        child = new CChildFrame(std::move(document));
-        frame.MdiArea()->addSubWindow(child);
-        frame.resize(1100, 900);
-        frame.show();
-        child->show();
-        view = child->GetView();
+        OpenSpeech([](COrielDoc& d) {
+            SpectrogramSettings& s = d.settings.spectrogram;
+            s.values[SpectrogramSettings::kPoints] = 256;
+            s.values[SpectrogramSettings::kTopFrequency] = 5000;
+            s.values[3] = 50;  // dynamic range
+            s.values[4] = 1;   // formant tracking
+            s.values[SpectrogramSettings::kLpcOrder] = 14;
+            s.values[7] = 1;   // audio trace
+            s.values[13] = 0;  // automatic time grid
+        });
+        if (!child)
+            return;
         RegisterSpectrogramWindow(frame);
         prompts.messages.clear();
     }
@@ -91,16 +78,6 @@ protected:
     bool WaitForCompute(CSpectrogramPane* pane, int count) {
         return QTest::qWaitFor([&] { return pane->ComputeCount() >= count; }, 30000);
     }
-
-    int LogRows() { return frame.LogFrame() ? frame.LogFrame()->Form()->Grid().GetRowCount() : -1; }
-
-    std::string folder;
-    ApplicationState app;
-    test::ScriptedPrompts prompts;
-    CMainFrame frame;
-    COrielDoc* doc = nullptr;
-    CChildFrame* child = nullptr;
-    COrielView* view = nullptr;
 };
 
 TEST_F(SpectrogramWindow, SpeechPictureTracksCursorLogAndPlotFormants) {
@@ -419,17 +396,10 @@ TEST(SpectrogramWindowMenus, ActiveWindowCarriesItsCommands) {
     if (!test::HaveTool("espeak-ng"))
         GTEST_SKIP() << "espeak-ng is not installed";
     const std::string start = test::FreshTempDir();
-    ASSERT_EQ(test::RunCommand("espeak-ng -w '" + start + "/speech.wav' 'A year ago.' >/dev/null 2>&1"), 0);
+    ASSERT_TRUE(test::SpeakToWav(start + "/speech.wav", "A year ago."));
     test::ScriptedPrompts prompts;
     platform::MemoryProfileStore profile;
-    COrielApp::Options o;
-    o.prompts = &prompts;
-    o.profile = &profile;
-    o.startFolder = start;
-    o.firmwarePath = start + "/ada.ldr";
-    o.registerFileTypes = false;
-    o.showMaximized = false;
-    auto app = std::make_unique<COrielApp>(o);
+    auto app = std::make_unique<COrielApp>(test::AppOptions(start, prompts, profile));
     ASSERT_TRUE(app->InitInstance({QString::fromStdString(start + "/speech.wav")}));
     CMainFrame* main = app->MainFrame();
     main->resize(1000, 800);
