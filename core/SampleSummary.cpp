@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/SampleBlock.h"
+
 namespace vocomet {
 
 namespace {
@@ -37,8 +39,8 @@ inline void FoldGroup(const float* p, std::size_t take, std::size_t n, std::size
 }
 
 // A coarser level from a finer one: every `factor` blocks fold into one.
-void Coarsen(const std::vector<float>& fineMin, const std::vector<float>& fineMax, std::size_t factor,
-             std::vector<float>& outMin, std::vector<float>& outMax) {
+void Coarsen(const SampleSummary::Values& fineMin, const SampleSummary::Values& fineMax, std::size_t factor,
+             SampleSummary::Values& outMin, SampleSummary::Values& outMax) {
     const std::size_t blocks = (fineMin.size() + factor - 1) / factor;
     outMin.assign(blocks, kNoLow);
     outMax.assign(blocks, kNoHigh);
@@ -124,9 +126,68 @@ void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount,
     }
 }
 
+void FrameSummaryBuilder::StartPieces(std::int64_t frames) {
+    frames = std::max<std::int64_t>(frames, 0);
+    const auto blocks = static_cast<std::size_t>((frames + SampleSummary::kFineBlock - 1) / SampleSummary::kFineBlock);
+    for (std::size_t c = 0; c < m_n; ++c) {
+        // Every block is written by the piece that holds it; hundreds of
+        // megabytes for an hour, first touched by the threads that fold
+        // the pieces, in huge pages where the kernel has them.
+        for (SampleSummary::Values* level : {&m_fineMin[c], &m_fineMax[c]}) {
+            level->clear();
+            level->reserve(blocks);
+            platform::AdviseHugePages(level->data(), level->capacity() * sizeof(float));
+            level->resize(blocks);
+        }
+    }
+    m_pieces = true;
+    m_pieceFrames = frames;
+    m_count = 0;
+}
+
+void FrameSummaryBuilder::AddPieceAt(std::int64_t first, const float* frames, std::size_t frameCount,
+                                     std::size_t stride) {
+    const std::size_t n = m_n;
+    const std::size_t step = std::max(stride, n);
+    const auto fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
+    auto block = static_cast<std::size_t>(first / SampleSummary::kFineBlock);
+    // Each fine block is folded from +inf / -inf in frame order, as in
+    // AddFrames, so the blocks are bit for bit those of an ordered build.
+    float lo[8], hi[8];
+    for (std::size_t f = 0; f < frameCount; f += fine, ++block) {
+        const std::size_t take = std::min(fine, frameCount - f);
+        const float* p = frames + f * step;
+        std::size_t g = 0;
+        for (; g < n; g += 8) {
+            const std::size_t w = std::min<std::size_t>(8, n - g);
+            std::fill(lo, lo + 8, kNoLow);
+            std::fill(hi, hi + 8, kNoHigh);
+            const float* q = p + g;
+            if (w == 8) {
+                FoldGroup<8>(q, take, step, 0, lo, hi);
+            } else {
+                std::size_t c = 0;
+                if (w >= 4) {
+                    FoldGroup<4>(q, take, step, 0, lo, hi);
+                    c = 4;
+                }
+                for (; c < w; ++c)
+                    FoldGroup<1>(q, take, step, c, lo, hi);
+            }
+            for (std::size_t c = 0; c < w; ++c) {
+                m_fineMin[g + c][block] = lo[c];
+                m_fineMax[g + c][block] = hi[c];
+            }
+        }
+    }
+}
+
+void FrameSummaryBuilder::EndPieces() { m_count = m_pieceFrames; }
+
 std::vector<SampleSummary> FrameSummaryBuilder::Finish() {
-    if (m_count % SampleSummary::kFineBlock != 0)
+    if (!m_pieces && m_count % SampleSummary::kFineBlock != 0)
         CloseFineBlock();
+    m_pieces = false;
     std::vector<SampleSummary> out(m_n);
     constexpr auto kPerBlock = static_cast<std::size_t>(SampleSummary::kBlock / SampleSummary::kFineBlock);
     constexpr auto kPerCoarse = static_cast<std::size_t>(SampleSummary::kCoarseBlock / SampleSummary::kBlock);

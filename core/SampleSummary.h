@@ -15,10 +15,37 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace vocomet {
+
+// Allocates like std::allocator, but leaves values made without an initial
+// value (resize) as they come: a summary's hundreds of megabytes are then
+// first written, and touched, by the threads that fill them.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    using value_type = T;
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() noexcept = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
 
 class SampleSummary {
 public:
@@ -27,10 +54,11 @@ public:
     static constexpr std::int64_t kCoarseBlock = 4096;
     static_assert(kBlock % kFineBlock == 0 && kCoarseBlock % kBlock == 0);
 
+    using Values = std::vector<float, UninitialisedAllocator<float>>;
     struct Level {
         std::int64_t blockSize = 0;
-        std::vector<float> min;  // +inf for a block of NaNs only
-        std::vector<float> max;  // -inf for a block of NaNs only
+        Values min;  // +inf for a block of NaNs only
+        Values max;  // -inf for a block of NaNs only
     };
 
     SampleSummary();
@@ -66,6 +94,18 @@ public:
     // One summary per column; the builder is empty afterwards.
     std::vector<SampleSummary> Finish();
 
+    // For frames handed over in pieces out of order, several threads at
+    // once: StartPieces(frames) makes room for exactly that many frames
+    // (throws std::bad_alloc), every AddPieceAt then folds a piece that
+    // starts on a fine block (first a multiple of SampleSummary::kFineBlock)
+    // and holds whole fine blocks unless it ends at the last frame; pieces
+    // must not overlap, and may come from different threads at once. Once
+    // every frame came, EndPieces lets Finish make the summaries, the same
+    // as those of frames handed over in order.
+    void StartPieces(std::int64_t frames);
+    void AddPieceAt(std::int64_t first, const float* frames, std::size_t frameCount, std::size_t stride = 0);
+    void EndPieces();
+
     int ChannelsPerFrame() const { return static_cast<int>(m_n); }
     std::int64_t FrameCount() const { return m_count; }
 
@@ -76,8 +116,10 @@ private:
     std::int64_t m_count = 0;
     std::vector<float> m_lo;                 // running fold of the open fine block, per column
     std::vector<float> m_hi;
-    std::vector<std::vector<float>> m_fineMin;  // per column
-    std::vector<std::vector<float>> m_fineMax;
+    std::vector<SampleSummary::Values> m_fineMin;  // per column
+    std::vector<SampleSummary::Values> m_fineMax;
+    bool m_pieces = false;  // the fine blocks were sized and filled by pieces
+    std::int64_t m_pieceFrames = 0;
 };
 
 }  // namespace vocomet

@@ -1,12 +1,15 @@
 #include "core/ScratchDataFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <exception>
 #include <future>
+#include <mutex>
 #include <new>
 #include <system_error>
+#include <thread>
 
 #include "core/COrielDoc.h"
 #include "core/RecordingData.h"
@@ -16,8 +19,9 @@ namespace vocomet {
 
 namespace {
 
-// The summaries read the frames in reads of this size.
-constexpr std::size_t kSummaryReadBytes = std::size_t{8} << 20;
+// The summaries read the frames in pieces of about this size, each core
+// its own: small enough to stay in the core's cache while it is folded.
+constexpr std::size_t kSummaryPieceBytes = std::size_t{512} << 10;
 
 // Removes a scratch data file from disk once its last holder lets go. The
 // name goes at once; the file is closed, and its space given back, in the
@@ -76,37 +80,106 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
         return CopyResult::Copied;
     }
 
-    // Reads alternate between two buffers, so that the summaries of one
-    // are made while the next is read.
-    const std::size_t framesPerRead = std::max<std::size_t>(1, kSummaryReadBytes / static_cast<std::size_t>(frameBytes));
-    const std::size_t readFloats = framesPerRead * columns;
-    platform::FloatBlock buffers[2] = {platform::FloatBlock::TryAllocate(readFloats),
-                                       platform::FloatBlock::TryAllocate(readFloats)};
-    if (buffers[0].IsNull() || buffers[1].IsNull()) {
+    if (!summaries.StartPieces()) {
         shown.Update(1.0, 1.0);
         return CopyResult::Copied;  // no summaries, then; the copy goes on
     }
-    SummaryPipeline pipeline(summaries);
-    for (std::int64_t done = 0, i = 0; done < frameCount; ++i) {
-        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(frameCount - done, static_cast<std::int64_t>(framesPerRead)));
-        float* buffer = buffers[i % 2].data();
-        const std::size_t want = n * static_cast<std::size_t>(frameBytes);
-        if (source.ReadAt(offset + done * frameBytes, buffer, want) != want)
-            return CopyResult::SourceShort;
-        if constexpr (std::endian::native != std::endian::little) {
-            for (std::size_t k = 0; k < n * columns; ++k) {
-                std::uint8_t b[4];
-                std::memcpy(b, &buffer[k], 4);
-                buffer[k] = platform::GetF32LE(b);
+
+    // Every core reads pieces of the frames of its own (reads from the page
+    // cache are copies that scale with the cores) into a buffer that stays
+    // in its cache, and folds them into the fine blocks where they belong.
+    // A piece holds whole fine blocks, so the summaries are those of one
+    // pass in order. This thread shows the progress and passes on an abort.
+    const auto fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
+    const std::size_t framesPerPiece =
+        std::max<std::size_t>(1, kSummaryPieceBytes / static_cast<std::size_t>(frameBytes) / fine) * fine;
+    const std::int64_t pieces = (frameCount + static_cast<std::int64_t>(framesPerPiece) - 1) /
+                                static_cast<std::int64_t>(framesPerPiece);
+    std::atomic<std::int64_t> next{0};
+    std::atomic<std::int64_t> finished{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> shortRead{false};
+    std::mutex failedMutex;
+    std::exception_ptr failed;
+    auto work = [&] {
+        try {
+            platform::FloatBlock buffer = platform::FloatBlock::TryAllocate(framesPerPiece * columns);
+            if (buffer.IsNull())
+                throw std::bad_alloc();
+            for (std::int64_t i; !stop.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < pieces;) {
+                const std::int64_t first = i * static_cast<std::int64_t>(framesPerPiece);
+                const auto n = static_cast<std::size_t>(
+                    std::min<std::int64_t>(frameCount - first, static_cast<std::int64_t>(framesPerPiece)));
+                float* frames = buffer.data();
+                const std::size_t want = n * static_cast<std::size_t>(frameBytes);
+                if (source.ReadAt(offset + first * frameBytes, frames, want) != want) {
+                    shortRead = true;
+                    stop = true;
+                    break;
+                }
+                if constexpr (std::endian::native != std::endian::little) {
+                    for (std::size_t k = 0; k < n * columns; ++k) {
+                        std::uint8_t b[4];
+                        std::memcpy(b, &frames[k], 4);
+                        frames[k] = platform::GetF32LE(b);
+                    }
+                }
+                summaries.AddPiece(first, frames, n);
+                finished.fetch_add(1, std::memory_order_release);
             }
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(failedMutex);
+            if (!failed)
+                failed = std::current_exception();
+            stop = true;
         }
-        pipeline.Hand(buffer, n);
-        done += static_cast<std::int64_t>(n);
-        shown.Update(static_cast<double>(done), static_cast<double>(frameCount));
-        if (shown.AbortRequested())
-            return CopyResult::Aborted;
+    };
+    std::vector<std::thread> workers;
+    const auto cores = static_cast<std::int64_t>(std::max(1u, std::thread::hardware_concurrency()));
+    try {
+        for (std::int64_t t = 0; t < std::min(cores, pieces); ++t)
+            workers.emplace_back(work);
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
     }
-    pipeline.Wait();
+    if (workers.empty())
+        work();  // no thread to be had: all of it here
+    try {
+        while (!workers.empty() && finished.load(std::memory_order_acquire) < pieces && !stop.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            shown.Update(static_cast<double>(finished.load()), static_cast<double>(pieces));
+            if (shown.AbortRequested())
+                stop = true;
+        }
+    } catch (...) {
+        // The workers read into what this frame holds: they end first.
+        stop = true;
+        for (std::thread& w : workers)
+            w.join();
+        throw;
+    }
+    for (std::thread& w : workers)
+        w.join();
+    // An abort asked for while the last pieces were read still counts.
+    shown.Update(static_cast<double>(finished.load()), static_cast<double>(pieces));
+    if (!failed && !shortRead && shown.AbortRequested())
+        return CopyResult::Aborted;
+    if (failed) {
+        // Out of memory costs only the summaries; a read error ends the load.
+        try {
+            std::rethrow_exception(failed);
+        } catch (const std::bad_alloc&) {
+            summaries.Finish();
+            shown.Update(1.0, 1.0);
+            return CopyResult::Copied;
+        }
+    }
+    if (shortRead)
+        return CopyResult::SourceShort;
+    if (finished.load() < pieces)
+        return CopyResult::Aborted;
+    summaries.EndPieces();
+    shown.Update(1.0, 1.0);
     return CopyResult::Copied;
 }
 
@@ -154,6 +227,50 @@ void LoadSummaries::AddGroup(std::size_t group, const float* frames, std::size_t
     }
     // The group's columns are folded where they lie in the frames.
     g.builder->AddFrames(frames + g.first, count, m_columns);
+}
+
+bool LoadSummaries::StartPieces() {
+    if (!m_active)
+        return false;
+    try {
+        // Each group's room is set out on a thread of its own: the first
+        // touch of hundreds of megabytes is shared by the cores.
+        std::vector<std::future<void>> started;
+        for (Group& g : m_groups) {
+            FrameSummaryBuilder& builder = *g.builder;
+            const std::int64_t frames = m_frames;
+            auto start = [&builder, frames] { builder.StartPieces(frames); };
+            try {
+                started.push_back(std::async(std::launch::async, start));
+            } catch (const std::system_error&) {
+                start();
+            }
+        }
+        std::exception_ptr failed;
+        for (std::future<void>& f : started) {
+            try {
+                f.get();
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        }
+        if (failed)
+            std::rethrow_exception(failed);
+    } catch (const std::bad_alloc&) {
+        m_groups.clear();
+        m_active = false;
+    }
+    return m_active;
+}
+
+void LoadSummaries::AddPiece(std::int64_t first, const float* frames, std::size_t count) {
+    for (Group& g : m_groups)
+        g.builder->AddPieceAt(first, frames + g.first, count, m_columns);
+}
+
+void LoadSummaries::EndPieces() {
+    for (Group& g : m_groups)
+        g.builder->EndPieces();
 }
 
 std::vector<std::shared_ptr<const SampleSummary>> LoadSummaries::Finish() {

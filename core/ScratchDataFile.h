@@ -59,6 +59,14 @@ public:
     // frame k goes to (*spreadTo)[l][at + k].
     void AddGroup(std::size_t group, const float* frames, std::size_t count,
                   const std::vector<float*>* spreadTo = nullptr, std::size_t at = 0);
+    // Frames handed over in pieces out of order, from several threads at
+    // once (see FrameSummaryBuilder::StartPieces): StartPieces first (false,
+    // and no summaries, when their room cannot be had), then AddPiece for
+    // pieces of whole fine blocks (the last may end at the last frame) that
+    // do not overlap, then EndPieces once every frame came.
+    bool StartPieces();
+    void AddPiece(std::int64_t first, const float* frames, std::size_t count);
+    void EndPieces();
     // The summary of every column when exactly the announced frames came,
     // else none. Nothing can be added afterwards.
     std::vector<std::shared_ptr<const SampleSummary>> Finish();

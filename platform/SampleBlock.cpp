@@ -69,4 +69,19 @@ void FreeZeroedBlock(void* block, std::size_t bytes) noexcept {
     std::free(block);
 }
 
+void AdviseHugePages(void* begin, std::size_t bytes) noexcept {
+#if defined(VOCOMET_MAPPED_BLOCKS) && defined(MADV_HUGEPAGE)
+    const auto first = reinterpret_cast<std::uintptr_t>(begin);
+    if (bytes < kLargeBlockBytes || first > UINTPTR_MAX - bytes)
+        return;
+    const std::uintptr_t from = (first + kLargeBlockBytes - 1) / kLargeBlockBytes * kLargeBlockBytes;
+    const std::uintptr_t to = (first + bytes) / kLargeBlockBytes * kLargeBlockBytes;
+    if (from < to)
+        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)begin;
+    (void)bytes;
+#endif
+}
+
 }  // namespace platform

@@ -26,6 +26,10 @@ inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
 // with the same byte count.
 void* AllocateZeroedBlock(std::size_t bytes) noexcept;
 void FreeZeroedBlock(void* block, std::size_t bytes) noexcept;
+// Asks the kernel to back the whole 2 MB units inside bytes bytes at begin
+// with huge pages when they are first touched (memory allocated elsewhere,
+// not touched yet): one fault then clears 2 MB. Only advice.
+void AdviseHugePages(void* begin, std::size_t bytes) noexcept;
 
 template <typename T>
 class SampleBlock {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "core/SampleSummary.h"
@@ -60,6 +63,64 @@ TEST(SampleSummary, EveryLevelMatchesABruteForceFoldWhateverTheChunking) {
                     ASSERT_EQ(level.min[blk], lo) << "channels " << k.channels << " column " << c << " level " << l
                                                   << " block " << blk;
                     ASSERT_EQ(level.max[blk], hi);
+                }
+            }
+        }
+    }
+}
+
+TEST(SampleSummary, PiecesOutOfOrderFromSeveralThreadsGiveTheInOrderSummary) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    struct Case {
+        std::size_t channels;
+        std::size_t frames;
+        std::size_t piece;  // whole fine blocks; the last piece may be short
+    };
+    const Case cases[] = {{1, 70001, 64}, {16, 20000, 32 * 40}, {19, 5000, 32}, {3, 31, 32}, {2, 0, 32}};
+    for (const Case& k : cases) {
+        std::vector<float> frames(k.frames * k.channels);
+        for (float& v : frames)
+            v = value(rng);
+        for (std::size_t i = 40; i < 200 && i < k.frames; ++i)
+            frames[i * k.channels] = std::nanf("");
+
+        FrameSummaryBuilder ordered(static_cast<int>(k.channels));
+        ordered.AddFrames(frames.data(), k.frames);
+        const std::vector<SampleSummary> want = ordered.Finish();
+
+        std::vector<std::size_t> starts;
+        for (std::size_t f = 0; f < k.frames; f += k.piece)
+            starts.push_back(f);
+        std::shuffle(starts.begin(), starts.end(), rng);
+        FrameSummaryBuilder pieces(static_cast<int>(k.channels));
+        pieces.StartPieces(static_cast<std::int64_t>(k.frames));
+        std::atomic<std::size_t> next{0};
+        std::vector<std::thread> workers;
+        for (int t = 0; t < 4; ++t)
+            workers.emplace_back([&] {
+                for (std::size_t i; (i = next.fetch_add(1)) < starts.size();) {
+                    const std::size_t f = starts[i];
+                    pieces.AddPieceAt(static_cast<std::int64_t>(f), frames.data() + f * k.channels,
+                                      std::min(k.piece, k.frames - f));
+                }
+            });
+        for (std::thread& w : workers)
+            w.join();
+        pieces.EndPieces();
+        const std::vector<SampleSummary> got = pieces.Finish();
+
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t c = 0; c < got.size(); ++c) {
+            ASSERT_EQ(got[c].SampleCount(), want[c].SampleCount());
+            for (int l = 0; l < SampleSummary::LevelCount(); ++l) {
+                const SampleSummary::Level& a = got[c].GetLevel(l);
+                const SampleSummary::Level& b = want[c].GetLevel(l);
+                ASSERT_EQ(a.blockSize, b.blockSize);
+                ASSERT_EQ(a.min.size(), b.min.size()) << "channels " << k.channels << " level " << l;
+                for (std::size_t i = 0; i < a.min.size(); ++i) {
+                    ASSERT_EQ(a.min[i], b.min[i]) << "channels " << k.channels << " level " << l << " block " << i;
+                    ASSERT_EQ(a.max[i], b.max[i]);
                 }
             }
         }
