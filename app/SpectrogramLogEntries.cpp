@@ -28,7 +28,7 @@ LogEntry FormantEntry(const std::string& source, const char* kind, double timeMs
 LogEntry SpectrogramMarkerEntry(const std::string& source, double markerTimeMs, double markerHz) {
     LogEntry e;
     e.SetSource(source);
-    e.SetDescription(kSpecMarkerEntry);
+    e.SetDescription(kSpectrogramMarkerEntry);
     e.AddValue(markerTimeMs);
     e.AddValue(markerHz);
     return e;
@@ -38,7 +38,7 @@ LogEntry SpectrogramDurationEntry(const std::string& source, double rangeStartMs
                                   double selectionEnd) {
     LogEntry e;
     e.SetSource(source);
-    e.SetDescription(kSpecDurationEntry);
+    e.SetDescription(kSpectrogramDurationEntry);
     e.AddValue(rangeStartMs + selectionStart);
     e.AddValue(rangeStartMs + selectionEnd);
     e.AddValue(selectionEnd - selectionStart);
@@ -49,7 +49,7 @@ std::vector<LogEntry> SpectrogramFormantMarkerEntry(const std::string& source, c
                                                     double markerTimeMs) {
     if (!HasFormantColumns(image))
         return {};
-    return {FormantEntry(source, kSpecFormantsMarkerEntry, markerTimeMs, image)};
+    return {FormantEntry(source, kSpectrogramFormantsMarkerEntry, markerTimeMs, image)};
 }
 
 std::vector<LogEntry> SpectrogramFormantSelectionEntries(const std::string& source, const SpectrogramImage& image,
@@ -65,7 +65,7 @@ std::vector<LogEntry> SpectrogramFormantSelectionEntries(const std::string& sour
     entries.reserve(static_cast<std::size_t>(rows));
     for (std::int64_t i = 0; i < rows; ++i) {
         const double t = selectionStart + static_cast<double>(i) * stepMs;
-        entries.push_back(FormantEntry(source, kSpecFormantsSelectionEntry, rangeStartMs + t, image));
+        entries.push_back(FormantEntry(source, kSpectrogramFormantsSelectionEntry, rangeStartMs + t, image));
     }
     return entries;
 }

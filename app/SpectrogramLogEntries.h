@@ -18,10 +18,12 @@
 
 namespace vocomet {
 
-inline constexpr const char* kSpecMarkerEntry = "Spec. Marker Entry: time, frequency ";
-inline constexpr const char* kSpecDurationEntry = "Spec. Duration Entry: start, end, duration ";
-inline constexpr const char* kSpecFormantsMarkerEntry = "Spec. Formants Marker Entry: time, F1, F2, F3, F4, F5 ";
-inline constexpr const char* kSpecFormantsSelectionEntry =
+// The entries' descriptions, as the log window shows them and the log file
+// keeps them; "Spec." is the log's short form of "spectrogram".
+inline constexpr const char* kSpectrogramMarkerEntry = "Spec. Marker Entry: time, frequency ";
+inline constexpr const char* kSpectrogramDurationEntry = "Spec. Duration Entry: start, end, duration ";
+inline constexpr const char* kSpectrogramFormantsMarkerEntry = "Spec. Formants Marker Entry: time, F1, F2, F3, F4, F5 ";
+inline constexpr const char* kSpectrogramFormantsSelectionEntry =
     "Spec. Formants Duration Entry: time, F1, F2, F3, F4, F5 ";
 
 // Marker time (ms) and frequency (Hz).

@@ -159,20 +159,20 @@ void CSpectrogramView::OnFileSaveAsBmp() {
 }
 
 bool CSpectrogramView::HasLogCommand(std::string_view text) const {
-    return text == kSpecLogEnterAtMarker || text == kSpecLogEnterDuration || text == kSpecLogEnterFormantsAtMarker ||
-           text == kSpecLogEnterFormantsSelection;
+    return text == kSpectrogramLogEnterAtMarker || text == kSpectrogramLogEnterDuration || text == kSpectrogramLogEnterFormantsAtMarker ||
+           text == kSpectrogramLogEnterFormantsSelection;
 }
 
 bool CSpectrogramView::CanLogCommand(std::string_view text) const {
     if (!m_pane)
         return false;
-    if (text == kSpecLogEnterAtMarker)
+    if (text == kSpectrogramLogEnterAtMarker)
         return m_pane->CanLogAtMarker();
-    if (text == kSpecLogEnterDuration)
+    if (text == kSpectrogramLogEnterDuration)
         return m_pane->CanLogDuration();
-    if (text == kSpecLogEnterFormantsAtMarker)
+    if (text == kSpectrogramLogEnterFormantsAtMarker)
         return m_pane->CanLogFormantsAtMarker();
-    if (text == kSpecLogEnterFormantsSelection)
+    if (text == kSpectrogramLogEnterFormantsSelection)
         return m_pane->CanLogFormantsSelection();
     return false;
 }
@@ -180,13 +180,13 @@ bool CSpectrogramView::CanLogCommand(std::string_view text) const {
 void CSpectrogramView::OnLogCommand(std::string_view text) {
     if (!m_pane)
         return;
-    if (text == kSpecLogEnterAtMarker)
+    if (text == kSpectrogramLogEnterAtMarker)
         m_pane->LogAtMarker();
-    else if (text == kSpecLogEnterDuration)
+    else if (text == kSpectrogramLogEnterDuration)
         m_pane->LogDuration();
-    else if (text == kSpecLogEnterFormantsAtMarker)
+    else if (text == kSpectrogramLogEnterFormantsAtMarker)
         m_pane->LogFormantsAtMarker();
-    else if (text == kSpecLogEnterFormantsSelection)
+    else if (text == kSpectrogramLogEnterFormantsSelection)
         m_pane->LogFormantsSelection();
 }
 

@@ -26,10 +26,10 @@ namespace vocomet {
 class COrielDoc;
 class CSpectrogramPane;
 
-inline constexpr const char* kSpecLogEnterAtMarker = "Enter at Marker";
-inline constexpr const char* kSpecLogEnterDuration = "Enter Duration";
-inline constexpr const char* kSpecLogEnterFormantsAtMarker = "Enter Formants at Marker";
-inline constexpr const char* kSpecLogEnterFormantsSelection = "Enter Formants Selection";
+inline constexpr const char* kSpectrogramLogEnterAtMarker = "Enter at Marker";
+inline constexpr const char* kSpectrogramLogEnterDuration = "Enter Duration";
+inline constexpr const char* kSpectrogramLogEnterFormantsAtMarker = "Enter Formants at Marker";
+inline constexpr const char* kSpectrogramLogEnterFormantsSelection = "Enter Formants Selection";
 
 class CSpectrogramView : public QWidget, public SpectrogramViewService, public AnalysisWindowCommands {
     Q_OBJECT

@@ -124,8 +124,8 @@ void RegisterSpectrogramWindow(CMainFrame& frame) {
     });
 
     // Log: the two formant entries of the window.
-    AddAnalysisLogEntry(frame, kSpecLogEnterFormantsAtMarker, QKeySequence(Qt::CTRL | Qt::Key_J));
-    AddAnalysisLogEntry(frame, kSpecLogEnterFormantsSelection, {});
+    AddAnalysisLogEntry(frame, kSpectrogramLogEnterFormantsAtMarker, QKeySequence(Qt::CTRL | Qt::Key_J));
+    AddAnalysisLogEntry(frame, kSpectrogramLogEnterFormantsSelection, {});
 
     // PlotFormants: the tracked formants into a new plot.
     if (QMenu* plot = MenuNamed(frame, "plotFormantsMenu", QStringLiteral("&PlotFormants"))) {

@@ -32,6 +32,7 @@ std::vector<double> Values(const LogEntry& e) { return {e.values.begin(), e.valu
 TEST(SpectrogramLogEntries, MarkerAndDuration) {
     const LogEntry m = SpectrogramMarkerEntry("take1.vcm", 123.5, 1500.0);
     EXPECT_EQ(m.source, "take1.vcm");
+    // The log's own wording, "Spec." for spectrogram.
     EXPECT_EQ(m.description, "Spec. Marker Entry: time, frequency ");
     EXPECT_EQ(Values(m), (std::vector<double>{123.5, 1500.0}));
     // Selection times count from the range start.
