@@ -22,6 +22,7 @@
 #include "platform/ProfileStore.h"
 #include "support/NativeFixtureWriter.h"
 #include "support/ScriptedPrompts.h"
+#include "gui/AppTestOptions.h"
 #include "support/TestPaths.h"
 
 namespace vocomet {
@@ -34,14 +35,7 @@ struct AppFixture {
     std::unique_ptr<COrielApp> app;
 
     AppFixture() {
-        COrielApp::Options o;
-        o.prompts = &prompts;
-        o.profile = &profile;
-        o.startFolder = start;
-        o.firmwarePath = start + "/ada.ldr";
-        o.registerFileTypes = false;
-        o.showMaximized = false;
-        app = std::make_unique<COrielApp>(o);
+        app = std::make_unique<COrielApp>(test::AppOptions(start, prompts, profile));
     }
 
     std::string WriteRecording(const std::string& name) {

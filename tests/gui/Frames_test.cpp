@@ -22,6 +22,7 @@
 #include "core/COrielDoc.h"
 #include "platform/ProfileStore.h"
 #include "support/ScriptedPrompts.h"
+#include "gui/AppTestOptions.h"
 #include "support/TestPaths.h"
 
 namespace vocomet {
@@ -54,14 +55,7 @@ struct App {
     std::unique_ptr<COrielApp> app;
 
     explicit App(bool init = true) {
-        COrielApp::Options o;
-        o.prompts = &prompts;
-        o.profile = &profile;
-        o.startFolder = start;
-        o.firmwarePath = start + "/ada.ldr";
-        o.registerFileTypes = false;
-        o.showMaximized = false;
-        app = std::make_unique<COrielApp>(o);
+        app = std::make_unique<COrielApp>(test::AppOptions(start, prompts, profile));
         if (init) {
             EXPECT_TRUE(app->InitInstance({}));
             app->MainFrame()->resize(1400, 900);

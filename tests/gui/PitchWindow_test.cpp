@@ -39,6 +39,7 @@
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/WaveFile.h"
+#include "gui/AppTestOptions.h"
 #include "gui/SpeechWindowFixture.h"
 #include "platform/FakeAudio.h"
 #include "platform/ProfileStore.h"

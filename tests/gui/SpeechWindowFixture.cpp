@@ -15,18 +15,6 @@ bool SpeakToWav(const std::string& wavPath, const std::string& text) {
     return RunCommand("espeak-ng -w '" + wavPath + "' '" + text + "' >/dev/null 2>&1") == 0;
 }
 
-COrielApp::Options AppOptions(const std::string& start, platform::UserPrompts& prompts,
-                              platform::ProfileStore& profile) {
-    COrielApp::Options o;
-    o.prompts = &prompts;
-    o.profile = &profile;
-    o.startFolder = start;
-    o.firmwarePath = start + "/ada.ldr";
-    o.registerFileTypes = false;
-    o.showMaximized = false;
-    return o;
-}
-
 void SpeechDocumentWindow::OpenSpeech(const std::function<void(COrielDoc&)>& adjust) {
     if (!HaveTool("espeak-ng"))
         GTEST_SKIP() << "espeak-ng is not installed";

@@ -22,11 +22,6 @@ namespace vocomet::test {
 // Speaks the text into a WAV file with espeak-ng; false when it fails.
 bool SpeakToWav(const std::string& wavPath, const std::string& text);
 
-// A whole application started in `start`, with the prompts and the profile
-// given, no file types registered and a main window that is not maximised.
-COrielApp::Options AppOptions(const std::string& start, platform::UserPrompts& prompts,
-                              platform::ProfileStore& profile);
-
 // A 1100 x 900 main frame holding one document window over a spoken
 // sentence ("speech.wav" in the test's folder). Skips without espeak-ng.
 class SpeechDocumentWindow : public ::testing::Test {
