@@ -8,6 +8,7 @@
 // calls, and levels in dB are taken only where they are looked at.
 
 #include "dsp/CMathFunc.h"
+#include "dsp/VectorClones.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,23 +20,8 @@ namespace vocomet {
 
 namespace {
 
-// Where the processor has wider vector units, the compiler makes copies of
-// the level and untangling loops for them and the loader picks one at
-// start (not under ThreadSanitizer, whose runtime is not up when the loader
-// runs the picker). Floating-point contraction stays off in this build, so
-// every copy gives the same results.
-#if defined(__SANITIZE_THREAD__)
-#define VOCOMET_PITCH_NO_CLONES 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define VOCOMET_PITCH_NO_CLONES 1
-#endif
-#endif
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(VOCOMET_PITCH_NO_CLONES)
-#define VOCOMET_PITCH_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define VOCOMET_PITCH_CLONES
-#endif
+// The level and untangling loops get copies for wider vector units
+// (VectorClones.h).
 
 constexpr double kDbPerNeper = 4.3429448190325182765;  // 10 / ln 10
 constexpr double kLn2 = 0.69314718055994530942;
@@ -46,7 +32,7 @@ constexpr double kLn2 = 0.69314718055994530942;
 // dB of the exact level, and written without branches so that it runs on
 // vector units. Returns how many powers have no level (0, or not a normal
 // finite number); their levels are garbage and must be replaced.
-VOCOMET_PITCH_CLONES
+VOCOMET_VECTOR_CLONES
 int PowersToDb(const double* __restrict re, const double* __restrict im, int count, double* __restrict out) {
     constexpr std::uint64_t kHalfRoot = 0x3fe6a09e667f3bcdull;  // bits of sqrt(1/2)
     constexpr std::uint64_t kBias = 0x3ff0000000000000ull;      // bits of 1
@@ -83,7 +69,7 @@ int PowersToDb(const double* __restrict re, const double* __restrict im, int cou
 // values from the transform Z of the h values z[k] = x[2k] + i x[2k+1]:
 // X[k] = (Z[k] + conj Z[h-k])/2 - i e^(-pi i k/h) (Z[k] - conj Z[h-k])/2,
 // with Z[h] = Z[0]; c and s hold cos and -sin of pi k/h.
-VOCOMET_PITCH_CLONES
+VOCOMET_VECTOR_CLONES
 void UntangleHalfSpectrum(const double* __restrict zr, const double* __restrict zi, const double* __restrict c,
                           const double* __restrict s, int h, int first, int last, double* __restrict xr,
                           double* __restrict xi) {

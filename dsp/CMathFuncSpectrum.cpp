@@ -1,6 +1,7 @@
 // The FFT, the dB power spectrum and the spline resampling of spectra.
 
 #include "dsp/CMathFunc.h"
+#include "dsp/VectorClones.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,24 +27,7 @@ struct CMathFunc::FftTables {
 
 namespace {
 
-// Where the processor has wider vector units, the compiler makes a copy of
-// the butterfly passes for them and the loader picks one at start. The
-// results are the same bit for bit: the same operations in the same order,
-// only more lanes at a time.
-// Not under ThreadSanitizer: the loader runs the copy-picking resolver
-// before the sanitizer's runtime is up, and its instrumented entry crashes.
-#if defined(__SANITIZE_THREAD__)
-#define VOCOMET_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define VOCOMET_THREAD_SANITIZER 1
-#endif
-#endif
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(VOCOMET_THREAD_SANITIZER)
-#define VOCOMET_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define VOCOMET_VECTOR_CLONES
-#endif
+// The butterfly passes get copies for wider vector units (VectorClones.h).
 
 // The butterfly loops read and write several runs of the same arrays that
 // never overlap within one loop; the compiler cannot see that for this many
