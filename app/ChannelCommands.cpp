@@ -104,6 +104,28 @@ private:
     double m_shown = 0.0;
 };
 
+// Makes each channel's result in turn under one progress window showing
+// text; nothing when the user cancelled.
+template <typename Make>
+auto MakeForEachChannel(COrielDoc& doc, const std::vector<int>& channels, const char* text, Make make)
+    -> std::optional<std::vector<typename std::invoke_result_t<Make, const CChannels&, platform::Progress&>::value_type>> {
+    using Result = typename std::invoke_result_t<Make, const CChannels&, platform::Progress&>::value_type;
+    std::vector<Result> results;
+    results.reserve(channels.size());
+    const std::unique_ptr<platform::Progress> shown = doc.MakeProgress();
+    shown->SetText(text);
+    RunProgress run(*shown, channels.size());
+    for (std::size_t k = 0; k < channels.size(); ++k) {
+        run.StartChannel(k);
+        std::optional<Result> r = make(doc.Channel(channels[k]), run);
+        if (!r)
+            return std::nullopt;
+        results.push_back(std::move(*r));
+    }
+    run.Finish();
+    return results;
+}
+
 // Runs a data-replacing operation over channels after the question and the
 // undo copy, in two steps so that a cancel changes nothing: make computes
 // each channel's result (nothing on an abort) while the progress window
@@ -117,29 +139,17 @@ bool ReplaceData(COrielDoc& doc, EditSession& edits, const std::vector<int>& cha
     platform::UserPrompts& prompts = doc.Prompts();
     if (!AskSaveBeforeReplacing(prompts, saveAs))
         return false;
-    using Result = typename std::invoke_result_t<Make, const CChannels&, platform::Progress&>::value_type;
     try {
         if (!edits.SaveUndoFile(doc, prompts))
             throw platform::UserException();
-        std::vector<Result> results;
-        {
-            const std::unique_ptr<platform::Progress> shown = doc.MakeProgress();
-            shown->SetText(text);
-            RunProgress run(*shown, channels.size());
-            for (std::size_t k = 0; k < channels.size(); ++k) {
-                run.StartChannel(k);
-                std::optional<Result> r = make(doc.Channel(channels[k]), run);
-                if (!r) {
-                    // Cancelled: the copy holds what the document still holds.
-                    edits.ForgetUndo();
-                    return false;
-                }
-                results.push_back(std::move(*r));
-            }
-            run.Finish();
+        auto results = MakeForEachChannel(doc, channels, text, make);
+        if (!results) {
+            // Cancelled: the copy holds what the document still holds.
+            edits.ForgetUndo();
+            return false;
         }
         for (std::size_t k = 0; k < channels.size(); ++k)
-            apply(doc.Channel(channels[k]), results[k]);
+            apply(doc.Channel(channels[k]), (*results)[k]);
     } catch (const std::exception&) {
         prompts.Message(failure, platform::Buttons::Ok, platform::Icon::Warning);
         return false;
@@ -195,24 +205,14 @@ bool ComputeIntensities(COrielDoc& doc) {
     // Every curve is made before any is taken, so a cancel leaves every
     // channel with the curve it had; the old curves stay in memory until
     // then.
-    std::vector<IntensityCurve> curves;
     try {
-        {
-            const std::unique_ptr<platform::Progress> shown = doc.MakeProgress();
-            shown->SetText(kIntensityProgressText);
-            RunProgress run(*shown, static_cast<std::size_t>(std::max(doc.GetChannelCount(), 0)));
-            for (int i = 0; i < doc.GetChannelCount(); ++i) {
-                run.StartChannel(static_cast<std::size_t>(i));
-                std::optional<IntensityCurve> curve = doc.Channel(i).MakeIntensity(run);
-                if (!curve)
-                    return false;
-                curves.push_back(std::move(*curve));
-            }
-            run.Finish();
-        }
+        auto curves = MakeForEachChannel(doc, ChannelsOf(doc, -1), kIntensityProgressText,
+                                         [](const CChannels& ch, platform::Progress& p) { return ch.MakeIntensity(p); });
+        if (!curves)
+            return false;
         for (int i = 0; i < doc.GetChannelCount(); ++i) {
             CChannels& ch = doc.Channel(i);
-            ch.TakeIntensity(std::move(curves[static_cast<std::size_t>(i)]));
+            ch.TakeIntensity(std::move((*curves)[static_cast<std::size_t>(i)]));
             ch.drawIntensity = 1;
         }
     } catch (const std::exception&) {
