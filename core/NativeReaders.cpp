@@ -24,9 +24,6 @@ namespace {
 // Channel blocks are filled and summarised in pieces of this size, each
 // summarised while it is still in the cache.
 constexpr std::size_t kChannelPieceBytes = std::size_t{1} << 20;
-// Frames read into memory arrive in reads of this size: one huge page of
-// work buffer, which stays in the cache while it is spread.
-constexpr std::size_t kSpreadReadBytes = platform::kLargeBlockBytes;
 
 // Extra samples after each block, as every channel block carries.
 constexpr std::size_t kBlockSlackBytes = 40;
@@ -198,17 +195,19 @@ void ReadInt16Channel(COrielDoc& document, const platform::File& file, CChannels
 }
 
 // Frames into one block per channel. Frame k holds sample k of channel 0,
-// 1, ..., n-1. Each read is spread tile by tile while a worker summarises
-// the read before; reads alternate between two buffers. False when a block
-// cannot be had (the blocks got so far are freed again).
+// 1, ..., n-1. The blocks' pages are made present on every core first;
+// then every core reads pieces of the frames of its own, spreads each into
+// the blocks tile by tile and folds it into the summaries. False when a
+// block cannot be had (the blocks got so far are freed again).
 bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, const NativeFileDescription& d,
                              RecordingData& recording, std::size_t slackBytes) {
     const std::size_t n = d.channels.size();
-    const std::size_t frames = static_cast<std::size_t>(d.frameCount);
     auto freeBlocks = [&recording, n] {
         for (std::size_t l = 0; l < n; ++l)
             recording.channels[l].samples.Free();
     };
+    std::vector<platform::BlockBytes> blocks(n);
+    std::vector<float*> out(n);
     for (std::size_t l = 0; l < n; ++l) {
         CChannels& ch = recording.channels[l];
         ch.samples = SampleBlockFor(ch, d.frameCount, slackBytes);
@@ -216,31 +215,40 @@ bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, co
             freeBlocks();
             return false;
         }
+        out[l] = ch.samples.data();
+        blocks[l] = {ch.samples.data(), ch.samples.SizeBytes()};
     }
-    const std::size_t framesPerRead = std::max<std::size_t>(1, kSpreadReadBytes / (n * sizeof(float)));
-    const std::size_t readFloats = std::min(frames, framesPerRead) * n;
-    platform::FloatBlock work[2] = {platform::FloatBlock::TryAllocate(readFloats),
-                                    platform::FloatBlock::TryAllocate(readFloats)};
-    if (frames > 0 && (work[0].IsNull() || work[1].IsNull())) {
+    platform::PopulateBlocks(blocks);
+    LoadSummaries summaries(n, d.frameCount);
+    const bool summarised = summaries.StartPieces();
+    const std::size_t frameBytes = n * sizeof(float);
+    const std::size_t framesPerPiece = FramesPerSummaryPiece(frameBytes);
+    ThrottledProgress unseen(nullptr);
+    PiecesResult result = PiecesResult::Done;
+    try {
+        result = RunFramePieces(d.frameCount, framesPerPiece, framesPerPiece * frameBytes, unseen,
+                                [&](std::int64_t first, std::size_t count, std::byte* buffer) {
+                                    auto* frames = reinterpret_cast<float*>(buffer);
+                                    const std::int64_t offset =
+                                        d.frameOffset + first * static_cast<std::int64_t>(frameBytes);
+                                    if (!ReadFloatsLE(file, offset, frames, count * n))
+                                        return false;
+                                    const auto at = static_cast<std::size_t>(first);
+                                    for (std::size_t t = 0; t < count; t += kSpreadTileFrames)
+                                        SpreadFrameTile(frames + t * n, std::min(kSpreadTileFrames, count - t), n,
+                                                        out, at + t);
+                                    if (summarised)
+                                        summaries.AddPiece(first, frames, count);
+                                    return true;
+                                });
+    } catch (const std::bad_alloc&) {
         freeBlocks();
         return false;
     }
-    std::vector<float*> out(n);
-    for (std::size_t l = 0; l < n; ++l)
-        out[l] = recording.channels[l].samples.data();
-    LoadSummaries summaries(n, d.frameCount);
-    {
-        SummaryPipeline pipeline(summaries);
-        for (std::size_t k0 = 0, i = 0; k0 < frames; ++i) {
-            const std::size_t count = std::min(frames - k0, framesPerRead);
-            float* chunk = work[i % 2].data();
-            const std::int64_t offset = d.frameOffset + static_cast<std::int64_t>(k0 * n * sizeof(float));
-            if (!ReadFloatsLE(file, offset, chunk, count * n))
-                Fail(document, kIncorrectDataMessage);
-            pipeline.Hand(chunk, count, &out, k0);
-            k0 += count;
-        }
-    }
+    if (result != PiecesResult::Done)
+        Fail(document, kIncorrectDataMessage);
+    if (summarised)
+        summaries.EndPieces();
     summaries.AttachTo(recording);
     return true;
 }

@@ -85,38 +85,19 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
         return CopyResult::Copied;  // no summaries, then; the copy goes on
     }
 
-    // Every core reads pieces of the frames of its own (reads from the page
-    // cache are copies that scale with the cores) into a buffer that stays
-    // in its cache, and folds them into the fine blocks where they belong.
-    // A piece holds whole fine blocks, so the summaries are those of one
-    // pass in order. This thread shows the progress and passes on an abort.
-    const auto fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
-    const std::size_t framesPerPiece =
-        std::max<std::size_t>(1, kSummaryPieceBytes / static_cast<std::size_t>(frameBytes) / fine) * fine;
-    const std::int64_t pieces = (frameCount + static_cast<std::int64_t>(framesPerPiece) - 1) /
-                                static_cast<std::int64_t>(framesPerPiece);
-    std::atomic<std::int64_t> next{0};
-    std::atomic<std::int64_t> finished{0};
-    std::atomic<bool> stop{false};
-    std::atomic<bool> shortRead{false};
-    std::mutex failedMutex;
-    std::exception_ptr failed;
-    auto work = [&] {
-        try {
-            platform::FloatBlock buffer = platform::FloatBlock::TryAllocate(framesPerPiece * columns);
-            if (buffer.IsNull())
-                throw std::bad_alloc();
-            for (std::int64_t i; !stop.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < pieces;) {
-                const std::int64_t first = i * static_cast<std::int64_t>(framesPerPiece);
-                const auto n = static_cast<std::size_t>(
-                    std::min<std::int64_t>(frameCount - first, static_cast<std::int64_t>(framesPerPiece)));
-                float* frames = buffer.data();
+    // Every core reads pieces of the frames of its own and folds them into
+    // the fine blocks where they belong. A piece holds whole fine blocks,
+    // so the summaries are those of one pass in order.
+    const std::size_t framesPerPiece = FramesPerSummaryPiece(static_cast<std::size_t>(frameBytes));
+    PiecesResult result = PiecesResult::Done;
+    try {
+        result = RunFramePieces(
+            frameCount, framesPerPiece, framesPerPiece * static_cast<std::size_t>(frameBytes), shown,
+            [&](std::int64_t first, std::size_t n, std::byte* buffer) {
+                auto* frames = reinterpret_cast<float*>(buffer);
                 const std::size_t want = n * static_cast<std::size_t>(frameBytes);
-                if (source.ReadAt(offset + first * frameBytes, frames, want) != want) {
-                    shortRead = true;
-                    stop = true;
-                    break;
-                }
+                if (source.ReadAt(offset + first * frameBytes, frames, want) != want)
+                    return false;
                 if constexpr (std::endian::native != std::endian::little) {
                     for (std::size_t k = 0; k < n * columns; ++k) {
                         std::uint8_t b[4];
@@ -125,6 +106,57 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
                     }
                 }
                 summaries.AddPiece(first, frames, n);
+                return true;
+            });
+    } catch (const std::bad_alloc&) {
+        // Out of memory costs only the summaries; a read error ends the load.
+        summaries.Finish();
+        shown.Update(1.0, 1.0);
+        return CopyResult::Copied;
+    }
+    switch (result) {
+    case PiecesResult::Aborted: return CopyResult::Aborted;
+    case PiecesResult::SourceShort: return CopyResult::SourceShort;
+    case PiecesResult::Done: break;
+    }
+    summaries.EndPieces();
+    shown.Update(1.0, 1.0);
+    return CopyResult::Copied;
+}
+
+std::size_t FramesPerSummaryPiece(std::size_t frameBytes) {
+    const auto fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
+    return std::max<std::size_t>(1, kSummaryPieceBytes / std::max<std::size_t>(frameBytes, 1) / fine) * fine;
+}
+
+PiecesResult RunFramePieces(std::int64_t frameCount, std::size_t framesPerPiece, std::size_t bufferBytes,
+                            ThrottledProgress& shown,
+                            const std::function<bool(std::int64_t, std::size_t, std::byte*)>& work) {
+    if (frameCount <= 0)
+        return PiecesResult::Done;
+    framesPerPiece = std::max<std::size_t>(framesPerPiece, 1);
+    const std::int64_t pieces = (frameCount + static_cast<std::int64_t>(framesPerPiece) - 1) /
+                                static_cast<std::int64_t>(framesPerPiece);
+    std::atomic<std::int64_t> next{0};
+    std::atomic<std::int64_t> finished{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> shortRead{false};
+    std::mutex failedMutex;
+    std::exception_ptr failed;
+    auto worker = [&] {
+        try {
+            platform::FloatBlock buffer =
+                platform::FloatBlock::Allocate((std::max<std::size_t>(bufferBytes, 1) + sizeof(float) - 1) /
+                                               sizeof(float));
+            for (std::int64_t i; !stop.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < pieces;) {
+                const std::int64_t first = i * static_cast<std::int64_t>(framesPerPiece);
+                const auto n = static_cast<std::size_t>(
+                    std::min<std::int64_t>(frameCount - first, static_cast<std::int64_t>(framesPerPiece)));
+                if (!work(first, n, reinterpret_cast<std::byte*>(buffer.data()))) {
+                    shortRead = true;
+                    stop = true;
+                    break;
+                }
                 finished.fetch_add(1, std::memory_order_release);
             }
         } catch (...) {
@@ -138,12 +170,12 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
     const auto cores = static_cast<std::int64_t>(std::max(1u, std::thread::hardware_concurrency()));
     try {
         for (std::int64_t t = 0; t < std::min(cores, pieces); ++t)
-            workers.emplace_back(work);
+            workers.emplace_back(worker);
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
     }
     if (workers.empty())
-        work();  // no thread to be had: all of it here
+        worker();  // no thread to be had: all of it here
     try {
         while (!workers.empty() && finished.load(std::memory_order_acquire) < pieces && !stop.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -152,7 +184,7 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
                 stop = true;
         }
     } catch (...) {
-        // The workers read into what this frame holds: they end first.
+        // The workers work on what the caller holds: they end first.
         stop = true;
         for (std::thread& w : workers)
             w.join();
@@ -160,27 +192,15 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
     }
     for (std::thread& w : workers)
         w.join();
-    // An abort asked for while the last pieces were read still counts.
-    shown.Update(static_cast<double>(finished.load()), static_cast<double>(pieces));
-    if (!failed && !shortRead && shown.AbortRequested())
-        return CopyResult::Aborted;
-    if (failed) {
-        // Out of memory costs only the summaries; a read error ends the load.
-        try {
-            std::rethrow_exception(failed);
-        } catch (const std::bad_alloc&) {
-            summaries.Finish();
-            shown.Update(1.0, 1.0);
-            return CopyResult::Copied;
-        }
-    }
+    if (failed)
+        std::rethrow_exception(failed);
     if (shortRead)
-        return CopyResult::SourceShort;
-    if (finished.load() < pieces)
-        return CopyResult::Aborted;
-    summaries.EndPieces();
-    shown.Update(1.0, 1.0);
-    return CopyResult::Copied;
+        return PiecesResult::SourceShort;
+    // An abort asked for while the last pieces were worked on still counts.
+    shown.Update(static_cast<double>(finished.load()), static_cast<double>(pieces));
+    if (shown.AbortRequested() || finished.load() < pieces)
+        return PiecesResult::Aborted;
+    return PiecesResult::Done;
 }
 
 LoadSummaries::LoadSummaries(std::size_t columns, std::int64_t frames)

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -151,6 +152,28 @@ private:
     std::vector<std::future<void>> m_pending;  // one per group of columns
     bool m_inline = false;                     // no room to keep track of workers
 };
+
+// How a run over the pieces of some frames ended.
+enum class PiecesResult { Done, Aborted, SourceShort };
+
+// Works through frameCount frames in pieces of framesPerPiece frames (the
+// last may be shorter), one worker per core taking the next piece as it
+// comes free, each with a buffer of bufferBytes of its own: reads from the
+// page cache are copies that scale with the cores, and a piece stays in its
+// core's cache while it is converted, spread and summarised. work(first,
+// count, buffer) does frames first .. first + count - 1 and returns false
+// when the source gave fewer bytes than asked; pieces come out of order and
+// on several threads at once. This thread shows the progress and passes on
+// an abort (one asked for while the last pieces were worked on too). A
+// worker's exception (std::bad_alloc when a buffer cannot be had) ends the
+// run and is thrown here once every worker has stopped.
+PiecesResult RunFramePieces(std::int64_t frameCount, std::size_t framesPerPiece, std::size_t bufferBytes,
+                            ThrottledProgress& shown,
+                            const std::function<bool(std::int64_t first, std::size_t count, std::byte* buffer)>& work);
+
+// Frames per piece for frames of frameBytes bytes: whole fine summary
+// blocks (see LoadSummaries::AddPiece), about half a megabyte.
+std::size_t FramesPerSummaryPiece(std::size_t frameBytes);
 
 // Frames are spread into channel blocks in tiles of this many frames, which
 // stay in the first-level cache while every channel takes its values.

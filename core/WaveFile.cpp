@@ -28,9 +28,6 @@ namespace {
 // The file's bytes are converted into a scratch file this many at a time,
 // so no second copy of a whole recording is held.
 constexpr std::size_t kIoBlockBytes = std::size_t{8} << 20;
-// Loads into memory read one huge page of the file at a time, which stays in
-// the cache while it is decoded and spread.
-constexpr std::size_t kSpreadReadBytes = platform::kLargeBlockBytes;
 // Work buffers come as sample blocks: large ones are mapped fresh in huge
 // pages, so they cost a few page faults instead of thousands.
 using ByteBlock = platform::SampleBlock<std::uint8_t>;
@@ -181,49 +178,63 @@ void SetUpChannel(CChannels& ch, int index, const WaveLayout& w) {
     ch.name = name;
 }
 
-// Reads the data chunk into one block per channel. Each read is decoded
-// into float frames tile by tile, each tile spread into the channel blocks
-// while it is in the cache, and the read's frames are summarised by a
-// worker while the next read goes on (decoded frames alternate between two
-// buffers). Null when it did, else why not: a block cannot be had, or the
-// file gives fewer bytes than it did (a work buffer that cannot be had
-// throws).
+// Reads the data chunk into one block per channel. The blocks' pages are
+// made present on every core first; then every core reads pieces of the
+// chunk of its own, decodes each into float frames, spreads them into the
+// blocks tile by tile and folds them into the summaries. Null when it did,
+// else why not: a block or a work buffer cannot be had, or the file gives
+// fewer bytes than it did.
 const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, RecordingData& recording) {
     const auto frames = static_cast<std::size_t>(w.frames);
+    std::vector<platform::BlockBytes> blocks(w.channels);
+    std::vector<float*> out(w.channels);
     for (std::size_t c = 0; c < w.channels; ++c) {
         CChannels& ch = recording.channels[c];
         ch.samples = platform::ReallocGlobalBuffer(ch.samples, frames * sizeof(float));
         if (frames > 0 && ch.samples.IsNull())
             return kNotEnoughMemoryToLoad;
+        out[c] = ch.samples.data();
+        blocks[c] = {ch.samples.data(), ch.samples.SizeBytes()};
     }
-    const std::size_t framesPerRead = std::max<std::size_t>(1, kSpreadReadBytes / w.blockAlign);
-    const std::size_t readFrames = std::min(frames, framesPerRead);
-    ByteBlock raw = ByteBlock::Allocate(readFrames * w.blockAlign);
-    platform::FloatBlock decoded[2] = {platform::FloatBlock::Allocate(readFrames * w.channels),
-                                       platform::FloatBlock::Allocate(readFrames * w.channels)};
-    std::vector<float*> out(w.channels);
-    for (std::size_t c = 0; c < w.channels; ++c)
-        out[c] = recording.channels[c].samples.data();
+    platform::PopulateBlocks(blocks);
     LoadSummaries summaries(w.channels, w.frames);
-    {
-        SummaryPipeline pipeline(summaries);
-        for (std::size_t k0 = 0, i = 0; k0 < frames; ++i) {
-            const std::size_t n = std::min(frames - k0, framesPerRead);
-            const std::size_t bytes = n * w.blockAlign;
-            if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(),
-                            bytes) != bytes)
-                return kFileShrankWhileRead;
-            float* chunk = decoded[i % 2].data();
-            for (std::size_t t = 0; t < n; t += kSpreadTileFrames) {
-                const std::size_t tile = std::min(kSpreadTileFrames, n - t);
-                float* tileFrames = chunk + t * w.channels;
-                DecodeFrames(w.sample.kind, raw.data() + t * w.blockAlign, tile, w.blockAlign, w.channels,
-                             tileFrames);
-            }
-            pipeline.Hand(chunk, n, &out, k0);
-            k0 += n;
-        }
+    const bool summarised = summaries.StartPieces();
+    const std::size_t frameBytes = w.channels * sizeof(float);
+    const std::size_t framesPerPiece = FramesPerSummaryPiece(frameBytes);
+    // A worker's buffer: the piece's bytes as read, then its float frames
+    // (at a multiple of 64 bytes).
+    const std::size_t rawBytes = (framesPerPiece * w.blockAlign + 63) / 64 * 64;
+    ThrottledProgress unseen(nullptr);
+    PiecesResult result = PiecesResult::Done;
+    try {
+        result = RunFramePieces(w.frames, framesPerPiece, rawBytes + framesPerPiece * frameBytes, unseen,
+                                [&](std::int64_t first, std::size_t n, std::byte* buffer) {
+                                    auto* raw = reinterpret_cast<std::uint8_t*>(buffer);
+                                    auto* decoded = reinterpret_cast<float*>(buffer + rawBytes);
+                                    const std::size_t bytes = n * w.blockAlign;
+                                    const std::int64_t offset =
+                                        w.chunks.dataOffset + first * static_cast<std::int64_t>(w.blockAlign);
+                                    if (file.ReadAt(offset, raw, bytes) != bytes)
+                                        return false;
+                                    const auto at = static_cast<std::size_t>(first);
+                                    for (std::size_t t = 0; t < n; t += kSpreadTileFrames) {
+                                        const std::size_t tile = std::min(kSpreadTileFrames, n - t);
+                                        float* tileFrames = decoded + t * w.channels;
+                                        DecodeFrames(w.sample.kind, raw + t * w.blockAlign, tile, w.blockAlign,
+                                                     w.channels, tileFrames);
+                                        SpreadFrameTile(tileFrames, tile, w.channels, out, at + t);
+                                    }
+                                    if (summarised)
+                                        summaries.AddPiece(first, decoded, n);
+                                    return true;
+                                });
+    } catch (const std::bad_alloc&) {
+        return kNotEnoughMemoryToLoad;
     }
+    if (result != PiecesResult::Done)
+        return kFileShrankWhileRead;
+    if (summarised)
+        summaries.EndPieces();
     summaries.AttachTo(recording);
     return nullptr;
 }

@@ -617,7 +617,7 @@ TEST_F(NativeReadersTest, LoadsIntoMemoryCarryTheSummaryOfEveryChannelsSamples) 
     for (FixtureLayout layout : kAllLayouts)
         for (int channels : {1, 19})
             cases.push_back({layout, channels, 2 * 4096 + 3 * 32 + 5});
-    // Frames that take several reads, summarised while the next is spread.
+    // Frames in many pieces, read, spread and summarised on several threads.
     cases.push_back({FixtureLayout::KovPcFloat24, 19, 70001});
     cases.push_back({FixtureLayout::Usb2Float, 17, 70001});
     for (const auto& [layout, channels, count] : cases) {

@@ -438,8 +438,10 @@ TEST_F(WaveFileTest, EveryEncodingConvertsExactlyAndCarriesEverySummaryInMemoryA
         {"8-bit", 1, 8, 0},         {"16-bit", 1, 16, 0},   {"24-bit", 1, 24, 0}, {"32-bit", 1, 32, 0},
         {"float", 3, 32, 0},        {"mu-law", 7, 8, 0},    {"16-bit in padded frames", 1, 16, 3},
         {"float in padded frames", 3, 32, 4},
-        // Several reads, summarised while the next is decoded.
-        {"16-bit, many reads", 1, 16, 0, 120001},
+        // Many pieces, read, decoded, spread and summarised on several
+        // threads.
+        {"16-bit, many pieces", 1, 16, 0, 120001},
+        {"float in padded frames, many pieces", 3, 32, 4, 70001},
     };
     for (const Case& c : cases) {
         const int frames = c.frames;

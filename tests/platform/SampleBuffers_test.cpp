@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <cstdint>
 #include <new>
@@ -127,6 +128,33 @@ TEST(SampleBlock, LargeBlocksAreZeroFilledAlignedAndOwnedOnce) {
     EXPECT_TRUE(FloatBlock::TryAllocate(std::size_t{1} << 60).IsNull());
     EXPECT_THROW(FloatBlock::Allocate(std::size_t{1} << 60), std::bad_alloc);
     EXPECT_TRUE(FloatBlock::TryAllocate(0).IsNull());
+}
+
+TEST(SampleBlock, PopulatingBlocksLeavesTheirContentsAndTheirNeighboursAlone) {
+    // Blocks large and small, some of them already written to, a heap block
+    // that shares its pages with others, and entries that hold nothing.
+    const std::size_t large = kLargeBlockBytes / sizeof(float);
+    std::vector<FloatBlock> blocks;
+    for (std::size_t count : {std::size_t{3}, std::size_t{1000}, large + 1, 5 * large + 17})
+        blocks.push_back(FloatBlock::Allocate(count));
+    std::vector<float> heap(37, 5.0f);
+    for (std::size_t i = 0; i < blocks.size(); i += 2)
+        for (std::size_t k = 0; k < blocks[i].size(); k += 1021)
+            blocks[i][k] = static_cast<float>(k + i);
+    std::vector<BlockBytes> spans{{nullptr, 100}, {heap.data() + 1, 4}};
+    for (FloatBlock& b : blocks)
+        spans.push_back({b.data(), b.SizeBytes()});
+    spans.push_back({blocks[0].data(), 0});
+    PopulateBlocks(spans);
+    PopulateBlocks({});
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        SCOPED_TRACE(i);
+        std::size_t wrong = 0;
+        for (std::size_t k = 0; k < blocks[i].size(); ++k)
+            wrong += blocks[i][k] != (i % 2 == 0 && k % 1021 == 0 ? static_cast<float>(k + i) : 0.0f);
+        EXPECT_EQ(wrong, 0u);
+    }
+    EXPECT_EQ(std::count(heap.begin(), heap.end(), 5.0f), 37);
 }
 
 TEST(ByteOrder, SwapsAndReverses) {
