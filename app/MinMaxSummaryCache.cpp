@@ -73,9 +73,13 @@ MinMaxSummaryCache::FileSummary MinMaxSummaryCache::ForFile(const platform::File
     if (job.failed)
         return {};
     const std::vector<std::shared_ptr<const SampleSummary>>& pieces = job.pieces[c];
-    if (!published || published->PieceCount() != pieces.size()) {
-        // A new piece came: a summary of everything so far. The pieces are
-        // shared, so this copies only their pointers.
+    std::int64_t summarised = 0;
+    for (const auto& piece : pieces)
+        summarised += piece->SampleCount();
+    if (!published || published->PieceCount() != pieces.size() || published->SampleCount() != summarised) {
+        // A new piece came, or the pieces were joined into one: a summary
+        // of everything so far. The pieces are shared, so this copies only
+        // their pointers.
         auto s = std::make_shared<MinMaxSummary>();
         for (const auto& piece : pieces)
             s->Append(piece);
@@ -110,6 +114,8 @@ void MinMaxSummaryCache::RunFileJob(std::shared_ptr<FileJob> job, std::string pa
                     NotifyListeners();
                 });
             failed = !finished;  // cancelled
+            if (finished)
+                JoinPieces(*job);
         }
     } catch (const std::exception&) {
         // An unreadable file gets no summary; the painter scans it instead
@@ -129,6 +135,22 @@ void MinMaxSummaryCache::RunFileJob(std::shared_ptr<FileJob> job, std::string pa
         m_running.fetch_sub(1);
     }
     m_changed.notify_all();
+}
+
+void MinMaxSummaryCache::JoinPieces(FileJob& job) {
+    // Only this thread adds pieces, so it reads them without the lock.
+    for (std::size_t c = 0; c < job.pieces.size(); ++c) {
+        if (job.pieces[c].size() < 2 || job.cancel.load())
+            continue;
+        std::vector<std::shared_ptr<const SampleSummary>> joined;
+        try {
+            joined.push_back(std::make_shared<const SampleSummary>(SampleSummary::Join(job.pieces[c])));
+        } catch (const std::exception&) {
+            continue;  // no memory for it: the pieces serve as they are
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::swap(job.pieces[c], joined);
+    }
 }
 
 int MinMaxSummaryCache::AddProgressListener(std::function<void()> listener) {

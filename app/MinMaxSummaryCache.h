@@ -121,6 +121,11 @@ private:
     // On the build thread; touches only the job and, under m_mutex, its pieces.
     void RunFileJob(std::shared_ptr<FileJob> job, std::string path, std::int64_t length, int channelsPerFrame,
                     std::int64_t pieceBytes);
+    // On the build thread, once every piece came: each column's pieces
+    // become one summary (the same values in one run of memory, which a
+    // view of the whole recording reads faster). The view picks it up on
+    // its next call.
+    void JoinPieces(FileJob& job);
     void NotifyListeners();
     void DropFileJobs();
     void JoinFinishedThreads();

@@ -1,7 +1,9 @@
 #include "core/SampleSummary.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <stdexcept>
 
 #include "platform/SampleBlock.h"
 
@@ -42,8 +44,14 @@ inline void FoldGroup(const float* p, std::size_t take, std::size_t n, std::size
 void Coarsen(const SampleSummary::Values& fineMin, const SampleSummary::Values& fineMax, std::size_t factor,
              SampleSummary::Values& outMin, SampleSummary::Values& outMax) {
     const std::size_t blocks = (fineMin.size() + factor - 1) / factor;
-    outMin.assign(blocks, kNoLow);
-    outMax.assign(blocks, kNoHigh);
+    for (SampleSummary::Values* out : {&outMin, &outMax}) {
+        // A view reads the levels of a long recording at scattered places:
+        // huge pages save it most of its address translations.
+        out->clear();
+        out->reserve(blocks);
+        platform::AdviseHugePages(out->data(), out->capacity() * sizeof(float));
+        out->resize(blocks);
+    }
     for (std::size_t b = 0; b < blocks; ++b) {
         const std::size_t first = b * factor;
         const std::size_t end = std::min(fineMin.size(), first + factor);
@@ -72,6 +80,38 @@ SampleSummary SampleSummary::FromSamples(std::span<const float> samples) {
     return std::move(b.Finish().front());
 }
 
+SampleSummary SampleSummary::Join(std::span<const std::shared_ptr<const SampleSummary>> pieces) {
+    SampleSummary joined;
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i)
+        if (!pieces[i] || pieces[i]->m_count % kCoarseBlock != 0)
+            throw std::invalid_argument("joined summaries must hold whole coarse blocks");
+    for (std::size_t level = 0; level < joined.m_levels.size(); ++level) {
+        std::size_t blocks = 0;
+        for (const auto& piece : pieces)
+            if (piece)
+                blocks += piece->m_levels[level].min.size();
+        Level& out = joined.m_levels[level];
+        for (Values* values : {&out.min, &out.max}) {
+            values->reserve(blocks);
+            platform::AdviseHugePages(values->data(), values->capacity() * sizeof(float));
+            values->resize(blocks);
+        }
+        std::size_t at = 0;
+        for (const auto& piece : pieces) {
+            if (!piece)
+                continue;
+            const Level& in = piece->m_levels[level];
+            std::memcpy(out.min.data() + at, in.min.data(), in.min.size() * sizeof(float));
+            std::memcpy(out.max.data() + at, in.max.data(), in.max.size() * sizeof(float));
+            at += in.min.size();
+        }
+    }
+    for (const auto& piece : pieces)
+        if (piece)
+            joined.m_count += piece->m_count;
+    return joined;
+}
+
 FrameSummaryBuilder::FrameSummaryBuilder(int channelsPerFrame)
     : m_n(static_cast<std::size_t>(std::max(channelsPerFrame, 1))),
       m_lo(m_n, kNoLow),
@@ -84,8 +124,10 @@ void FrameSummaryBuilder::Reserve(std::int64_t frames) {
         return;
     const auto blocks = static_cast<std::size_t>((frames + SampleSummary::kFineBlock - 1) / SampleSummary::kFineBlock);
     for (std::size_t c = 0; c < m_n; ++c) {
-        m_fineMin[c].reserve(blocks);
-        m_fineMax[c].reserve(blocks);
+        for (SampleSummary::Values* level : {&m_fineMin[c], &m_fineMax[c]}) {
+            level->reserve(blocks);
+            platform::AdviseHugePages(level->data(), level->capacity() * sizeof(float));
+        }
     }
 }
 

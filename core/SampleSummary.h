@@ -64,6 +64,13 @@ public:
     SampleSummary();
 
     static SampleSummary FromSamples(std::span<const float> samples);
+    // The summary of the pieces' samples one after another, the same as
+    // one made in one pass: every piece but the last must hold whole coarse
+    // blocks (throws std::invalid_argument otherwise; std::bad_alloc).
+    // Its levels lie each in one run of memory, in huge pages where the
+    // system has them, which a view reading them at scattered places
+    // finds faster than many small pieces.
+    static SampleSummary Join(std::span<const std::shared_ptr<const SampleSummary>> pieces);
 
     // Samples summarised.
     std::int64_t SampleCount() const { return m_count; }

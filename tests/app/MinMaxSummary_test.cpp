@@ -470,6 +470,8 @@ TEST(MinMaxSummaryCache, PublishesItsBuildPieceByPiece) {
     EXPECT_FALSE(last.building);
     ASSERT_NE(last.summary, nullptr);
     EXPECT_EQ(last.summary->SampleCount(), static_cast<std::int64_t>(frames));
+    // The finished build is one summary, not its pieces.
+    EXPECT_EQ(last.summary->PieceCount(), 1u);
     cache.RemoveProgressListener(listener);
     // Every piece and the end of the build were told.
     EXPECT_EQ(gate.Calls(), static_cast<int>((frames + kPieceFrames - 1) / kPieceFrames) + 1);

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <random>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -125,6 +127,43 @@ TEST(SampleSummary, PiecesOutOfOrderFromSeveralThreadsGiveTheInOrderSummary) {
             }
         }
     }
+}
+
+TEST(SampleSummary, JoinedPiecesAreTheSummaryOfOnePass) {
+    const std::int64_t coarse = SampleSummary::kCoarseBlock;
+    std::vector<float> v(static_cast<std::size_t>(5 * coarse + 77));
+    for (std::size_t k = 0; k < v.size(); ++k)
+        v[k] = k % 1000 == 3 ? std::nanf("") : static_cast<float>((k * 7919) % 2003) - 1000.0f;
+    auto summaryOf = [&v](std::int64_t first, std::int64_t end) {
+        return std::make_shared<const SampleSummary>(SampleSummary::FromSamples(
+            std::span<const float>(v).subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(end - first))));
+    };
+    const auto n = static_cast<std::int64_t>(v.size());
+    const SampleSummary whole = SampleSummary::FromSamples(v);
+    // Pieces of one and of two coarse blocks, a short last one, a single
+    // piece.
+    for (const std::vector<std::int64_t>& cuts :
+         {std::vector<std::int64_t>{0, coarse, 3 * coarse, 5 * coarse, n}, {0, 2 * coarse, n}, {0, n}}) {
+        std::vector<std::shared_ptr<const SampleSummary>> pieces;
+        for (std::size_t i = 0; i + 1 < cuts.size(); ++i)
+            pieces.push_back(summaryOf(cuts[i], cuts[i + 1]));
+        const SampleSummary joined = SampleSummary::Join(pieces);
+        ASSERT_EQ(joined.SampleCount(), n);
+        for (int l = 0; l < SampleSummary::LevelCount(); ++l) {
+            const auto& a = joined.GetLevel(l);
+            const auto& b = whole.GetLevel(l);
+            EXPECT_EQ(a.blockSize, b.blockSize);
+            ASSERT_EQ(a.min.size(), b.min.size()) << "level " << l;
+            for (std::size_t i = 0; i < a.min.size(); ++i) {
+                ASSERT_EQ(a.min[i], b.min[i]) << "level " << l << " block " << i;
+                ASSERT_EQ(a.max[i], b.max[i]) << "level " << l << " block " << i;
+            }
+        }
+    }
+    // A piece that ends inside a coarse block cannot be followed by another.
+    const std::vector<std::shared_ptr<const SampleSummary>> ragged = {summaryOf(0, coarse + 32), summaryOf(coarse + 32, n)};
+    EXPECT_THROW(SampleSummary::Join(ragged), std::invalid_argument);
+    EXPECT_EQ(SampleSummary::Join({}).SampleCount(), 0);
 }
 
 TEST(SampleSummary, FromSamplesIsTheOneColumnBuild) {
