@@ -18,8 +18,9 @@
 
 namespace vocomet {
 
-// The entries' descriptions, as the log window shows them and the log file
-// keeps them; "Spec." is the log's short form of "spectrogram".
+// The descriptions the spectrogram window's log entries carry, shown in the
+// log window and written to the log file as they stand (the leading "Spec."
+// abbreviates spectrogram; log files already hold these texts).
 inline constexpr const char* kSpectrogramMarkerEntry = "Spec. Marker Entry: time, frequency ";
 inline constexpr const char* kSpectrogramDurationEntry = "Spec. Duration Entry: start, end, duration ";
 inline constexpr const char* kSpectrogramFormantsMarkerEntry = "Spec. Formants Marker Entry: time, F1, F2, F3, F4, F5 ";

@@ -29,7 +29,6 @@ constexpr std::size_t kChannelPieceBytes = std::size_t{1} << 20;
 constexpr std::size_t kBlockSlackBytes = 40;
 constexpr std::size_t kUsb2BlockSlackBytes = 400;
 
-constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
 
 class LoadFailed {
 public:
@@ -44,23 +43,6 @@ void Tell(COrielDoc& document, const std::string& text) {
 [[noreturn]] void Fail(COrielDoc& document, const char* message) {
     Tell(document, message);
     throw LoadFailed(kReaderNotMine);
-}
-
-// Reads count little-endian float32 values at offset into out. False when
-// fewer arrive.
-bool ReadFloatsLE(const platform::File& file, std::int64_t offset, float* out, std::size_t count) {
-    const std::size_t bytes = count * sizeof(float);
-    if (file.ReadAt(offset, out, bytes) != bytes)
-        return false;
-    if constexpr (!kLittleEndianHost) {
-        auto* raw = reinterpret_cast<std::uint8_t*>(out);
-        for (std::size_t i = 0; i < count; ++i) {
-            std::uint8_t b[4];
-            std::memcpy(b, raw + 4 * i, 4);
-            out[i] = platform::GetF32LE(b);
-        }
-    }
-    return true;
 }
 
 // A block for count samples and the slack bytes after them; null when the
@@ -218,37 +200,30 @@ bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, co
         out[l] = ch.samples.data();
         blocks[l] = {ch.samples.data(), ch.samples.SizeBytes()};
     }
-    platform::PopulateBlocks(blocks);
     LoadSummaries summaries(n, d.frameCount);
-    const bool summarised = summaries.StartPieces();
     const std::size_t frameBytes = n * sizeof(float);
     const std::size_t framesPerPiece = FramesPerSummaryPiece(frameBytes);
-    ThrottledProgress unseen(nullptr);
     PiecesResult result = PiecesResult::Done;
     try {
-        result = RunFramePieces(d.frameCount, framesPerPiece, framesPerPiece * frameBytes, unseen,
-                                [&](std::int64_t first, std::size_t count, std::byte* buffer) {
-                                    auto* frames = reinterpret_cast<float*>(buffer);
-                                    const std::int64_t offset =
-                                        d.frameOffset + first * static_cast<std::int64_t>(frameBytes);
-                                    if (!ReadFloatsLE(file, offset, frames, count * n))
-                                        return false;
-                                    const auto at = static_cast<std::size_t>(first);
-                                    for (std::size_t t = 0; t < count; t += kSpreadTileFrames)
-                                        SpreadFrameTile(frames + t * n, std::min(kSpreadTileFrames, count - t), n,
-                                                        out, at + t);
-                                    if (summarised)
-                                        summaries.AddPiece(first, frames, count);
-                                    return true;
-                                });
+        result = FillBlocksInPieces(d.frameCount, blocks, framesPerPiece, framesPerPiece * frameBytes, summaries,
+                                    [&](std::int64_t first, std::size_t count, std::byte* buffer) -> const float* {
+                                        auto* frames = reinterpret_cast<float*>(buffer);
+                                        const std::int64_t offset =
+                                            d.frameOffset + first * static_cast<std::int64_t>(frameBytes);
+                                        if (!ReadFloatsLE(file, offset, frames, count * n))
+                                            return nullptr;
+                                        const auto at = static_cast<std::size_t>(first);
+                                        for (std::size_t t = 0; t < count; t += kSpreadTileFrames)
+                                            SpreadFrameTile(frames + t * n, std::min(kSpreadTileFrames, count - t), n,
+                                                            out, at + t);
+                                        return frames;
+                                    });
     } catch (const std::bad_alloc&) {
         freeBlocks();
         return false;
     }
     if (result != PiecesResult::Done)
         Fail(document, kIncorrectDataMessage);
-    if (summarised)
-        summaries.EndPieces();
     summaries.AttachTo(recording);
     return true;
 }

@@ -40,18 +40,28 @@ inline void FoldGroup(const float* p, std::size_t take, std::size_t n, std::size
     }
 }
 
+// Room for count values, to be first touched by whoever writes them, in
+// huge pages where the system has them: a view reads the levels of a long
+// recording at scattered places, and huge pages save it most of its address
+// translations.
+void ReserveInHugePages(SampleSummary::Values& values, std::size_t count) {
+    values.reserve(count);
+    platform::AdviseHugePages(values.data(), values.capacity() * sizeof(float));
+}
+
+// count values, left unwritten (see ReserveInHugePages).
+void SizeInHugePages(SampleSummary::Values& values, std::size_t count) {
+    values.clear();
+    ReserveInHugePages(values, count);
+    values.resize(count);
+}
+
 // A coarser level from a finer one: every `factor` blocks fold into one.
 void Coarsen(const SampleSummary::Values& fineMin, const SampleSummary::Values& fineMax, std::size_t factor,
              SampleSummary::Values& outMin, SampleSummary::Values& outMax) {
     const std::size_t blocks = (fineMin.size() + factor - 1) / factor;
-    for (SampleSummary::Values* out : {&outMin, &outMax}) {
-        // A view reads the levels of a long recording at scattered places:
-        // huge pages save it most of its address translations.
-        out->clear();
-        out->reserve(blocks);
-        platform::AdviseHugePages(out->data(), out->capacity() * sizeof(float));
-        out->resize(blocks);
-    }
+    SizeInHugePages(outMin, blocks);
+    SizeInHugePages(outMax, blocks);
     for (std::size_t b = 0; b < blocks; ++b) {
         const std::size_t first = b * factor;
         const std::size_t end = std::min(fineMin.size(), first + factor);
@@ -91,11 +101,8 @@ SampleSummary SampleSummary::Join(std::span<const std::shared_ptr<const SampleSu
             if (piece)
                 blocks += piece->m_levels[level].min.size();
         Level& out = joined.m_levels[level];
-        for (Values* values : {&out.min, &out.max}) {
-            values->reserve(blocks);
-            platform::AdviseHugePages(values->data(), values->capacity() * sizeof(float));
-            values->resize(blocks);
-        }
+        SizeInHugePages(out.min, blocks);
+        SizeInHugePages(out.max, blocks);
         std::size_t at = 0;
         for (const auto& piece : pieces) {
             if (!piece)
@@ -124,10 +131,8 @@ void FrameSummaryBuilder::Reserve(std::int64_t frames) {
         return;
     const auto blocks = static_cast<std::size_t>((frames + SampleSummary::kFineBlock - 1) / SampleSummary::kFineBlock);
     for (std::size_t c = 0; c < m_n; ++c) {
-        for (SampleSummary::Values* level : {&m_fineMin[c], &m_fineMax[c]}) {
-            level->reserve(blocks);
-            platform::AdviseHugePages(level->data(), level->capacity() * sizeof(float));
-        }
+        ReserveInHugePages(m_fineMin[c], blocks);
+        ReserveInHugePages(m_fineMax[c], blocks);
     }
 }
 
@@ -174,13 +179,9 @@ void FrameSummaryBuilder::StartPieces(std::int64_t frames) {
     for (std::size_t c = 0; c < m_n; ++c) {
         // Every block is written by the piece that holds it; hundreds of
         // megabytes for an hour, first touched by the threads that fold
-        // the pieces, in huge pages where the kernel has them.
-        for (SampleSummary::Values* level : {&m_fineMin[c], &m_fineMax[c]}) {
-            level->clear();
-            level->reserve(blocks);
-            platform::AdviseHugePages(level->data(), level->capacity() * sizeof(float));
-            level->resize(blocks);
-        }
+        // the pieces.
+        SizeInHugePages(m_fineMin[c], blocks);
+        SizeInHugePages(m_fineMax[c], blocks);
     }
     m_pieces = true;
     m_pieceFrames = frames;

@@ -95,16 +95,8 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
             frameCount, framesPerPiece, framesPerPiece * static_cast<std::size_t>(frameBytes), shown,
             [&](std::int64_t first, std::size_t n, std::byte* buffer) {
                 auto* frames = reinterpret_cast<float*>(buffer);
-                const std::size_t want = n * static_cast<std::size_t>(frameBytes);
-                if (source.ReadAt(offset + first * frameBytes, frames, want) != want)
+                if (!ReadFloatsLE(source, offset + first * frameBytes, frames, n * columns))
                     return false;
-                if constexpr (std::endian::native != std::endian::little) {
-                    for (std::size_t k = 0; k < n * columns; ++k) {
-                        std::uint8_t b[4];
-                        std::memcpy(b, &frames[k], 4);
-                        frames[k] = platform::GetF32LE(b);
-                    }
-                }
                 summaries.AddPiece(first, frames, n);
                 return true;
             });
@@ -122,6 +114,39 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
     summaries.EndPieces();
     shown.Update(1.0, 1.0);
     return CopyResult::Copied;
+}
+
+PiecesResult FillBlocksInPieces(std::int64_t frameCount, const std::vector<platform::BlockBytes>& blocks,
+                                std::size_t framesPerPiece, std::size_t bufferBytes, LoadSummaries& summaries,
+                                const std::function<const float*(std::int64_t, std::size_t, std::byte*)>& work) {
+    platform::PopulateBlocks(blocks);
+    const bool summarised = summaries.StartPieces();
+    ThrottledProgress unseen(nullptr);
+    const PiecesResult result = RunFramePieces(frameCount, framesPerPiece, bufferBytes, unseen,
+                                               [&](std::int64_t first, std::size_t count, std::byte* buffer) {
+                                                   const float* frames = work(first, count, buffer);
+                                                   if (frames && summarised)
+                                                       summaries.AddPiece(first, frames, count);
+                                                   return frames != nullptr;
+                                               });
+    if (result == PiecesResult::Done && summarised)
+        summaries.EndPieces();
+    return result;
+}
+
+bool ReadFloatsLE(const platform::File& file, std::int64_t offset, float* out, std::size_t count) {
+    const std::size_t bytes = count * sizeof(float);
+    if (file.ReadAt(offset, out, bytes) != bytes)
+        return false;
+    if constexpr (std::endian::native != std::endian::little) {
+        auto* raw = reinterpret_cast<std::uint8_t*>(out);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::uint8_t b[4];
+            std::memcpy(b, raw + 4 * i, 4);
+            out[i] = platform::GetF32LE(b);
+        }
+    }
+    return true;
 }
 
 std::size_t FramesPerSummaryPiece(std::size_t frameBytes) {
@@ -228,16 +253,8 @@ void LoadSummaries::Add(const float* frames, std::size_t count) {
         AddGroup(g, frames, count);
 }
 
-void LoadSummaries::AddGroup(std::size_t group, const float* frames, std::size_t count,
-                             const std::vector<float*>* spreadTo, std::size_t at) {
+void LoadSummaries::AddGroup(std::size_t group, const float* frames, std::size_t count) {
     Group& g = m_groups[group];
-    if (spreadTo) {
-        std::vector<float*> columns(spreadTo->begin() + static_cast<std::ptrdiff_t>(g.first),
-                                    spreadTo->begin() + static_cast<std::ptrdiff_t>(g.first + g.columns));
-        for (std::size_t t = 0; t < count; t += kSpreadTileFrames)
-            SpreadColumnsOfTile(frames + t * m_columns + g.first, std::min(kSpreadTileFrames, count - t), m_columns,
-                                columns, at + t);
-    }
     if (!g.builder)
         return;
     // Beyond the announced frames the reserved room may run out.
@@ -339,16 +356,10 @@ SummaryPipeline::SummaryPipeline(LoadSummaries& summaries) : m_summaries(summari
     }
 }
 
-void SummaryPipeline::Hand(const float* frames, std::size_t count, const std::vector<float*>* spreadTo,
-                           std::size_t at) {
+void SummaryPipeline::Hand(const float* frames, std::size_t count) {
     Wait();
-    if (!m_summaries.Active()) {
-        if (spreadTo)
-            for (std::size_t t = 0; t < count; t += kSpreadTileFrames)
-                SpreadFrameTile(frames + t * spreadTo->size(), std::min(kSpreadTileFrames, count - t),
-                                spreadTo->size(), *spreadTo, at + t);
+    if (!m_summaries.Active())
         return;
-    }
     // Starting a thread costs more than folding a few thousand frames.
     constexpr std::size_t kFramesWorthAThread = 16384;
     const bool here = m_inline || count < kFramesWorthAThread;
@@ -356,16 +367,15 @@ void SummaryPipeline::Hand(const float* frames, std::size_t count, const std::ve
         if (!here) {
             try {
                 // Room was reserved: once started, the work is kept.
-                m_pending.push_back(std::async(std::launch::async, [this, g, frames, count, spreadTo, at] {
-                    m_summaries.AddGroup(g, frames, count, spreadTo, at);
-                }));
+                m_pending.push_back(std::async(std::launch::async,
+                                               [this, g, frames, count] { m_summaries.AddGroup(g, frames, count); }));
                 continue;
             } catch (const std::system_error&) {
             } catch (const std::bad_alloc&) {
             }
         }
         // No thread to be had: the group is summarised here.
-        m_summaries.AddGroup(g, frames, count, spreadTo, at);
+        m_summaries.AddGroup(g, frames, count);
     }
 }
 
@@ -390,16 +400,6 @@ void SummaryPipeline::Wait() {
     m_pending.clear();
     if (failed)
         std::rethrow_exception(failed);
-}
-
-void SpreadColumnsOfTile(const float* frames, std::size_t count, std::size_t n, const std::vector<float*>& out,
-                         std::size_t at) {
-    for (std::size_t l = 0; l < out.size(); ++l) {
-        float* __restrict dst = out[l] + at;
-        const float* __restrict src = frames + l;
-        for (std::size_t k = 0; k < count; ++k)
-            dst[k] = src[k * n];
-    }
 }
 
 void SpreadFrameTile(const float* frames, std::size_t count, std::size_t n, const std::vector<float*>& out,

@@ -25,6 +25,7 @@
 #include "core/SampleSummary.h"
 #include "platform/File.h"
 #include "platform/Progress.h"
+#include "platform/SampleBlock.h"
 
 namespace vocomet {
 
@@ -55,11 +56,8 @@ public:
     // count frames of Columns() host floats each, the next in order.
     void Add(const float* frames, std::size_t count);
     // The same for one group's columns only. Different groups may be given
-    // their frames from different threads at once. With spreadTo, the
-    // group's columns are also spread into their channel blocks: value l of
-    // frame k goes to (*spreadTo)[l][at + k].
-    void AddGroup(std::size_t group, const float* frames, std::size_t count,
-                  const std::vector<float*>* spreadTo = nullptr, std::size_t at = 0);
+    // their frames from different threads at once.
+    void AddGroup(std::size_t group, const float* frames, std::size_t count);
     // Frames handed over in pieces out of order, from several threads at
     // once (see FrameSummaryBuilder::StartPieces): StartPieces first (false,
     // and no summaries, when their room cannot be had), then AddPiece for
@@ -125,7 +123,7 @@ private:
 
 // Feeds chunks of frames to a load's summaries on worker threads (one per
 // group of columns), so that the summaries are made while the caller reads
-// and spreads the next chunk.
+// and converts the next chunk.
 // A chunk handed over must stay as it is until the next Hand or Wait
 // returns: callers alternate between two buffers. Without a thread to be had
 // the summaries are made at once.
@@ -137,13 +135,8 @@ public:
     SummaryPipeline& operator=(const SummaryPipeline&) = delete;
 
     // Waits for the chunk handed over last, then starts on count frames at
-    // frames. With spreadTo, the frames are also spread into one block per
-    // column (value l of frame k to (*spreadTo)[l][at + k]), each group's
-    // columns by that group's worker: the first touch of fresh blocks, the
-    // dearest part of a load into memory, is then shared by the workers.
-    // The blocks are filled only once Wait (or the next Hand) returns.
-    void Hand(const float* frames, std::size_t count, const std::vector<float*>* spreadTo = nullptr,
-              std::size_t at = 0);
+    // frames.
+    void Hand(const float* frames, std::size_t count);
     // Waits for the chunk handed over last.
     void Wait();
 
@@ -171,6 +164,23 @@ PiecesResult RunFramePieces(std::int64_t frameCount, std::size_t framesPerPiece,
                             ThrottledProgress& shown,
                             const std::function<bool(std::int64_t first, std::size_t count, std::byte* buffer)>& work);
 
+// A load of frames into one block per column. The blocks' pages are made
+// present on every core first (clearing fresh memory is most of such a
+// load); then RunFramePieces, with no progress shown: work(first, count,
+// buffer) reads the piece, spreads it into the blocks and returns its
+// frames as host floats (null when the source gave fewer bytes), which are
+// folded into the summaries of frameCount frames when their room can be
+// had. The caller attaches the summaries. std::bad_alloc when a work
+// buffer cannot be had.
+PiecesResult FillBlocksInPieces(std::int64_t frameCount, const std::vector<platform::BlockBytes>& blocks,
+                                std::size_t framesPerPiece, std::size_t bufferBytes, LoadSummaries& summaries,
+                                const std::function<const float*(std::int64_t first, std::size_t count,
+                                                                 std::byte* buffer)>& work);
+
+// Reads count little-endian float32 values at offset into out, as host
+// floats. False when fewer arrive; read errors throw platform::FileException.
+bool ReadFloatsLE(const platform::File& file, std::int64_t offset, float* out, std::size_t count);
+
 // Frames per piece for frames of frameBytes bytes: whole fine summary
 // blocks (see LoadSummaries::AddPiece), about half a megabyte.
 std::size_t FramesPerSummaryPiece(std::size_t frameBytes);
@@ -178,12 +188,6 @@ std::size_t FramesPerSummaryPiece(std::size_t frameBytes);
 // Frames are spread into channel blocks in tiles of this many frames, which
 // stay in the first-level cache while every channel takes its values.
 inline constexpr std::size_t kSpreadTileFrames = 256;
-
-// Spreads the first out.size() columns of count frames of n floats into
-// one block each: value l of frame k goes to out[l][at + k]. Meant for a
-// tile of kSpreadTileFrames frames or fewer.
-void SpreadColumnsOfTile(const float* frames, std::size_t count, std::size_t n, const std::vector<float*>& out,
-                         std::size_t at);
 
 // Spreads count frames of n floats into one block per channel: value l of
 // frame k goes to out[l][at + k]. Meant for a tile of kSpreadTileFrames

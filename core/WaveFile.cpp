@@ -196,45 +196,39 @@ const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, Reco
         out[c] = ch.samples.data();
         blocks[c] = {ch.samples.data(), ch.samples.SizeBytes()};
     }
-    platform::PopulateBlocks(blocks);
     LoadSummaries summaries(w.channels, w.frames);
-    const bool summarised = summaries.StartPieces();
     const std::size_t frameBytes = w.channels * sizeof(float);
     const std::size_t framesPerPiece = FramesPerSummaryPiece(frameBytes);
     // A worker's buffer: the piece's bytes as read, then its float frames
     // (at a multiple of 64 bytes).
     const std::size_t rawBytes = (framesPerPiece * w.blockAlign + 63) / 64 * 64;
-    ThrottledProgress unseen(nullptr);
     PiecesResult result = PiecesResult::Done;
     try {
-        result = RunFramePieces(w.frames, framesPerPiece, rawBytes + framesPerPiece * frameBytes, unseen,
-                                [&](std::int64_t first, std::size_t n, std::byte* buffer) {
-                                    auto* raw = reinterpret_cast<std::uint8_t*>(buffer);
-                                    auto* decoded = reinterpret_cast<float*>(buffer + rawBytes);
-                                    const std::size_t bytes = n * w.blockAlign;
-                                    const std::int64_t offset =
-                                        w.chunks.dataOffset + first * static_cast<std::int64_t>(w.blockAlign);
-                                    if (file.ReadAt(offset, raw, bytes) != bytes)
-                                        return false;
-                                    const auto at = static_cast<std::size_t>(first);
-                                    for (std::size_t t = 0; t < n; t += kSpreadTileFrames) {
-                                        const std::size_t tile = std::min(kSpreadTileFrames, n - t);
-                                        float* tileFrames = decoded + t * w.channels;
-                                        DecodeFrames(w.sample.kind, raw + t * w.blockAlign, tile, w.blockAlign,
-                                                     w.channels, tileFrames);
-                                        SpreadFrameTile(tileFrames, tile, w.channels, out, at + t);
-                                    }
-                                    if (summarised)
-                                        summaries.AddPiece(first, decoded, n);
-                                    return true;
-                                });
+        result = FillBlocksInPieces(w.frames, blocks, framesPerPiece, rawBytes + framesPerPiece * frameBytes,
+                                    summaries,
+                                    [&](std::int64_t first, std::size_t n, std::byte* buffer) -> const float* {
+                                        auto* raw = reinterpret_cast<std::uint8_t*>(buffer);
+                                        auto* decoded = reinterpret_cast<float*>(buffer + rawBytes);
+                                        const std::size_t bytes = n * w.blockAlign;
+                                        const std::int64_t offset =
+                                            w.chunks.dataOffset + first * static_cast<std::int64_t>(w.blockAlign);
+                                        if (file.ReadAt(offset, raw, bytes) != bytes)
+                                            return nullptr;
+                                        const auto at = static_cast<std::size_t>(first);
+                                        for (std::size_t t = 0; t < n; t += kSpreadTileFrames) {
+                                            const std::size_t tile = std::min(kSpreadTileFrames, n - t);
+                                            float* tileFrames = decoded + t * w.channels;
+                                            DecodeFrames(w.sample.kind, raw + t * w.blockAlign, tile, w.blockAlign,
+                                                         w.channels, tileFrames);
+                                            SpreadFrameTile(tileFrames, tile, w.channels, out, at + t);
+                                        }
+                                        return decoded;
+                                    });
     } catch (const std::bad_alloc&) {
         return kNotEnoughMemoryToLoad;
     }
     if (result != PiecesResult::Done)
         return kFileShrankWhileRead;
-    if (summarised)
-        summaries.EndPieces();
     summaries.AttachTo(recording);
     return nullptr;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -28,6 +29,21 @@ void Expected(const std::vector<float>& frames, std::size_t n, std::size_t c, st
             lo = v;
         if (v > hi)
             hi = v;
+    }
+}
+
+// The same samples counted, and the same blocks at every level, bit for bit.
+void ExpectSameSummary(const SampleSummary& got, const SampleSummary& want) {
+    ASSERT_EQ(got.SampleCount(), want.SampleCount());
+    for (int l = 0; l < SampleSummary::LevelCount(); ++l) {
+        const SampleSummary::Level& a = got.GetLevel(l);
+        const SampleSummary::Level& b = want.GetLevel(l);
+        ASSERT_EQ(a.blockSize, b.blockSize);
+        ASSERT_EQ(a.min.size(), b.min.size()) << "level " << l;
+        for (std::size_t i = 0; i < a.min.size(); ++i) {
+            ASSERT_EQ(a.min[i], b.min[i]) << "level " << l << " block " << i;
+            ASSERT_EQ(a.max[i], b.max[i]) << "level " << l << " block " << i;
+        }
     }
 }
 
@@ -114,17 +130,8 @@ TEST(SampleSummary, PiecesOutOfOrderFromSeveralThreadsGiveTheInOrderSummary) {
 
         ASSERT_EQ(got.size(), want.size());
         for (std::size_t c = 0; c < got.size(); ++c) {
-            ASSERT_EQ(got[c].SampleCount(), want[c].SampleCount());
-            for (int l = 0; l < SampleSummary::LevelCount(); ++l) {
-                const SampleSummary::Level& a = got[c].GetLevel(l);
-                const SampleSummary::Level& b = want[c].GetLevel(l);
-                ASSERT_EQ(a.blockSize, b.blockSize);
-                ASSERT_EQ(a.min.size(), b.min.size()) << "channels " << k.channels << " level " << l;
-                for (std::size_t i = 0; i < a.min.size(); ++i) {
-                    ASSERT_EQ(a.min[i], b.min[i]) << "channels " << k.channels << " level " << l << " block " << i;
-                    ASSERT_EQ(a.max[i], b.max[i]);
-                }
-            }
+            SCOPED_TRACE("channels " + std::to_string(k.channels) + " column " + std::to_string(c));
+            ExpectSameSummary(got[c], want[c]);
         }
     }
 }
@@ -147,18 +154,8 @@ TEST(SampleSummary, JoinedPiecesAreTheSummaryOfOnePass) {
         std::vector<std::shared_ptr<const SampleSummary>> pieces;
         for (std::size_t i = 0; i + 1 < cuts.size(); ++i)
             pieces.push_back(summaryOf(cuts[i], cuts[i + 1]));
-        const SampleSummary joined = SampleSummary::Join(pieces);
-        ASSERT_EQ(joined.SampleCount(), n);
-        for (int l = 0; l < SampleSummary::LevelCount(); ++l) {
-            const auto& a = joined.GetLevel(l);
-            const auto& b = whole.GetLevel(l);
-            EXPECT_EQ(a.blockSize, b.blockSize);
-            ASSERT_EQ(a.min.size(), b.min.size()) << "level " << l;
-            for (std::size_t i = 0; i < a.min.size(); ++i) {
-                ASSERT_EQ(a.min[i], b.min[i]) << "level " << l << " block " << i;
-                ASSERT_EQ(a.max[i], b.max[i]) << "level " << l << " block " << i;
-            }
-        }
+        SCOPED_TRACE(std::to_string(pieces.size()) + " pieces");
+        ExpectSameSummary(SampleSummary::Join(pieces), whole);
     }
     // A piece that ends inside a coarse block cannot be followed by another.
     const std::vector<std::shared_ptr<const SampleSummary>> ragged = {summaryOf(0, coarse + 32), summaryOf(coarse + 32, n)};
