@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <new>
+#include <string>
 
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
@@ -53,8 +55,14 @@ bool EditSession::SaveUndoFile(COrielDoc& document, platform::UserPrompts& promp
     try {
         m_state = WriteUndoCopy(document, m_undoPath);
     } catch (const platform::FileException& e) {
-        if (e.GetCause() != platform::FileException::Cause::DiskFull)
-            prompts.Message(kUndoSaveError, platform::Buttons::Ok, platform::Icon::Warning);
+        // The system's reason (a full disk, no rights) is what the user needs
+        // to decide whether to go on without undo.
+        prompts.Message(std::string(kUndoSaveError) + "\n\n" + e.what(), platform::Buttons::Ok,
+                        platform::Icon::Warning);
+        return false;
+    } catch (const std::bad_alloc&) {
+        prompts.Message(std::string(kUndoSaveError) + "\n\nNot enough memory.", platform::Buttons::Ok,
+                        platform::Icon::Warning);
         return false;
     } catch (const std::exception&) {
         return false;  // the writer has spoken (or there is nothing to say)

@@ -10,6 +10,7 @@
 #include "core/COrielDoc.h"
 #include "core/NativeReaders.h"
 #include "core/NativeWriters.h"
+#include "platform/BinaryFile.h"
 #include "core/RecordingData.h"
 #include "core/ScratchDataFile.h"
 #include "platform/File.h"
@@ -546,6 +547,7 @@ UndoState WriteUndoCopy(COrielDoc& document, const std::string& path) {
     state.fileTypeCode = document.GetFileTypeCode();
     state.saveAsRequired = document.GetSaveAsRequired();
     state.dataLoaded = document.dataLoaded;
+    state.modified = document.IsModified();
     for (int c = 0; c < state.channelCount; ++c) {
         const CChannels& ch = document.Channel(c);
         state.channels.push_back({ch.show, ch.shownStart, ch.shownEnd, ch.prevWindowStart, ch.prevWindowEnd,
@@ -555,13 +557,19 @@ UndoState WriteUndoCopy(COrielDoc& document, const std::string& path) {
             state.channels.back().summary = ch.samplesSummary;
     }
     // The last copy goes by name, not by cutting it to nothing: its space is
-    // given back in the background, and a recording still being filled from
-    // it (the one an undo just read) keeps reading it whole.
+    // given back in the background (room for the new copy on a full disk),
+    // and a recording still being filled from it (the one an undo just read)
+    // keeps reading it whole.
     if (platform::PathExists(path))
         platform::RemoveFileInBackground(path);
-    platform::File file(path, platform::File::Mode::Create);
-    if (!state.dataLoaded || state.channelCount <= 0)
+    // Written beside and renamed: a failed write never leaves a partial copy
+    // under the undo name. No flush to disk: the copy serves this session only.
+    platform::ScratchReplacement scratch(path);
+    if (!state.dataLoaded || state.channelCount <= 0) {
+        scratch.Commit(false);
         return state;  // an empty copy: undo gives back an empty document
+    }
+    platform::File& file = scratch.GetFile();
     // The native writers keep only shown channels; the copy keeps them all.
     struct ShowAll {
         COrielDoc& doc;
@@ -583,8 +591,7 @@ UndoState WriteUndoCopy(COrielDoc& document, const std::string& path) {
         WriteKovPcFloat24File(document, file, request);
     else
         WriteKovPcFloatFile(document, file, request);
-    // No flush to disk: the copy serves this session only.
-    file.Close();
+    scratch.Commit(false);
     return state;
 }
 
@@ -596,6 +603,8 @@ void ReadUndoCopy(COrielDoc& document, const std::string& path, const UndoState&
         empty->saveAsRequired = state.saveAsRequired;
         document.AdoptRecording(std::move(empty));
         document.dataLoaded = 0;
+        // Back to nothing: as modified as the document was then.
+        document.SetModifiedFlag(state.modified != 0);
         return;
     }
     platform::File file(path, platform::File::Mode::Read);
@@ -636,6 +645,10 @@ void ReadUndoCopy(COrielDoc& document, const std::string& path, const UndoState&
     }
     document.AdoptRecording(std::move(recording));
     document.dataLoaded = 1;
+    // The reader marks what it read as the document's file; it is not. The
+    // restored samples match that file only by chance (a cut undone after a
+    // second cut leaves the first), so closing must ask.
+    document.SetModifiedFlag(true);
 }
 
 }  // namespace vocomet

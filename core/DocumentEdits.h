@@ -122,6 +122,7 @@ struct UndoState {
     int fileTypeCode = kFileTypeNone;
     int saveAsRequired = 0;
     int dataLoaded = 0;
+    int modified = 0;  // the document's modified flag when the copy was made
     struct Channel {
         std::int32_t show = 1;
         double shownStart = 0.0, shownEnd = 0.0;
@@ -136,14 +137,16 @@ struct UndoState {
 
 // Writes the whole document (every channel, shown or not) to path with the
 // native float writer: interleaved frames when all channels have the same
-// sample count, else channel by channel. Returns what the file does not
-// keep. Throws what the writer throws (platform::UserException after its
+// sample count, else channel by channel, beside path and renamed over it
+// once complete. Returns what the file does not keep. Throws what the writer throws (platform::UserException after its
 // own message, platform::FileException).
 UndoState WriteUndoCopy(COrielDoc& document, const std::string& path);
 // Reads the undo copy back into the document (staged: on failure the
 // document is as it was) and restores the document's type, save-as flag and
 // the channels' display; the summaries kept in state spare the reader a
-// second pass over the frames. Velocity, acceleration and EGG results are
+// second pass over the frames. The document is modified afterwards (an
+// undo back to an empty document keeps the flag it had when the copy was
+// made). Velocity, acceleration and EGG results are
 // invalid afterwards. The recording let go closes its data file; a scratch
 // data file goes with it once nothing else reads it. Throws EditError or
 // what the reader throws.

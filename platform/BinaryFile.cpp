@@ -211,8 +211,9 @@ ScratchReplacement::~ScratchReplacement() {
         ::close(m_lockFd);
 }
 
-void ScratchReplacement::Commit() {
-    m_file.Flush();
+void ScratchReplacement::Commit(bool flushToDisk) {
+    if (flushToDisk)
+        m_file.Flush();
     m_file.Close();
     struct stat st {};
     if (::stat(m_replaced.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {

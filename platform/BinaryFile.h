@@ -47,9 +47,11 @@ public:
     File& GetFile() { return m_file; }
     const std::string& GetScratchPath() const { return m_scratchPath; }
     const std::string& GetTargetPath() const { return m_target; }
-    // Flushes, closes and renames the scratch file over the target.
-    // Throws FileException when that fails (the target is then untouched).
-    void Commit();
+    // Flushes (unless told not to: a copy that serves only this session
+    // need not wait for the disk), closes and renames the scratch file over
+    // the target. Throws FileException when that fails (the target is then
+    // untouched).
+    void Commit(bool flushToDisk = true);
 
 private:
     std::string m_target;

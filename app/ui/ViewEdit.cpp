@@ -44,10 +44,11 @@ void COrielView::CutSelection() {
 
 void COrielView::FinishEdit(bool newChannels) {
     ClearSelection();
-    if (newChannels) {
+    if (newChannels)
         m_scroll.ResetHorizontal();
-        OnSize();
-    }
+    // Laid out again every time: an undo or a paste into an empty document
+    // hands the document new channels, which know nothing of their strips.
+    OnSize();
     WindowFromScrollPos();
     SyncScrollBars();
     for (CChannels& ch : ChannelsInUse()) {

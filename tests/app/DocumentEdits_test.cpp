@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "app/EditSession.h"
 #include "core/ScratchDataFile.h"
@@ -291,9 +295,11 @@ TEST_F(DocumentEditsTest, UndoRestoresWhateverTheFileType) {
         Select(*d, 10, 30);
         d->Channel(1).velocityValid = 1;
         CutSelectionData(*d);
+        d->SetModifiedFlag(true);
         const std::string cutData = d->GetDataFilePath();
         ASSERT_TRUE(session.RestoreUndoFile(*d, prompts));
         EXPECT_FALSE(session.UndoAvailable());
+        EXPECT_TRUE(d->IsModified()) << "an undo is not what the document's file holds";
         ExpectSame(*d, *original);
         EXPECT_EQ(d->GetFileTypeCode(), c.code);
         EXPECT_EQ(d->GetSaveAsRequired(), c.code == 10);
@@ -306,6 +312,44 @@ TEST_F(DocumentEditsTest, UndoRestoresWhateverTheFileType) {
             EXPECT_FALSE(fs::exists(cutData)) << "the edited scratch file goes with the recording";
         }
     }
+}
+
+// A disk that fills while the undo copy is written (the file-size limit
+// stands in for it: it fails the write the same way, and also for root):
+// the user hears the system's reason, and nothing is left under the undo
+// name or beside it; the copy works again once there is room.
+TEST_F(DocumentEditsTest, AFailedUndoCopySaysWhyAndLeavesNoPartialFile) {
+    Fill(*doc, 2, 5000, false);  // 40 KB of samples
+    EditSession session;
+    ASSERT_TRUE(session.SaveUndoFile(*doc, prompts));
+    const std::string undoPath = session.UndoPath();
+
+    struct rlimit was {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = was;
+    small.rlim_cur = 16 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    prompts.messages.clear();
+    prompts.answers = {platform::Answer::Ok, platform::Answer::No};
+    const bool saved = session.SaveUndoOrAsk(*doc, prompts);
+    ::setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved) << "No: the edit does not go on";
+    EXPECT_FALSE(session.UndoAvailable());
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[0].text.rfind(kUndoSaveError, 0), 0u);
+    EXPECT_NE(prompts.messages[0].text.find(std::strerror(EFBIG)), std::string::npos) << prompts.messages[0].text;
+    EXPECT_EQ(prompts.messages[1].text, kUndoQuestion);
+    platform::WaitForBackgroundCloses();
+    for (const auto& entry : fs::directory_iterator(fs::path(undoPath).parent_path()))
+        EXPECT_EQ(entry.path().filename().string().find(fs::path(undoPath).filename().string()), std::string::npos)
+            << entry.path();
+    EXPECT_FALSE(fs::exists(undoPath));
+
+    ASSERT_TRUE(session.SaveUndoFile(*doc, prompts));
+    EXPECT_TRUE(session.UndoAvailable());
 }
 
 // A recording long enough to be read back into a scratch data file (400 s at

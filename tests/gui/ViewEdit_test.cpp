@@ -63,5 +63,61 @@ TEST(ViewEdit, CutPasteIntoAnEmptyDocumentAndUndo) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+// Cut a stretch and undo it: the view shows the strips exactly as before the
+// cut (it used to lose its layout until resized), and the document is
+// modified, since its own file does not hold what it now shows in every case
+// (a second cut undone leaves the first).
+TEST(ViewEdit, UndoRedrawsTheStripsAndLeavesTheDocumentModified) {
+    ApplicationState app;
+    app.tempFolder = test::FreshTempDir();
+    test::ScriptedPrompts prompts;
+    test::FixtureFile file;
+    file.layout = test::FixtureLayout::KovPcFloat24;
+    file.channels.push_back(test::RampChannel("Audio", 8000.0, 800, -1.0f, 0.002f));
+    file.channels.push_back(test::RampChannel("EGG", 8000.0, 800, 0.5f, -0.001f));
+    const std::string path = app.tempFolder + "/two.vcm";
+    test::WriteNativeFixture(path, file);
+
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    COrielView view(doc);
+    view.resize(640, 480);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const QImage opened = view.viewport()->grab().toImage();
+
+    const auto selectStretch = [&](double first, double end) {
+        for (int c = 0; c < doc.GetChannelCount(); ++c) {
+            CChannels& ch = doc.Channel(c);
+            ch.selStartSample = first;
+            ch.selEndSample = end;
+            ch.selStartTime = first * 1000.0 / ch.rate;
+            ch.selEndTime = end * 1000.0 / ch.rate;
+            ch.selLengthSamples = end - first;
+            ch.selLengthTime = ch.selEndTime - ch.selStartTime;
+        }
+        doc.selectionPresent = 1;
+    };
+    selectStretch(100, 300);
+    view.OnEditCut();
+    ASSERT_EQ(doc.Channel(0).sampleCount, 600);
+    view.viewport()->grab();
+    view.OnEditUndo();
+    ASSERT_EQ(doc.Channel(0).sampleCount, 800);
+    EXPECT_EQ(view.viewport()->grab().toImage(), opened);
+    EXPECT_TRUE(doc.IsModified());
+
+    // Cut, cut, undo: the document holds the first cut, which its file lacks.
+    doc.SetModifiedFlag(false);
+    selectStretch(100, 300);
+    view.OnEditCut();
+    selectStretch(0, 100);
+    view.OnEditCut();
+    view.OnEditUndo();
+    EXPECT_EQ(doc.Channel(0).sampleCount, 600);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
 }  // namespace
 }  // namespace vocomet
