@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,14 +73,22 @@ protected:
         return reader(*doc, file, *out);
     }
 
-    // Opening path fails with the reason as the only message, and the
-    // document keeps what it held.
+    // Opening path fails with the reason as the only message, without
+    // offering to read the file as a generic file, and the document keeps
+    // what it held.
     void ExpectOpenRefused(const std::string& path, const std::string& reason) {
         const std::string heldPath = doc->GetPathName();
         const int heldChannels = doc->GetChannelCount();
         const int heldCode = doc->GetFileTypeCode();
         prompts.messages.clear();
+        int genericOffers = 0;
+        doc->Hooks().askGenericFile = [&genericOffers](const GenericFileAnswers&) -> std::optional<GenericFileAnswers> {
+            ++genericOffers;
+            return std::nullopt;
+        };
         EXPECT_FALSE(doc->OnOpenDocument(path));
+        doc->Hooks().askGenericFile = nullptr;
+        EXPECT_EQ(genericOffers, 0) << "a recognised file is not offered as a generic file";
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_EQ(prompts.LastMessage(), std::string(kFailedToOpenDocument) + "\n\n" + reason);
         EXPECT_EQ(doc->GetPathName(), heldPath);
