@@ -236,12 +236,12 @@ const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, Reco
 // Converts the data chunk into a scratch file of float frames, which
 // becomes the recording's data file. kReaderEndOpen when the user aborts.
 int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const WaveLayout& w,
-                        RecordingData& recording) {
+                        RecordingData& recording, LoadTarget& target) {
     std::optional<ScratchDataFile> scratch;
     try {
         scratch.emplace(document);
     } catch (const platform::FileException& e) {
-        Tell(document, std::string(kInvalidFileName) + "\n\n" + e.what());
+        target.Refuse(e.what());
         return kReaderNotMine;
     }
     platform::File* data = &scratch->File();
@@ -258,7 +258,7 @@ int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const W
         switch (scratch->CopyFrames(file, w.chunks.dataOffset, w.frames, w.channels, shown, summaries)) {
         case ScratchDataFile::CopyResult::Copied: break;
         case ScratchDataFile::CopyResult::Aborted: return kReaderEndOpen;
-        case ScratchDataFile::CopyResult::SourceShort: return kReaderNotMine;
+        case ScratchDataFile::CopyResult::SourceShort: target.Refuse(kFileShrankWhileRead); return kReaderNotMine;
         }
         scratch->AdoptInto(recording, w.channels);
         summaries.AttachTo(recording);
@@ -280,8 +280,10 @@ int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const W
             const std::size_t n = std::min(frames - k0, framesPerBlock);
             const std::size_t bytes = n * w.blockAlign;
             if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(),
-                            bytes) != bytes)
+                            bytes) != bytes) {
+                target.Refuse(kFileShrankWhileRead);
                 return kReaderNotMine;
+            }
             float* out = decoded[i % 2].data();
             DecodeFrames(w.sample.kind, raw.data(), n, w.blockAlign, w.channels, out);
             pipeline.Hand(out, n);
@@ -541,7 +543,7 @@ int ReadWaveFile(COrielDoc& document, platform::File& file, LoadTarget& target) 
                 return kReaderNotMine;
             }
         } else {
-            const int loaded = LoadIntoScratchFile(document, file, w, recording);
+            const int loaded = LoadIntoScratchFile(document, file, w, recording, target);
             if (loaded != kReaderLoaded)
                 return loaded;
         }

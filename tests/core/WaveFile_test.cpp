@@ -341,6 +341,28 @@ TEST_F(WaveFileTest, ChunkWalkAndFormatChecks) {
     }
 }
 
+TEST_F(WaveFileTest, AScratchFileThatCannotBeMadeRefusesTheOpenWithItsReason) {
+    // 300 frames at 1 Hz: long enough to go to a scratch file.
+    const std::string path = PathIn("long.wav");
+    test::WriteAll(path, Riff(Fmt(1, 1, 1, 1, 8) + Chunk("data", std::string(300, '\x80'))));
+    app.tempFolder = (fs::path(dir) / "missing" / "folder").string();
+    std::unique_ptr<LoadTarget> target;
+    EXPECT_EQ(ReadDirect(path, target), kReaderNotMine);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_NE(target->Refusal().find("missing/folder"), std::string::npos) << target->Refusal();
+    // Each try names its own scratch file: the reason is the same but for it.
+    int genericOffers = 0;
+    doc->Hooks().askGenericFile = [&genericOffers](const GenericFileAnswers&) -> std::optional<GenericFileAnswers> {
+        ++genericOffers;
+        return std::nullopt;
+    };
+    EXPECT_FALSE(doc->OnOpenDocument(path));
+    EXPECT_EQ(genericOffers, 0);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.LastMessage().rfind(std::string(kFailedToOpenDocument) + "\n\n", 0), 0u);
+    EXPECT_NE(prompts.LastMessage().find("missing/folder"), std::string::npos);
+}
+
 TEST_F(WaveFileTest, EightBitSamplesAreCentredOn128) {
     std::string data;
     for (int i = 0; i < 100; ++i)
