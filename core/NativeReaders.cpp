@@ -16,7 +16,6 @@
 #include "core/ScratchDataFile.h"
 #include "platform/ByteCodec.h"
 #include "platform/Progress.h"
-#include "platform/UserPrompts.h"
 
 namespace vocomet {
 
@@ -129,8 +128,7 @@ std::shared_ptr<const SampleSummary> OnlySummary(LoadSummaries& summary) {
 
 // Both per-channel readers fill a block piece by piece and summarise each
 // piece while it is in the cache.
-void ReadFloatChannel(const platform::File& file, CChannels& ch,
-                      const NativeChannelDescription& desc) {
+void ReadFloatChannel(const platform::File& file, CChannels& ch, const NativeChannelDescription& desc) {
     ch.samples = SampleBlockFor(ch, desc.sampleCount, kBlockSlackBytes);
     if (ch.samples.IsNull())
         Fail(kNoMemoryMessage);
@@ -148,8 +146,8 @@ void ReadFloatChannel(const platform::File& file, CChannels& ch,
     ch.samplesSummary = OnlySummary(summary);
 }
 
-void ReadInt16Channel(const platform::File& file, CChannels& ch,
-                      const NativeChannelDescription& desc, bool bigEndian) {
+void ReadInt16Channel(const platform::File& file, CChannels& ch, const NativeChannelDescription& desc,
+                      bool bigEndian) {
     ch.samples = SampleBlockFor(ch, desc.sampleCount, kBlockSlackBytes);
     if (ch.samples.IsNull())
         Fail(kNoMemoryMessage);
@@ -338,9 +336,11 @@ int ReadNative(COrielDoc& document, platform::File& file, LoadTarget& target, Na
         case NativeParseStatus::BadDuration: Fail(TimingRefusal(parsed));
         case NativeParseStatus::Ok: break;
         }
-        for (std::size_t i = 0; i < parsed.file.channels.size(); ++i)
-            if (!IsLoadableRate(parsed.file.channels[i].header.rate))
-                Fail(RateRefusal("Channel " + std::to_string(i + 1) + " of this file", parsed.file.channels[i].header.rate));
+        for (std::size_t i = 0; i < parsed.file.channels.size(); ++i) {
+            const double rate = parsed.file.channels[i].header.rate;
+            if (!IsLoadableRate(rate))
+                Fail(RateRefusal("Channel " + std::to_string(i + 1) + " of this file", rate));
+        }
         // The header is accepted: only now is there a recording to fill.
         const NativeFileDescription& d = parsed.file;
         RecordingData& recording = target.Recording();

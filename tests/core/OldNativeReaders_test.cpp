@@ -284,14 +284,18 @@ TEST_F(OldNativeReadersTest, CorruptHeadersAreRefusedAndTheDocumentStays) {
         std::string bytes;
         const char* refusal;  // nullptr: not this layout, nothing to say
     } cases[] = {
-        {"rate 0", false, changed(false, false, [](OldFile& f) { f.rate0 = 0; }), "Channel 1 of this file gives a sample rate of 0 Hz"},
-        {"negative rate", false, changed(false, true, [](OldFile& f) { f.rate0 = 0xFFFFFFF6; }), "a sample rate of -10 Hz"},
-        {"further rate 0", true, changed(true, true, [](OldFile& f) { f.rateFurther = 0; }), "Channel 2 of this file gives a sample rate of 0 Hz"},
+        {"rate 0", false, changed(false, false, [](OldFile& f) { f.rate0 = 0; }),
+         "Channel 1 of this file gives a sample rate of 0 Hz"},
+        {"negative rate", false, changed(false, true, [](OldFile& f) { f.rate0 = 0xFFFFFFF6; }),
+         "a sample rate of -10 Hz"},
+        {"further rate 0", true, changed(true, true, [](OldFile& f) { f.rateFurther = 0; }),
+         "Channel 2 of this file gives a sample rate of 0 Hz"},
         {"Mac rate of 4e9 Hz", true, changed(true, true, [](OldFile& f) { f.rate0 = 4000000000u; }),
          "Channel 1 of this file gives a sample rate of 4000000000 Hz"},
         {"further rate above 50 MHz", false, changed(false, false, [](OldFile& f) { f.rateFurther = 50000001; }),
          "Channel 2 of this file gives a sample rate of 50000001 Hz"},
-        {"negative sample bytes", false, changed(false, false, [](OldFile& f) { f.bytes0 = 0x80000000; }), "negative sample size"},
+        {"negative sample bytes", false, changed(false, false, [](OldFile& f) { f.bytes0 = 0x80000000; }),
+         "negative sample size"},
         {"samples far beyond the file", false, changed(false, false, [](OldFile& f) { f.bytes0 = 400; }),
          "less than half of the 416 bytes of samples"},
         {"Mac sample bytes of 4 GB", true, changed(true, true, [](OldFile& f) { f.bytesFurther = 0xFFFFFFFF - 1; }),
@@ -306,7 +310,8 @@ TEST_F(OldNativeReadersTest, CorruptHeadersAreRefusedAndTheDocumentStays) {
          "ends inside its 1608-byte header"},
         {"very old Mac header cut short", true, Example(true, false).Bytes().substr(0, 100), kOldMacType20Message},
         {"another type", false, changed(false, false, [](OldFile& f) { f.type = 11; }), nullptr},
-        {"another type cut short", false, changed(false, false, [](OldFile& f) { f.type = 11; }).substr(0, 100), nullptr},
+        {"another type cut short", false, changed(false, false, [](OldFile& f) { f.type = 11; }).substr(0, 100),
+         nullptr},
         {"a Mac layout on the PC's type", true, changed(true, true, [](OldFile& f) { f.type = 100; }), nullptr},
     };
     for (const auto& c : cases) {
