@@ -21,6 +21,19 @@
 
 namespace vocomet::test {
 
+// Opens path in document (opened tells whether it did) and counts how often
+// the open offered to read the file as a generic file, which it declines.
+inline int GenericOffersOpening(COrielDoc& document, const std::string& path, bool& opened) {
+    int offers = 0;
+    document.Hooks().askGenericFile = [&offers](const GenericFileAnswers&) -> std::optional<GenericFileAnswers> {
+        ++offers;
+        return std::nullopt;
+    };
+    opened = document.OnOpenDocument(path);
+    document.Hooks().askGenericFile = nullptr;
+    return offers;
+}
+
 class ForeignFileTest : public DocumentTest {
 protected:
     // Runs a tool; fails the test when it fails.
@@ -81,14 +94,9 @@ protected:
         const int heldChannels = doc->GetChannelCount();
         const int heldCode = doc->GetFileTypeCode();
         prompts.messages.clear();
-        int genericOffers = 0;
-        doc->Hooks().askGenericFile = [&genericOffers](const GenericFileAnswers&) -> std::optional<GenericFileAnswers> {
-            ++genericOffers;
-            return std::nullopt;
-        };
-        EXPECT_FALSE(doc->OnOpenDocument(path));
-        doc->Hooks().askGenericFile = nullptr;
-        EXPECT_EQ(genericOffers, 0) << "a recognised file is not offered as a generic file";
+        bool opened = true;
+        EXPECT_EQ(GenericOffersOpening(*doc, path, opened), 0) << "a recognised file is not offered as a generic file";
+        EXPECT_FALSE(opened);
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_EQ(prompts.LastMessage(), std::string(kFailedToOpenDocument) + "\n\n" + reason);
         EXPECT_EQ(doc->GetPathName(), heldPath);

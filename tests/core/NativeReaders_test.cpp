@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ForeignFileTest.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/NativeFormat.h"
@@ -429,14 +430,9 @@ TEST_F(NativeReadersTest, CorruptFilesAreRefusedAndLeaveTheDocumentAsItWas) {
         // Through the whole reader order: nothing is taken, and a file of a
         // known layout is refused with its reason, not offered as a generic
         // file.
-        int genericOffers = 0;
-        doc->Hooks().askGenericFile = [&genericOffers](const GenericFileAnswers&) -> std::optional<GenericFileAnswers> {
-            ++genericOffers;
-            return std::nullopt;
-        };
-        EXPECT_FALSE(doc->OnOpenDocument(path));
-        doc->Hooks().askGenericFile = nullptr;
-        EXPECT_EQ(genericOffers, c.message ? 0 : 1);
+        bool opened = true;
+        EXPECT_EQ(test::GenericOffersOpening(*doc, path, opened), c.message ? 0 : 1);
+        EXPECT_FALSE(opened);
         if (c.message) {
             ASSERT_EQ(prompts.messages.size(), 1u);
             EXPECT_EQ(prompts.LastMessage(), std::string(kFailedToOpenDocument) + "\n\n" + c.message);

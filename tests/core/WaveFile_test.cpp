@@ -351,13 +351,9 @@ TEST_F(WaveFileTest, AScratchFileThatCannotBeMadeRefusesTheOpenWithItsReason) {
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_NE(target->Refusal().find("missing/folder"), std::string::npos) << target->Refusal();
     // Each try names its own scratch file: the reason is the same but for it.
-    int genericOffers = 0;
-    doc->Hooks().askGenericFile = [&genericOffers](const GenericFileAnswers&) -> std::optional<GenericFileAnswers> {
-        ++genericOffers;
-        return std::nullopt;
-    };
-    EXPECT_FALSE(doc->OnOpenDocument(path));
-    EXPECT_EQ(genericOffers, 0);
+    bool opened = true;
+    EXPECT_EQ(test::GenericOffersOpening(*doc, path, opened), 0);
+    EXPECT_FALSE(opened);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.LastMessage().rfind(std::string(kFailedToOpenDocument) + "\n\n", 0), 0u);
     EXPECT_NE(prompts.LastMessage().find("missing/folder"), std::string::npos);
