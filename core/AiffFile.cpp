@@ -23,7 +23,9 @@ namespace {
 constexpr std::int64_t kMinimumFileBytes = 101;
 // The walk visits this many chunks at most, the form header included.
 constexpr int kMaxChunkVisits = 20;
-constexpr int kMaxFileChannels = 20;
+// Only the picked channel is loaded, so any channel count the COMM chunk
+// can state (a positive 16-bit number) is read.
+constexpr int kMaxFileChannels = 32767;
 // Sample frames are read this many bytes at a time.
 constexpr std::size_t kReadPieceBytes = std::size_t{1} << 20;
 
@@ -49,6 +51,7 @@ struct AiffLayout {
     double rate = 0.0;
     std::uint8_t compression[4] = {'N', 'O', 'N', 'E'};
     std::int64_t dataStart = 0;  // first byte of the sample frames
+    std::uint32_t framesHeld = 0;  // the whole frames the file holds, up to frames
 };
 
 // The COMM chunk's fields; false (with the reason) when the chunk is too
@@ -81,16 +84,20 @@ bool DecodeComm(const platform::File& file, std::int64_t body, std::uint32_t siz
 // says why).
 bool DescribeAiff(const platform::File& file, AiffLayout& a, std::string& refusal) {
     const std::int64_t length = file.GetLength();
-    if (length < kMinimumFileBytes)
-        return false;
     std::uint8_t form[12];
-    if (file.ReadAt(0, form, sizeof form) != sizeof form || !IdIs(form, "FORM"))
+    if (length < static_cast<std::int64_t>(sizeof form) || file.ReadAt(0, form, sizeof form) != sizeof form ||
+        !IdIs(form, "FORM"))
         return false;
     if (IdIs(form + 8, "AIFC"))
         a.aifc = true;
     else if (!IdIs(form + 8, "AIFF"))
         return false;
     const char* kind = a.aifc ? "AIFC" : "AIFF";
+    if (length < kMinimumFileBytes) {
+        refusal = std::string("This ") + kind + " file is cut short: its " + std::to_string(length) +
+                  " bytes cannot hold a recording.";
+        return false;
+    }
 
     // Every chunk is skipped by its size and pad byte, so each step moves on
     // by at least the chunk header and the walk ends whatever the sizes say.
@@ -138,8 +145,8 @@ bool DescribeAiff(const platform::File& file, AiffLayout& a, std::string& refusa
                   " bits are not supported; Vocomet reads samples of 1 to 32 bits.";
         return false;
     }
-    if (!(std::isfinite(a.rate) && a.rate > 0.0)) {
-        refusal = std::string("This ") + kind + " file's sample rate is not a positive number.";
+    if (!IsLoadableRate(a.rate)) {
+        refusal = RateRefusal(std::string("This ") + kind + " file", a.rate);
         return false;
     }
     if (a.frames == 0) {
@@ -150,14 +157,15 @@ bool DescribeAiff(const platform::File& file, AiffLayout& a, std::string& refusa
         refusal = std::string("This ") + kind + " file has no sound data chunk (SSND).";
         return false;
     }
-    // Frames of at most 20 x 4 bytes, at most 2^32 of them: the product fits
-    // in 64 bits.
+    // A file cut short (a recording that was never finished) is read as
+    // far as it goes: the frames it holds, never more than the header
+    // announces, so nothing is allocated beyond what the file can fill.
     const std::uint64_t frameBytes = static_cast<std::uint64_t>(a.channels) * ((a.bits + 7) / 8);
-    const std::uint64_t needed = frameBytes * a.frames;
-    if (a.dataStart > length || needed > static_cast<std::uint64_t>(length - a.dataStart)) {
-        refusal = std::string("This ") + kind + " file is shorter than its header announces: " +
-                  std::to_string(a.frames) + " frames of " + std::to_string(frameBytes) +
-                  " bytes do not fit in the file.";
+    const std::uint64_t held = a.dataStart < length ? static_cast<std::uint64_t>(length - a.dataStart) / frameBytes : 0;
+    a.framesHeld = static_cast<std::uint32_t>(std::min<std::uint64_t>(a.frames, held));
+    if (a.framesHeld == 0) {
+        refusal = std::string("This ") + kind + " file is cut short: its sound data ends before its first frame of " +
+                  std::to_string(frameBytes) + " bytes.";
         return false;
     }
     return true;
@@ -188,7 +196,7 @@ void ConvertColumn(const std::uint8_t* raw, std::size_t frames, std::size_t fram
 }
 
 void SetUpChannel(CChannels& ch, const AiffLayout& a) {
-    const double count = static_cast<double>(a.frames);
+    const double count = static_cast<double>(a.framesHeld);
     ch.SetUpForeignChannel(0, count, a.rate, count * 1000.0 / a.rate, a.bits);
     ch.name.clear();
 }
@@ -234,7 +242,7 @@ int ReadAiffFile(COrielDoc& document, platform::File& file, LoadTarget& target) 
         CChannels& ch = recording.channels[0];
         SetUpChannel(ch, a);
 
-        const std::size_t frames = a.frames;
+        const std::size_t frames = a.framesHeld;
         const std::size_t bytes = static_cast<std::size_t>((a.bits + 7) / 8);
         const std::size_t frameBytes = bytes * static_cast<std::size_t>(a.channels);
         ch.samples = platform::ReallocGlobalBuffer(ch.samples, frames * sizeof(float));

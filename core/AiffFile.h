@@ -26,9 +26,10 @@ double ExtendedToDouble(const std::uint8_t* p);
 // The document's AIFF reader (see DocumentFormats.h for the results).
 // kReaderNotMine for a file that is no AIFF or AIFC form; a form the
 // document cannot load (a compression other than "NONE", a COMM chunk of
-// impossible values, no sound data, sound data the file does not hold) is
-// refused with its reason. kReaderEndOpen when the user cancels the choice
-// of channel.
+// impossible values or a rate outside the loadable rates, no sound data, a
+// file too short to hold a frame) is refused with its reason. A file whose
+// sound data end before the COMM chunk's frame count gives the whole frames
+// it holds. kReaderEndOpen when the user cancels the choice of channel.
 int ReadAiffFile(COrielDoc& document, platform::File& file, LoadTarget& target);
 
 // Puts the reader into its slot of the reader order.

@@ -71,6 +71,8 @@ std::string CheckGenericAnswers(const GenericFileAnswers& answers) {
         return "The header size must be 0 bytes or more.";
     if (answers.sampleRate <= 0)
         return "The sample rate must be more than 0 Hz.";
+    if (!IsLoadableRate(answers.sampleRate))
+        return "The sample rate must be at most 50 MHz (50000000 Hz).";
     return {};
 }
 

@@ -46,7 +46,7 @@ inline constexpr const char* kZeroLengthMessage = "The file has zero length.";
 inline constexpr std::size_t kMaxAsciiLineLength = 256;
 
 // Why the answers cannot describe any file: empty when they can (a header
-// size of 0 or more, a sample rate above 0).
+// size of 0 or more, a sample rate within the loadable rates).
 std::string CheckGenericAnswers(const GenericFileAnswers& answers);
 // The same, and the header must leave something of a file of fileLength
 // bytes: it must be smaller than the file.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/SampleBuffers.h"
@@ -15,7 +16,6 @@
 #include "core/ScratchDataFile.h"
 #include "platform/ByteCodec.h"
 #include "platform/Progress.h"
-#include "platform/UserPrompts.h"
 
 namespace vocomet {
 
@@ -30,20 +30,16 @@ constexpr std::size_t kBlockSlackBytes = 40;
 constexpr std::size_t kUsb2BlockSlackBytes = 400;
 
 
+// A file of this layout that cannot be loaded, with the reason. The open
+// then fails with it: the file is recognised, so reading it as a generic
+// file would only turn its headers into samples.
 class LoadFailed {
 public:
-    explicit LoadFailed(int result) : result(result) {}
-    int result;
+    explicit LoadFailed(std::string reason) : reason(std::move(reason)) {}
+    std::string reason;
 };
 
-void Tell(COrielDoc& document, const std::string& text) {
-    document.Prompts().Message(text, platform::Buttons::Ok, platform::Icon::Warning);
-}
-
-[[noreturn]] void Fail(COrielDoc& document, const char* message) {
-    Tell(document, message);
-    throw LoadFailed(kReaderNotMine);
-}
+[[noreturn]] void Fail(const std::string& reason) { throw LoadFailed(reason); }
 
 // A block for count samples and the slack bytes after them; null when the
 // memory cannot be had.
@@ -132,11 +128,10 @@ std::shared_ptr<const SampleSummary> OnlySummary(LoadSummaries& summary) {
 
 // Both per-channel readers fill a block piece by piece and summarise each
 // piece while it is in the cache.
-void ReadFloatChannel(COrielDoc& document, const platform::File& file, CChannels& ch,
-                      const NativeChannelDescription& desc) {
+void ReadFloatChannel(const platform::File& file, CChannels& ch, const NativeChannelDescription& desc) {
     ch.samples = SampleBlockFor(ch, desc.sampleCount, kBlockSlackBytes);
     if (ch.samples.IsNull())
-        Fail(document, kNoMemoryMessage);
+        Fail(kNoMemoryMessage);
     const auto count = static_cast<std::size_t>(desc.sampleCount);
     LoadSummaries summary(1, desc.sampleCount);
     float* out = ch.samples.data();
@@ -144,18 +139,18 @@ void ReadFloatChannel(COrielDoc& document, const platform::File& file, CChannels
     for (std::size_t done = 0; done < count;) {
         const std::size_t n = std::min(count - done, piece);
         if (!ReadFloatsLE(file, desc.sampleOffset + static_cast<std::int64_t>(done * sizeof(float)), out + done, n))
-            Fail(document, kIncorrectDataMessage);
+            Fail(kIncorrectDataMessage);
         summary.Add(out + done, n);
         done += n;
     }
     ch.samplesSummary = OnlySummary(summary);
 }
 
-void ReadInt16Channel(COrielDoc& document, const platform::File& file, CChannels& ch,
-                      const NativeChannelDescription& desc, bool bigEndian) {
+void ReadInt16Channel(const platform::File& file, CChannels& ch, const NativeChannelDescription& desc,
+                      bool bigEndian) {
     ch.samples = SampleBlockFor(ch, desc.sampleCount, kBlockSlackBytes);
     if (ch.samples.IsNull())
-        Fail(document, kNoMemoryMessage);
+        Fail(kNoMemoryMessage);
     // s / (2^bits * 0.5), exact in float as in double.
     const auto scale = static_cast<float>(1.0 / (std::ldexp(1.0, ch.bits) * 0.5));
     const std::size_t count = static_cast<std::size_t>(desc.sampleCount);
@@ -165,7 +160,7 @@ void ReadInt16Channel(COrielDoc& document, const platform::File& file, CChannels
     for (std::size_t done = 0; done < count;) {
         const std::size_t n = std::min(count - done, buffer.size() / 2);
         if (file.ReadAt(desc.sampleOffset + static_cast<std::int64_t>(done * 2), buffer.data(), n * 2) != n * 2)
-            Fail(document, kIncorrectDataMessage);
+            Fail(kIncorrectDataMessage);
         if (bigEndian)
             ConvertInt16<true>(buffer.data(), out + done, n, scale);
         else
@@ -181,7 +176,7 @@ void ReadInt16Channel(COrielDoc& document, const platform::File& file, CChannels
 // then every core reads pieces of the frames of its own, spreads each into
 // the blocks tile by tile and folds it into the summaries. False when a
 // block cannot be had (the blocks got so far are freed again).
-bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, const NativeFileDescription& d,
+bool TryLoadFramesIntoMemory(const platform::File& file, const NativeFileDescription& d,
                              RecordingData& recording, std::size_t slackBytes) {
     const std::size_t n = d.channels.size();
     auto freeBlocks = [&recording, n] {
@@ -223,7 +218,7 @@ bool TryLoadFramesIntoMemory(COrielDoc& document, const platform::File& file, co
         return false;
     }
     if (result != PiecesResult::Done)
-        Fail(document, kIncorrectDataMessage);
+        Fail(kIncorrectDataMessage);
     summaries.AttachTo(recording);
     return true;
 }
@@ -239,8 +234,7 @@ int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, c
     try {
         scratch.emplace(document);
     } catch (const platform::FileException& e) {
-        Tell(document, e.what());
-        return kReaderNotMine;
+        Fail(e.what());
     }
 
     auto progress = document.MakeProgress();
@@ -253,11 +247,10 @@ int LoadFramesFromScratchFile(COrielDoc& document, const platform::File& file, c
         switch (scratch->CopyFrames(file, d.frameOffset, d.frameCount, n, shown, summaries)) {
         case ScratchDataFile::CopyResult::Copied: break;
         case ScratchDataFile::CopyResult::Aborted: return kReaderEndOpen;
-        case ScratchDataFile::CopyResult::SourceShort: Fail(document, kIncorrectDataMessage);
+        case ScratchDataFile::CopyResult::SourceShort: Fail(kIncorrectDataMessage);
         }
     } catch (const platform::FileException& e) {
-        Tell(document, e.what());
-        return kReaderNotMine;
+        Fail(e.what());
     }
 
     scratch->AdoptInto(recording, n);
@@ -286,14 +279,14 @@ int LoadSamples(COrielDoc& document, const platform::File& file, const NativeFil
     if (!info.interleaved) {
         for (std::size_t i = 0; i < d.channels.size(); ++i) {
             if (info.int16Samples)
-                ReadInt16Channel(document, file, recording.channels[i], d.channels[i], info.bigEndian);
+                ReadInt16Channel(file, recording.channels[i], d.channels[i], info.bigEndian);
             else
-                ReadFloatChannel(document, file, recording.channels[i], d.channels[i]);
+                ReadFloatChannel(file, recording.channels[i], d.channels[i]);
         }
         return kReaderLoaded;
     }
     if (d.layout == NativeLayout::Usb2Float) {
-        if (TryLoadFramesIntoMemory(document, file, d, recording, kUsb2BlockSlackBytes))
+        if (TryLoadFramesIntoMemory(file, d, recording, kUsb2BlockSlackBytes))
             return kReaderLoaded;
         return LoadFramesFromScratchFile(document, file, d, recording, summariesWanted);
     }
@@ -302,8 +295,8 @@ int LoadSamples(COrielDoc& document, const platform::File& file, const NativeFil
     const double wholeMs = std::trunc(d.channels[0].header.duration);
     if (wholeMs >= kScratchFileSeconds * 1000.0)
         return LoadFramesFromScratchFile(document, file, d, recording, summariesWanted);
-    if (!TryLoadFramesIntoMemory(document, file, d, recording, kBlockSlackBytes))
-        Fail(document, kNoMemoryMessage);
+    if (!TryLoadFramesIntoMemory(file, d, recording, kBlockSlackBytes))
+        Fail(kNoMemoryMessage);
     return kReaderLoaded;
 }
 
@@ -337,11 +330,16 @@ int ReadNative(COrielDoc& document, platform::File& file, LoadTarget& target, Na
         const NativeParseResult parsed = ParseNativeFile(file, layout);
         switch (parsed.status) {
         case NativeParseStatus::NotThisLayout: return kReaderNotMine;
-        case NativeParseStatus::WrongChannelCount: Fail(document, kWrongChannelNumberMessage);
-        case NativeParseStatus::ShortFile: Fail(document, kIncorrectDataMessage);
+        case NativeParseStatus::WrongChannelCount: Fail(kWrongChannelNumberMessage);
+        case NativeParseStatus::ShortFile: Fail(kIncorrectDataMessage);
         case NativeParseStatus::BadRate:
-        case NativeParseStatus::BadDuration: target.Refuse(TimingRefusal(parsed)); return kReaderNotMine;
+        case NativeParseStatus::BadDuration: Fail(TimingRefusal(parsed));
         case NativeParseStatus::Ok: break;
+        }
+        for (std::size_t i = 0; i < parsed.file.channels.size(); ++i) {
+            const double rate = parsed.file.channels[i].header.rate;
+            if (!IsLoadableRate(rate))
+                Fail(RateRefusal("Channel " + std::to_string(i + 1) + " of this file", rate));
         }
         // The header is accepted: only now is there a recording to fill.
         const NativeFileDescription& d = parsed.file;
@@ -361,14 +359,22 @@ int ReadNative(COrielDoc& document, platform::File& file, LoadTarget& target, Na
         document.SetModifiedFlag(false);
         return kReaderLoaded;
     } catch (const LoadFailed& failed) {
-        return failed.result;
+        target.Refuse(failed.reason);
     } catch (const platform::FileException& e) {
-        Tell(document, e.what());
-        return kReaderNotMine;
+        target.Refuse(e.what());
     }
+    return kReaderNotMine;
 }
 
 }  // namespace
+
+bool IsLoadableRate(double rate) { return std::isfinite(rate) && rate >= kMinLoadableRate && rate <= kMaxLoadableRate; }
+
+std::string RateRefusal(const std::string& subject, double rate) {
+    char value[64];
+    std::snprintf(value, sizeof value, "%.10g", rate);
+    return subject + " gives a sample rate of " + value + " Hz; Vocomet works with rates from 1 Hz to 50 MHz.";
+}
 
 int ReadUsb2FloatFile(COrielDoc& document, platform::File& file, LoadTarget& target) {
     return ReadNative(document, file, target, NativeLayout::Usb2Float);

@@ -141,6 +141,10 @@ bool DescribeSphere(const platform::File& file, SphereLayout& s, std::string& re
                   " Hz; a recording needs a positive rate.";
         return false;
     }
+    if (!IsLoadableRate(static_cast<double>(s.rate))) {
+        refusal = RateRefusal("This NIST SPHERE file", static_cast<double>(s.rate));
+        return false;
+    }
     if (coding == "ulaw")
         s.kind = SampleKind::MuLaw;
     else if (s.bytesPerSample == 1)
@@ -157,12 +161,17 @@ bool DescribeSphere(const platform::File& file, SphereLayout& s, std::string& re
         refusal = "This NIST SPHERE file holds no samples.";
         return false;
     }
+    // A file cut short (a recording that was never finished) is read as
+    // far as it goes: the frames it holds, never more than the header
+    // announces, so nothing is allocated beyond what the file can fill.
     const auto frameBytes = static_cast<std::uint64_t>(s.bytesPerSample * s.channels);
-    if (static_cast<std::uint64_t>(s.sampleCount) > static_cast<std::uint64_t>(length - s.headerBytes) / frameBytes) {
-        refusal = "This NIST SPHERE file is shorter than its header announces: " + std::to_string(s.sampleCount) +
-                  " samples per channel do not fit in the file.";
+    const std::uint64_t held = static_cast<std::uint64_t>(length - s.headerBytes) / frameBytes;
+    if (held == 0) {
+        refusal = "This NIST SPHERE file is cut short: its samples end before the first frame of " +
+                  std::to_string(frameBytes) + " bytes.";
         return false;
     }
+    s.sampleCount = static_cast<long long>(std::min(static_cast<std::uint64_t>(s.sampleCount), held));
     s.durationMs = static_cast<double>(s.sampleCount) * 1000.0 / static_cast<double>(s.rate);
     return true;
 }

@@ -18,10 +18,11 @@ class COrielDoc;
 // The document's NIST SPHERE reader (see DocumentFormats.h for the
 // results). kReaderNotMine for a file without the "NIST_1A" magic and a
 // header length of 1 to 5120; a SPHERE file the document cannot load (no
-// or too many channels, a rate that is not positive, another coding or
-// sample size, 16-bit samples without their byte order, samples the file
-// does not hold) is refused with its reason. kReaderEndOpen when the user
-// aborts a long load.
+// or too many channels, a rate outside the loadable rates, another coding
+// or sample size, 16-bit samples without their byte order, not one whole
+// frame after the header) is refused with its reason. A file whose samples
+// end before the header's sample count gives the whole frames it holds.
+// kReaderEndOpen when the user aborts a long load.
 int ReadNistSphereFile(COrielDoc& document, platform::File& file, LoadTarget& target);
 
 // Puts the reader into its slot of the reader order.

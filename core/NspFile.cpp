@@ -80,6 +80,10 @@ bool DescribeNsp(const platform::File& file, std::int32_t walkLimit, NspLayout& 
         refusal = "This NSP file's sample rate is " + std::to_string(n.rate) + " Hz; a recording needs a positive rate.";
         return false;
     }
+    if (!IsLoadableRate(n.rate)) {
+        refusal = RateRefusal("This NSP file", n.rate);
+        return false;
+    }
     if (n.sampleCount == 0) {
         refusal = "This NSP file holds no samples.";
         return false;

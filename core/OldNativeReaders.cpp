@@ -52,12 +52,26 @@ std::int64_t Number(const platform::ByteView& b, std::size_t at, const OldLayout
     return l.bigEndian ? static_cast<std::int64_t>(b.U32BE(at)) : static_cast<std::int64_t>(b.I32LE(at));
 }
 
-// The header bytes; false when the file does not hold a whole header.
-bool ReadHeader(const platform::File& file, std::int32_t size, std::vector<std::uint8_t>& bytes) {
-    if (file.GetLength() < size)
+// The header's bytes as far as the file holds them, zero after that (so a
+// header cut short still shows its size and type); false when the file does
+// not even hold those two numbers. whole tells whether it holds all of it.
+bool ReadHeader(const platform::File& file, std::int32_t size, std::vector<std::uint8_t>& bytes, bool& whole) {
+    const std::int64_t length = file.GetLength();
+    if (length < 8)
         return false;
     bytes.assign(static_cast<std::size_t>(size), 0);
-    return file.ReadAt(0, bytes.data(), bytes.size()) == bytes.size();
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(length, size));
+    if (file.ReadAt(0, bytes.data(), want) != want)
+        return false;
+    whole = want == bytes.size();
+    return true;
+}
+
+// A header that passed its size and type test but is not whole: the file is
+// of this layout and is refused with the reason. Always 0.
+int RefuseCutHeader(LoadTarget& target, std::int32_t size) {
+    target.Refuse("This file is cut short: it ends inside its " + std::to_string(size) + "-byte header.");
+    return 0;
 }
 
 // The label font of the application (Arial, 14 pixels, normal weight).
@@ -69,7 +83,7 @@ platform::LogFontA ApplicationFont() {
     return lf;
 }
 
-std::string RateRefusal(int channel, std::int64_t rate) {
+std::string NonPositiveRateRefusal(int channel, std::int64_t rate) {
     return "Channel " + std::to_string(channel) + " of this file gives a sample rate of " + std::to_string(rate) +
            " Hz; a recording needs a positive rate.";
 }
@@ -162,11 +176,19 @@ int SetUpFromHeader(const platform::File& file, LoadTarget& target, const std::v
             further.push_back(i);
 
     if (rate0 <= 0) {
-        target.Refuse(RateRefusal(1, rate0));
+        target.Refuse(NonPositiveRateRefusal(1, rate0));
         return 0;
     }
     if (!further.empty() && rateFurther <= 0) {
-        target.Refuse(RateRefusal(2, rateFurther));
+        target.Refuse(NonPositiveRateRefusal(2, rateFurther));
+        return 0;
+    }
+    if (!IsLoadableRate(static_cast<double>(rate0))) {
+        target.Refuse(RateRefusal("Channel 1 of this file", static_cast<double>(rate0)));
+        return 0;
+    }
+    if (!further.empty() && !IsLoadableRate(static_cast<double>(rateFurther))) {
+        target.Refuse(RateRefusal("Channel 2 of this file", static_cast<double>(rateFurther)));
         return 0;
     }
     if (bytes0 < 0 || (!further.empty() && bytesFurther < 0)) {
@@ -188,13 +210,25 @@ int SetUpFromHeader(const platform::File& file, LoadTarget& target, const std::v
             const platform::ByteView lb(h, sizeof h);
             labelCount = l.bigEndian ? lb.I32BE(kLabelCountAt) : lb.I32LE(kLabelCountAt);
         }
+        // A file cut short inside its samples still holds its labels whole:
+        // a count that fits the file but not with all the samples is taken
+        // as it stands; one beyond the file is cut to the labels that leave
+        // the samples whole.
         const std::int64_t room = std::max<std::int64_t>(0, length - labelsAt - sampleBytes) / kOldLabelRecordSize;
-        labelCount = std::clamp<std::int64_t>(labelCount, 0, room);
+        const std::int64_t inFile = std::max<std::int64_t>(0, length - labelsAt) / kOldLabelRecordSize;
+        labelCount = std::clamp<std::int64_t>(labelCount, 0, labelCount <= inFile ? inFile : room);
         samplesAt = labelsAt + labelCount * kOldLabelRecordSize;
     }
 
-    if (sampleBytes > std::max<std::int64_t>(0, length - samplesAt)) {
-        target.Refuse("This file is shorter than its header announces: its samples do not fit in the file.");
+    // A file cut short inside its samples (a recording never finished)
+    // keeps the channels its header announces, zero where the file ends.
+    // Those zeros are allocated only while the file holds at least half of
+    // the samples: a header announcing far more than its file is damaged,
+    // not cut short, and allocates nothing for its count.
+    const std::int64_t heldBytes = std::max<std::int64_t>(0, length - samplesAt);
+    if (sampleBytes > 2 * heldBytes) {
+        target.Refuse("This file is shorter than its header announces: it holds less than half of the " +
+                      std::to_string(sampleBytes) + " bytes of samples its header announces.");
         return 0;
     }
 
@@ -243,11 +277,9 @@ int ReadSamples(const platform::File& file, LoadTarget& target, const OldHeaderR
         float* out = ch.samples.data();
         for (std::size_t done = 0; done < count;) {
             const std::size_t n = std::min(count - done, kReadPieceSamples);
-            if (file.ReadAt(offset, raw.data(), n * 2) != n * 2) {
-                target.Refuse(kIncorrectDataMessage);
-                return kReaderNotMine;
-            }
-            for (std::size_t k = 0; k < n; ++k) {
+            // Past the end of the file the samples stay 0.
+            const std::size_t got = file.ReadAt(offset, raw.data(), n * 2) / 2;
+            for (std::size_t k = 0; k < got; ++k) {
                 const std::int16_t s = read.bigEndian ? platform::GetI16BE(raw.data() + 2 * k)
                                                       : platform::GetI16LE(raw.data() + 2 * k);
                 out[done + k] = static_cast<float>(s) * scale;
@@ -286,31 +318,39 @@ int ReadOldFile(COrielDoc& document, const platform::File& file, LoadTarget& tar
 
 int ReadOldPcLongHeaderFile(COrielDoc&, const platform::File& file, LoadTarget& target, OldHeaderRead& read) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadHeader(file, kOldLongHeaderSize, bytes))
+    bool whole = false;
+    if (!ReadHeader(file, kOldLongHeaderSize, bytes, whole))
         return 0;
     const platform::ByteView b(bytes.data(), bytes.size());
     // The stored size need only lie in the same ten as the header's.
     if (b.I32LE(0) / 10 != kOldLongHeaderSize / 10 || b.I32LE(4) != 10)
         return 0;
+    if (!whole)
+        return RefuseCutHeader(target, kOldLongHeaderSize);
     return SetUpFromHeader(file, target, bytes, kPcLong, read);
 }
 
 int ReadOldPcShortHeaderFile(COrielDoc&, const platform::File& file, LoadTarget& target, OldHeaderRead& read) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadHeader(file, kOldShortHeaderSize, bytes))
+    bool whole = false;
+    if (!ReadHeader(file, kOldShortHeaderSize, bytes, whole))
         return 0;
     const platform::ByteView b(bytes.data(), bytes.size());
     if (b.I32LE(0) / 10 != kOldShortHeaderSize / 10 || b.I32LE(4) != 100)
         return 0;
+    if (!whole)
+        return RefuseCutHeader(target, kOldShortHeaderSize);
     return SetUpFromHeader(file, target, bytes, kPcShort, read);
 }
 
 int ReadOldMacLongHeaderFile(COrielDoc&, const platform::File& file, LoadTarget& target, OldHeaderRead&) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadHeader(file, kOldLongHeaderSize, bytes))
+    bool whole = false;
+    if (!ReadHeader(file, kOldLongHeaderSize, bytes, whole))
         return 0;
     const platform::ByteView b(bytes.data(), bytes.size());
     const std::uint32_t size = b.U32BE(0);
+    // Refused whether whole or cut short: no file of this type is read.
     if (size >= 6480 && size <= 6489 && b.U32BE(4) == 20)
         target.Refuse(kOldMacType20Message);
     // Never read: the short-header reader is tried next.
@@ -319,12 +359,15 @@ int ReadOldMacLongHeaderFile(COrielDoc&, const platform::File& file, LoadTarget&
 
 int ReadOldMacShortHeaderFile(COrielDoc&, const platform::File& file, LoadTarget& target, OldHeaderRead& read) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadHeader(file, kOldShortHeaderSize, bytes))
+    bool whole = false;
+    if (!ReadHeader(file, kOldShortHeaderSize, bytes, whole))
         return 0;
     const platform::ByteView b(bytes.data(), bytes.size());
     const std::uint32_t size = b.U32BE(0);
     if (size < 1600 || size > 1609 || b.U32BE(4) != 200)
         return 0;
+    if (!whole)
+        return RefuseCutHeader(target, kOldShortHeaderSize);
     return SetUpFromHeader(file, target, bytes, kMacShort, read);
 }
 

@@ -9,8 +9,10 @@
 // A header holds channel 0 (16-bit audio) and up to 15 further channels
 // (12-bit), each switched on by its flag; the recording gets one channel per
 // channel present. A header that fails its size or type test is simply not
-// this layout; one that passes but gives values no recording can have, or
-// announces more samples than the file holds, is refused with the reason.
+// this layout; one that passes but is cut short, gives values no recording
+// can have, or announces more than twice the samples the file holds, is
+// refused with the reason. A file that holds at least half of its samples
+// keeps the announced counts, zero where the file ends.
 
 #include <cstdint>
 

@@ -236,12 +236,12 @@ const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, Reco
 // Converts the data chunk into a scratch file of float frames, which
 // becomes the recording's data file. kReaderEndOpen when the user aborts.
 int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const WaveLayout& w,
-                        RecordingData& recording) {
+                        RecordingData& recording, LoadTarget& target) {
     std::optional<ScratchDataFile> scratch;
     try {
         scratch.emplace(document);
     } catch (const platform::FileException& e) {
-        Tell(document, std::string(kInvalidFileName) + "\n\n" + e.what());
+        target.Refuse(e.what());
         return kReaderNotMine;
     }
     platform::File* data = &scratch->File();
@@ -258,7 +258,7 @@ int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const W
         switch (scratch->CopyFrames(file, w.chunks.dataOffset, w.frames, w.channels, shown, summaries)) {
         case ScratchDataFile::CopyResult::Copied: break;
         case ScratchDataFile::CopyResult::Aborted: return kReaderEndOpen;
-        case ScratchDataFile::CopyResult::SourceShort: return kReaderNotMine;
+        case ScratchDataFile::CopyResult::SourceShort: target.Refuse(kFileShrankWhileRead); return kReaderNotMine;
         }
         scratch->AdoptInto(recording, w.channels);
         summaries.AttachTo(recording);
@@ -280,8 +280,10 @@ int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const W
             const std::size_t n = std::min(frames - k0, framesPerBlock);
             const std::size_t bytes = n * w.blockAlign;
             if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(),
-                            bytes) != bytes)
+                            bytes) != bytes) {
+                target.Refuse(kFileShrankWhileRead);
                 return kReaderNotMine;
+            }
             float* out = decoded[i % 2].data();
             DecodeFrames(w.sample.kind, raw.data(), n, w.blockAlign, w.channels, out);
             pipeline.Hand(out, n);
@@ -315,8 +317,10 @@ constexpr const char* kReadableEncodings =
 // The file's layout; false when the document does not read it. A file that
 // is a WAV but cannot be loaded gets the reason in refusal.
 bool DescribeWave(const platform::File& file, WaveLayout& w, std::string& refusal) {
-    if (CWave::FindWaveChunks(file, w.chunks) != 0)
+    if (CWave::FindWaveChunks(file, w.chunks) != 0) {
+        refusal = w.chunks.damage;
         return false;
+    }
     const WaveFormat& f = w.chunks.format;
     if (!w.chunks.formatFound) {
         refusal = "This WAV file has no format chunk before its data.";
@@ -346,6 +350,10 @@ bool DescribeWave(const platform::File& file, WaveLayout& w, std::string& refusa
     }
     if (f.sampleRate == 0) {
         refusal = "This WAV file's sample rate is 0.";
+        return false;
+    }
+    if (!IsLoadableRate(static_cast<double>(f.sampleRate))) {
+        refusal = RateRefusal("This WAV file", static_cast<double>(f.sampleRate));
         return false;
     }
     w.rate = static_cast<double>(f.sampleRate);
@@ -444,28 +452,48 @@ int CWave::FindWaveChunks(const platform::File& file, WaveChunks& chunks) {
             return -1;
         if (!IdIs(head, "RIFF") && !IdIs(head + 8, "WAVE"))
             return -1;
+        // Only a file with both ids is surely a WAV: its damage is worth
+        // naming. Of the damage, the format chunk's counts most.
+        const bool riffWave = IdIs(head, "RIFF") && IdIs(head + 8, "WAVE");
+        std::string formatDamage;
+        auto damaged = [&](const std::string& why) {
+            if (riffWave)
+                chunks.damage = !formatDamage.empty() ? formatDamage : why;
+            return -1;
+        };
         // Each step moves on by at least the 8-byte chunk header, so the
         // walk ends however the sizes are made up.
         for (std::int64_t offset = 12; offset < length;) {
             std::uint8_t header[8];
             if (file.ReadAt(offset, header, sizeof header) != sizeof header)
-                return -1;
+                return damaged("This WAV file is cut short: it ends inside a chunk header, before its data chunk.");
             const std::uint32_t size = platform::GetU32LE(header + 4);
             const std::int64_t body = offset + 8;
+            const bool pastTheEnd = size > length - body;
             if (IdIs(header, "fmt ")) {
                 std::array<std::uint8_t, WaveFormat::kReadSize> bytes{};
                 file.ReadAt(body, bytes.data(), std::min<std::size_t>(size, bytes.size()));
                 chunks.format = WaveFormat::Decode(platform::ByteView(bytes.data(), bytes.size()));
                 chunks.formatFound = true;
+                if (pastTheEnd)
+                    formatDamage = "This WAV file is damaged: its format chunk of " + std::to_string(size) +
+                                   " bytes runs past the end of the file.";
+                else if (size < WaveFormat::kWrittenSize)
+                    formatDamage = "This WAV file is damaged: its format chunk of " + std::to_string(size) +
+                                   " bytes is too short for a format.";
             } else if (IdIs(header, "data")) {
                 // Streams written before their length was known carry a
                 // placeholder size: the data ends with the file.
                 chunks.dataOffset = body;
                 chunks.dataLength = std::min<std::int64_t>(size, length - body);
                 return 0;
+            } else if (pastTheEnd) {
+                return damaged("This WAV file is damaged: a chunk of " + std::to_string(size) +
+                               " bytes before its data runs past the end of the file.");
             }
             offset = body + size + (size & 1u);
         }
+        return damaged("This WAV file has no data chunk: the file ends before it.");
     } catch (const platform::FileException&) {
     }
     return -1;
@@ -515,7 +543,7 @@ int ReadWaveFile(COrielDoc& document, platform::File& file, LoadTarget& target) 
                 return kReaderNotMine;
             }
         } else {
-            const int loaded = LoadIntoScratchFile(document, file, w, recording);
+            const int loaded = LoadIntoScratchFile(document, file, w, recording, target);
             if (loaded != kReaderLoaded)
                 return loaded;
         }

@@ -79,6 +79,9 @@ struct WaveChunks {
     bool formatFound = false;     // a "fmt " chunk came before "data"
     std::int64_t dataOffset = 0;  // the first byte of the "data" chunk's body
     std::int64_t dataLength = 0;  // its size, cut to the bytes the file holds
+    // For a file that starts "RIFF" with form type "WAVE" but whose walk
+    // found no "data" chunk: what is damaged, in words for the user.
+    std::string damage;
 };
 
 class CWave {
@@ -86,7 +89,8 @@ public:
     // Walks the chunks from offset 12 up to the "data" chunk. The file is
     // taken for a WAV when it starts with "RIFF" or its form type is "WAVE"
     // (either suffices). Returns 0 when a "data" chunk was found, -1 when the
-    // file is no WAV, has no "data" chunk, or cannot be read.
+    // file is no WAV, has no "data" chunk, or cannot be read; for a file
+    // with both ids, chunks.damage then says why.
     static int FindWaveChunks(const platform::File& file, WaveChunks& chunks);
 
     // Writes the RIFF header (size dataBytes + 36), the 16-byte "fmt " chunk
@@ -107,7 +111,10 @@ int MuLawToLinear(std::uint8_t byte);
 // read (tags other than PCM, IEEE float and mu-law, and an extensible header
 // whose subformat is none of them; float of other than 32 bits; PCM of more
 // than 32 bits), no format chunk before the data, no channels or more than
-// the document's 20, a rate of 0, frames that do not hold their channels.
+// the document's 20, a rate outside the loadable rates, frames that do not
+// hold their channels. So is a file with both the "RIFF" and "WAVE" ids
+// whose chunks are damaged before its data (a chunk that runs past the end
+// of the file, a file cut short inside its chunk headers, no data chunk).
 // The user aborting a long load gives kReaderEndOpen.
 int ReadWaveFile(COrielDoc& document, platform::File& file, LoadTarget& target);
 

@@ -49,6 +49,8 @@ TEST_F(AiffFileTest, FilesMadeBySoxLoadTheChosenChannelSampleForSample) {
         {"s24_stereo_first.aiff", "-t aiff -b 24", 2, 8000, 24, 0, 0.0f},
         {"s16_stereo_none.aifc", "-t aifc -b 16", 2, 16000, 16, 1, 0.0f},
         {"s16_twelve_channels.aiff", "-t aiff -b 16", 12, 8000, 16, 11, 0.0f},
+        // More channels than a document holds: only the picked one is read.
+        {"s16_24_channels.aiff", "-t aiff -b 16", 24, 8000, 16, 22, 0.0f},
     };
     std::vector<int> asked;
     for (const auto& c : cases) {
@@ -132,6 +134,27 @@ TEST_F(AiffFileTest, CancellingTheChannelChoiceEndsTheOpenAndTheDocumentStays) {
     ExpectChannelEquals(0, SoxFloats(stereo), 2, 0);
 }
 
+TEST_F(AiffFileTest, AFileCutShortOpensWithTheFramesItHoldsAsSoxReadsThem) {
+    if (!test::HaveSox())
+        GTEST_SKIP() << "sox is not installed";
+    const std::string whole = PathIn("whole.aiff");
+    Run("sox -V1 -n -r 8000 -c 2 -t aiff -b 16 '" + whole + "' synth 0.03 sine 300 noise");
+    const std::string bytes = test::ReadAll(whole);
+    const std::size_t frames = bytes.find("SSND") + 16;  // 240 frames of 4 bytes follow
+    ASSERT_GT(frames, 16u);
+    for (const std::size_t cut : {frames + 4 * 4, frames + 100 * 4 + 3, bytes.size() - 1}) {
+        SCOPED_TRACE(cut);
+        const std::string path = PathIn("cut.aiff");
+        test::WriteAll(path, bytes.substr(0, cut));
+        doc->Hooks().chooseFileChannel = [](int) -> std::optional<int> { return 1; };
+        prompts.messages.clear();
+        ASSERT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+        EXPECT_EQ(doc->Channel(0).sampleCount, static_cast<double>((cut - frames) / 4));
+        ExpectChannelEquals(0, SoxFloats(path), 2, 1);
+    }
+}
+
 // ---- the 80-bit rate --------------------------------------------------------------------
 
 TEST(ExtendedToDoubleTest, DecodesTheCommRate) {
@@ -205,6 +228,7 @@ TEST_F(AiffFileTest, ChunkWalkAndHeaderChecks) {
         int result;
         double firstSample;   // when loaded (sample 1, as sample 0 is 0)
         const char* refusal;  // when refused: part of the reason (nullptr: not an AIFF, nothing to say)
+        double frames = 32;   // when loaded: the frames of the ramp read
     };
     const Case cases[] = {
         {"plain", Form(comm + ssnd), kReaderLoaded, 256 / 32768.0, nullptr},
@@ -224,7 +248,7 @@ TEST_F(AiffFileTest, ChunkWalkAndHeaderChecks) {
         {"no COMM", Form(ssnd + Chunk("ANNO", std::string(20, 'a'))), kReaderNotMine, 0, "no COMM chunk"},
         {"COMM too short", Form(Chunk("COMM", std::string(10, '\1')) + ssnd), kReaderNotMine, 0, "too short"},
         {"no channels", Form(Comm(0, 32, 16, r8000) + ssnd), kReaderNotMine, 0, "declares 0 channels"},
-        {"21 channels", Form(Comm(21, 1, 16, r8000) + ssnd), kReaderNotMine, 0, "declares 21 channels"},
+        {"21 channels", Form(Comm(21, 1, 16, r8000) + ssnd), kReaderLoaded, 0, nullptr, 1},
         {"negative channels", Form(Comm(0xFFFF, 1, 16, r8000) + ssnd), kReaderNotMine, 0, "declares -1 channels"},
         {"0 bits", Form(Comm(1, 32, 0, r8000) + ssnd), kReaderNotMine, 0, "of 0 bits"},
         {"33 bits", Form(Comm(1, 8, 33, r8000) + ssnd), kReaderNotMine, 0, "of 33 bits"},
@@ -233,14 +257,26 @@ TEST_F(AiffFileTest, ChunkWalkAndHeaderChecks) {
         {"infinite rate", Form(Comm(1, 32, 16, std::string("\x7f\xff", 2) + std::string(8, '\0')) + ssnd),
          kReaderNotMine, 0, "sample rate"},
         {"no frames", Form(Comm(1, 0, 16, r8000) + ssnd), kReaderNotMine, 0, "no sample frames"},
-        {"one frame too many", Form(Comm(1, 33, 16, r8000) + ssnd), kReaderNotMine, 0, "shorter than its header"},
-        {"huge frame count", Form(Comm(20, 0xFFFFFFFF, 32, r8000) + ssnd), kReaderNotMine, 0, "shorter than its header"},
+        // A file cut short gives the whole frames it holds, never more than
+        // announced and never a block the size of a header's count.
+        {"one frame too many", Form(Comm(1, 33, 16, r8000) + ssnd), kReaderLoaded, 256 / 32768.0, nullptr},
+        {"huge frame count", Form(Comm(1, 0xFFFFFFFF, 16, r8000) + ssnd), kReaderLoaded, 256 / 32768.0, nullptr},
+        {"cut inside the frames", Form(comm + ssnd).substr(0, 105), kReaderLoaded, 256 / 32768.0, nullptr, 25},
+        {"cut before the first of 20 x 32-bit frames", Form(Comm(20, 0xFFFFFFFF, 32, r8000) + ssnd), kReaderNotMine,
+         0, "ends before its first frame of 80 bytes"},
         {"SSND offset beyond the file", Form(comm + Chunk("SSND", Be32(0x7FFFFFFF) + Be32(0) + Ramp16())),
-         kReaderNotMine, 0, "shorter than its header"},
-        {"cut inside the frames", Form(comm + ssnd).substr(0, 104), kReaderNotMine, 0, "shorter than its header"},
+         kReaderNotMine, 0, "ends before its first frame"},
         {"huge chunk size", Form(Chunk("ANNO", "", 0xFFFFFFF0) + comm + ssnd), kReaderNotMine, 0, "no COMM chunk"},
         {"another form type", Form(comm + ssnd, "8SVX"), kReaderNotMine, 0, nullptr},
-        {"100 bytes", Form(comm + ssnd).substr(0, 100), kReaderNotMine, 0, nullptr},
+        {"100 bytes", Form(comm + ssnd).substr(0, 100), kReaderNotMine, 0, "its 100 bytes cannot hold a recording"},
+        {"12 bytes", Form(comm + ssnd).substr(0, 12), kReaderNotMine, 0, "its 12 bytes"},
+        {"11 bytes", Form(comm + ssnd).substr(0, 11), kReaderNotMine, 0, nullptr},
+        // Rates that neither the analyses nor a WAV copy could carry.
+        {"rate of 3.6e-15 Hz", Form(Comm(1, 32, 16, Rate(3.6e-15)) + ssnd), kReaderNotMine, 0, "3.6e-15 Hz"},
+        {"rate of 1e77 Hz", Form(Comm(1, 32, 16, Rate(1e77)) + ssnd), kReaderNotMine, 0, "1e+77 Hz"},
+        {"rate just above 50 MHz", Form(Comm(1, 32, 16, Rate(50e6 + 1)) + ssnd), kReaderNotMine, 0, "50000001 Hz"},
+        {"rate of 50 MHz", Form(Comm(1, 32, 16, Rate(50e6)) + ssnd), kReaderLoaded, 256 / 32768.0, nullptr},
+        {"rate of 1 Hz", Form(Comm(1, 32, 16, Rate(1.0)) + ssnd), kReaderLoaded, 256 / 32768.0, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -250,10 +286,15 @@ TEST_F(AiffFileTest, ChunkWalkAndHeaderChecks) {
         EXPECT_EQ(Read(path, target), c.result);
         if (c.result == kReaderLoaded) {
             const CChannels& ch = target->Recording().channels[0];
-            EXPECT_EQ(ch.sampleCount, 32.0);
+            ASSERT_EQ(ch.sampleCount, c.frames);
+            EXPECT_EQ(ch.samples.size(), static_cast<std::size_t>(c.frames));
+            EXPECT_DOUBLE_EQ(ch.duration, c.frames * 1000.0 / ch.rate);
             EXPECT_EQ(ch.samples[0], 0.0f);
-            EXPECT_EQ(ch.samples[1], static_cast<float>(c.firstSample));
-            EXPECT_EQ(ch.samples[31], 31 * 256 / 32768.0f);
+            if (c.frames > 1) {
+                EXPECT_EQ(ch.samples[1], static_cast<float>(c.firstSample));
+                const auto last = static_cast<std::size_t>(c.frames) - 1;
+                EXPECT_EQ(ch.samples[last], static_cast<float>(last) * 256 / 32768.0f);
+            }
             EXPECT_EQ(target->Refusal(), "");
         } else {
             EXPECT_FALSE(target->HasRecording()) << "nothing is made for a refused file";
@@ -282,7 +323,7 @@ TEST_F(AiffFileTest, EightBitSamplesAreSignedAndARefusalLeavesTheDocument) {
     EXPECT_EQ(ch.bits, 8);
 
     const std::string bad = PathIn("bad.aiff");
-    test::WriteAll(bad, Form(Comm(1, 129, 8, Rate(11025.0)) + Ssnd(frames)));
+    test::WriteAll(bad, Form(Comm(1, 128, 8, Rate(0.5)) + Ssnd(frames)));
     std::unique_ptr<LoadTarget> target;
     ASSERT_EQ(Read(bad, target), kReaderNotMine);
     ExpectOpenRefused(bad, target->Refusal());

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,19 @@
 #include "support/TestPaths.h"
 
 namespace vocomet::test {
+
+// Opens path in document (opened tells whether it did) and counts how often
+// the open offered to read the file as a generic file, which it declines.
+inline int GenericOffersOpening(COrielDoc& document, const std::string& path, bool& opened) {
+    int offers = 0;
+    document.Hooks().askGenericFile = [&offers](const GenericFileAnswers&) -> std::optional<GenericFileAnswers> {
+        ++offers;
+        return std::nullopt;
+    };
+    opened = document.OnOpenDocument(path);
+    document.Hooks().askGenericFile = nullptr;
+    return offers;
+}
 
 class ForeignFileTest : public DocumentTest {
 protected:
@@ -72,14 +86,17 @@ protected:
         return reader(*doc, file, *out);
     }
 
-    // Opening path fails with the reason as the only message, and the
-    // document keeps what it held.
+    // Opening path fails with the reason as the only message, without
+    // offering to read the file as a generic file, and the document keeps
+    // what it held.
     void ExpectOpenRefused(const std::string& path, const std::string& reason) {
         const std::string heldPath = doc->GetPathName();
         const int heldChannels = doc->GetChannelCount();
         const int heldCode = doc->GetFileTypeCode();
         prompts.messages.clear();
-        EXPECT_FALSE(doc->OnOpenDocument(path));
+        bool opened = true;
+        EXPECT_EQ(GenericOffersOpening(*doc, path, opened), 0) << "a recognised file is not offered as a generic file";
+        EXPECT_FALSE(opened);
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_EQ(prompts.LastMessage(), std::string(kFailedToOpenDocument) + "\n\n" + reason);
         EXPECT_EQ(doc->GetPathName(), heldPath);

@@ -302,6 +302,10 @@ TEST(GenericFileAnswersCheck, RefusesWhatNoFileCanHave) {
     EXPECT_EQ(CheckGenericAnswers(Answers(true, true, false, 1, 0)), "");
     EXPECT_NE(CheckGenericAnswers(Answers(true, true, false, 8000, -5)), "");
     EXPECT_NE(CheckGenericAnswers(Answers(true, true, false, 0, 0)), "");
+    // Rates beyond what the analyses and a WAV copy can carry.
+    EXPECT_EQ(CheckGenericAnswers(Answers(true, true, false, 50000000, 0)), "");
+    EXPECT_EQ(CheckGenericAnswers(Answers(true, true, false, 50000001, 0)),
+              "The sample rate must be at most 50 MHz (50000000 Hz).");
     EXPECT_EQ(CheckGenericLayout(Answers(true, true, false, 8000, 9), 10), "");
     EXPECT_NE(CheckGenericLayout(Answers(true, true, false, 8000, 10), 10), "");
 }

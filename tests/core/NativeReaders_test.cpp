@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ForeignFileTest.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/NativeFormat.h"
@@ -423,15 +424,19 @@ TEST_F(NativeReadersTest, CorruptFilesAreRefusedAndLeaveTheDocumentAsItWas) {
         std::unique_ptr<LoadTarget> target;
         prompts.messages.clear();
         EXPECT_EQ(Read(SlotOf(c.layout), path, target), kReaderNotMine);
+        EXPECT_TRUE(prompts.messages.empty()) << "the reason goes with the refusal";
+        EXPECT_EQ(target->Refusal(), c.message ? c.message : "");
+
+        // Through the whole reader order: nothing is taken, and a file of a
+        // known layout is refused with its reason, not offered as a generic
+        // file.
+        bool opened = true;
+        EXPECT_EQ(test::GenericOffersOpening(*doc, path, opened), c.message ? 0 : 1);
+        EXPECT_FALSE(opened);
         if (c.message) {
             ASSERT_EQ(prompts.messages.size(), 1u);
-            EXPECT_EQ(prompts.LastMessage(), c.message);
-        } else {
-            EXPECT_TRUE(prompts.messages.empty());
+            EXPECT_EQ(prompts.LastMessage(), std::string(kFailedToOpenDocument) + "\n\n" + c.message);
         }
-
-        // Through the whole reader order: nothing is taken.
-        EXPECT_FALSE(doc->OnOpenDocument(path));
         EXPECT_EQ(doc->GetPathName(), goodPath);
         EXPECT_EQ(doc->GetChannelCount(), 1);
         EXPECT_EQ(doc->GetFileTypeCode(), kFileTypeNativeFloat24);
@@ -463,6 +468,10 @@ TEST_F(NativeReadersTest, RatesAndDurationsThatNoRecordingCanHaveAreRefusedWithT
         {"duration 0 with samples", FixtureLayout::KovPcFloat, {}, 0.0, false, "duration of 0 ms"},
         {"infinite duration", FixtureLayout::KovPcFloat24, {}, inf, false, "duration of inf ms"},
         {"empty channel of 0 ms", FixtureLayout::KovPcFloat, {}, 0.0, true, nullptr},
+        // Rates that neither the analyses nor a WAV copy could carry.
+        {"rate of 1e11 Hz", FixtureLayout::KovPc, 1e11, {}, false,
+         "Channel 2 of this file gives a sample rate of 1e+11 Hz; Vocomet works with rates from 1 Hz to 50 MHz."},
+        {"rate of 0.5 Hz", FixtureLayout::KovPcFloat24, 0.5, {}, false, "sample rate of 0.5 Hz"},
     };
     FixtureFile good;
     good.channels = {test::RampChannel("kept", 11025.0, 5, 1.0f, 1.0f)};
@@ -692,7 +701,8 @@ TEST_F(NativeReadersTest, ScratchFileThatCannotBeCreatedIsReported) {
     app.tempFolder = (fs::path(dir) / "missing" / "folder").string();
     std::unique_ptr<LoadTarget> target;
     EXPECT_EQ(Read(ReaderSlot::ReadKovPcFloat24File, Write(LongRecording(300000.0)), target), kReaderNotMine);
-    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_NE(target->Refusal(), "");
 }
 
 TEST(NativeFormatTest, LabelRecordDecodesEveryField) {

@@ -184,12 +184,22 @@ TEST_F(NistSphereFileTest, HeaderChecks) {
         {"2-byte ulaw", Header(with(Lines16("01", 10), "sample_coding -s4 ulaw")) + data, kReaderNotMine, 0,
          "ulaw samples of 2 bytes"},
         {"no samples", Header(Lines16("01", 0)) + data, kReaderNotMine, 0, "holds no samples"},
-        {"one sample too many", Header(Lines16("01", 101)) + data, kReaderNotMine, 0, "shorter than its header announces"},
+        // A file cut short gives the whole frames it holds, never more than
+        // announced and never a block the size of a header's count.
+        {"one sample too many", Header(Lines16("01", 101)) + data, kReaderLoaded, 100, nullptr},
+        {"cut inside a frame", Header(Lines16("01", 100, 2)) + data.substr(0, 39), kReaderLoaded, 9, nullptr},
+        {"cut before the first frame", Header(Lines16("01", 100, 2)) + data.substr(0, 3), kReaderNotMine, 0,
+         "end before the first frame of 4 bytes"},
         {"negative sample count", Header(Lines16("01", -5)) + data, kReaderNotMine, 0, "holds no samples"},
         {"sample count beyond 64 bits", Header(with(Lines16("01", 100), "sample_count -i 99999999999999999999")) + data,
          kReaderNotMine, 0, "holds no samples"},
         {"sample count of 2^62", Header(with(Lines16("01", 100), "sample_count -i 4611686018427387904")) + data,
-         kReaderNotMine, 0, "shorter than its header announces"},
+         kReaderLoaded, 100, nullptr},
+        // Rates that neither the analyses nor a WAV copy could carry.
+        {"rate of 1e11 Hz", Header(with(Lines16("01", 100), "sample_rate -i 100000000000")) + data, kReaderNotMine,
+         0, "1e+11 Hz"},
+        {"rate of 50 MHz", Header(with(Lines16("01", 100), "sample_rate -i 50000000")) + data, kReaderLoaded, 100,
+         nullptr},
         {"8-bit pcm", Header({"sample_rate -i 8000", "channel_count -i 1", "sample_count -i 100",
                               "sample_n_bytes -i 1", "sample_byte_format -s1 1", "sample_coding -s3 pcm"}) + eightBit,
          kReaderLoaded, 100, nullptr},
@@ -201,7 +211,19 @@ TEST_F(NistSphereFileTest, HeaderChecks) {
         std::unique_ptr<LoadTarget> target;
         EXPECT_EQ(Read(path, target), c.result);
         if (c.result == kReaderLoaded) {
-            EXPECT_EQ(target->Recording().channels[0].sampleCount, c.count);
+            const RecordingData& r = target->Recording();
+            for (int ch = 0; ch < r.channelCount; ++ch) {
+                const CChannels& channel = r.channels[static_cast<std::size_t>(ch)];
+                EXPECT_EQ(channel.sampleCount, c.count);
+                EXPECT_EQ(channel.samples.size(), static_cast<std::size_t>(c.count));
+                EXPECT_DOUBLE_EQ(channel.duration, c.count * 1000.0 / channel.rate);
+                // Sample k of channel ch is value k * channels + ch of the data.
+                const auto last = static_cast<std::size_t>(c.count) - 1;
+                const int at = static_cast<int>(last) * r.channelCount + ch;
+                if (std::string(c.name) != "8-bit pcm") {
+                    EXPECT_EQ(channel.samples[last], static_cast<std::int16_t>(at * 7 - 1000) / 32768.0f);
+                }
+            }
             EXPECT_EQ(target->Refusal(), "");
         } else {
             EXPECT_FALSE(target->HasRecording()) << "nothing is made for a refused file";
@@ -222,12 +244,35 @@ TEST_F(NistSphereFileTest, HeaderChecks) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+TEST_F(NistSphereFileTest, AFileCutShortOpensWithTheFramesItHoldsAsSoxReadsThem) {
+    if (!test::HaveSox())
+        GTEST_SKIP() << "sox is not installed";
+    const std::string whole = PathIn("whole.sph");
+    Run("sox -V1 -n -r 8000 -c 3 -t sph -b 16 '" + whole + "' synth 0.03 sine 300 noise sawtooth 120");
+    const std::string bytes = test::ReadAll(whole);
+    const std::size_t frames = std::stoul(bytes.substr(8, 7));  // 240 frames of 6 bytes follow
+    for (const std::size_t cut : {frames + 6, frames + 100 * 6 + 5, bytes.size() - 1}) {
+        SCOPED_TRACE(cut);
+        const std::string path = PathIn("cut.sph");
+        test::WriteAll(path, bytes.substr(0, cut));
+        prompts.messages.clear();
+        ASSERT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+        ASSERT_EQ(doc->GetChannelCount(), 3);
+        const std::vector<float> sox = SoxFloats(path);
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_EQ(doc->Channel(c).sampleCount, static_cast<double>((cut - frames) / 6));
+            ExpectChannelEquals(c, sox, 3, c);
+        }
+    }
+}
+
 TEST_F(NistSphereFileTest, ARefusedFileLeavesTheLoadedDocument) {
     const std::string good = PathIn("good.sph");
     test::WriteAll(good, Header(Lines16("01", 100)) + Samples16(100, false));
     ASSERT_TRUE(doc->OnOpenDocument(good));
     const std::string bad = PathIn("bad.sph");
-    test::WriteAll(bad, Header(Lines16("01", 101, 2)) + Samples16(100, false));
+    test::WriteAll(bad, Header(Lines16("01", 100, 21)) + Samples16(100, false));
     std::unique_ptr<LoadTarget> target;
     ASSERT_EQ(Read(bad, target), kReaderNotMine);
     ExpectOpenRefused(bad, target->Refusal());

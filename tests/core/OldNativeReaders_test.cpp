@@ -274,28 +274,52 @@ TEST_F(OldNativeReadersTest, CorruptHeadersAreRefusedAndTheDocumentStays) {
     auto changed = [](bool mac, bool shortHeader, auto change) {
         OldFile f = Example(mac, shortHeader);
         change(f);
-        return f;
+        return f.Bytes();
     };
+    // The example's samples: 40 of channel 0 and 4 of each further channel.
+    const std::size_t sampleBytes = 2 * (40 + 4 + 4);
     const struct {
         const char* name;
-        OldFile file;
+        bool mac;
+        std::string bytes;
         const char* refusal;  // nullptr: not this layout, nothing to say
     } cases[] = {
-        {"rate 0", changed(false, false, [](OldFile& f) { f.rate0 = 0; }), "Channel 1 of this file gives a sample rate of 0 Hz"},
-        {"negative rate", changed(false, true, [](OldFile& f) { f.rate0 = 0xFFFFFFF6; }), "a sample rate of -10 Hz"},
-        {"further rate 0", changed(true, true, [](OldFile& f) { f.rateFurther = 0; }), "Channel 2 of this file gives a sample rate of 0 Hz"},
-        {"negative sample bytes", changed(false, false, [](OldFile& f) { f.bytes0 = 0x80000000; }), "negative sample size"},
-        {"samples beyond the file", changed(false, false, [](OldFile& f) { f.bytes0 = 82; }), "shorter than its header announces"},
-        {"Mac sample bytes of 4 GB", changed(true, true, [](OldFile& f) { f.bytesFurther = 0xFFFFFFFF - 1; }),
+        {"rate 0", false, changed(false, false, [](OldFile& f) { f.rate0 = 0; }),
+         "Channel 1 of this file gives a sample rate of 0 Hz"},
+        {"negative rate", false, changed(false, true, [](OldFile& f) { f.rate0 = 0xFFFFFFF6; }),
+         "a sample rate of -10 Hz"},
+        {"further rate 0", true, changed(true, true, [](OldFile& f) { f.rateFurther = 0; }),
+         "Channel 2 of this file gives a sample rate of 0 Hz"},
+        {"Mac rate of 4e9 Hz", true, changed(true, true, [](OldFile& f) { f.rate0 = 4000000000u; }),
+         "Channel 1 of this file gives a sample rate of 4000000000 Hz"},
+        {"further rate above 50 MHz", false, changed(false, false, [](OldFile& f) { f.rateFurther = 50000001; }),
+         "Channel 2 of this file gives a sample rate of 50000001 Hz"},
+        {"negative sample bytes", false, changed(false, false, [](OldFile& f) { f.bytes0 = 0x80000000; }),
+         "negative sample size"},
+        {"samples far beyond the file", false, changed(false, false, [](OldFile& f) { f.bytes0 = 400; }),
+         "less than half of the 416 bytes of samples"},
+        {"Mac sample bytes of 4 GB", true, changed(true, true, [](OldFile& f) { f.bytesFurther = 0xFFFFFFFF - 1; }),
          "shorter than its header announces"},
-        {"another type", changed(false, false, [](OldFile& f) { f.type = 11; }), nullptr},
-        {"a Mac layout on the PC's type", changed(true, true, [](OldFile& f) { f.type = 100; }), nullptr},
+        {"less than half of the samples", false, Example().Bytes().substr(0, kOldLongHeaderSize + sampleBytes / 2 - 1),
+         "shorter than its header announces"},
+        // Headers cut short are their layout's all the same.
+        {"PC header cut short", false, Example().Bytes().substr(0, 6000), "ends inside its 6484-byte header"},
+        {"PC short header cut short", false, Example(false, true).Bytes().substr(0, 1000),
+         "ends inside its 1608-byte header"},
+        {"Mac short header cut short", true, Example(true, true).Bytes().substr(0, 8),
+         "ends inside its 1608-byte header"},
+        {"very old Mac header cut short", true, Example(true, false).Bytes().substr(0, 100), kOldMacType20Message},
+        {"another type", false, changed(false, false, [](OldFile& f) { f.type = 11; }), nullptr},
+        {"another type cut short", false, changed(false, false, [](OldFile& f) { f.type = 11; }).substr(0, 100),
+         nullptr},
+        {"a Mac layout on the PC's type", true, changed(true, true, [](OldFile& f) { f.type = 100; }), nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = Write(c.file, "bad.vcm");
+        const std::string path = PathIn("bad.vcm");
+        test::WriteAll(path, c.bytes);
         std::unique_ptr<LoadTarget> target;
-        EXPECT_EQ(ReadDirect(c.file.mac ? ReadOldMacFile : ReadOldPcFile, path, target), kReaderNotMine);
+        EXPECT_EQ(ReadDirect(c.mac ? ReadOldMacFile : ReadOldPcFile, path, target), kReaderNotMine);
         EXPECT_FALSE(target->HasRecording());
         if (c.refusal) {
             EXPECT_NE(target->Refusal().find(c.refusal), std::string::npos) << target->Refusal();
@@ -304,13 +328,47 @@ TEST_F(OldNativeReadersTest, CorruptHeadersAreRefusedAndTheDocumentStays) {
             EXPECT_EQ(target->Refusal(), "");
         }
     }
-    // A header the file does not hold whole is no header of these layouts.
-    const std::string cut = PathIn("cut.vcm");
-    test::WriteAll(cut, Example().Bytes().substr(0, 6000));
-    std::unique_ptr<LoadTarget> target;
-    EXPECT_EQ(ReadDirect(ReadOldPcFile, cut, target), kReaderNotMine);
-    EXPECT_EQ(target->Refusal(), "");
+}
 
+TEST_F(OldNativeReadersTest, AFileCutInsideItsSamplesKeepsItsChannelsWithZerosWhereItEnds) {
+    OldFile labelled = Example(false, true);
+    labelled.labels = {{"a", "1", 0, 0, 0, 0, 10, "Times"}};
+    const std::string whole = labelled.Bytes();
+    const std::size_t samplesAt = kOldShortHeaderSize + kOldLabelBlockHeaderSize + kOldLabelRecordSize;
+    const struct {
+        const char* name;
+        std::size_t heldSamples;  // of the 48, channel by channel
+    } cases[] = {
+        {"the last sample missing", 47},
+        {"cut inside a sample", 46},  // and half of the 47th
+        {"cut inside channel 0", 30},
+        {"half of the samples", 24},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t cut = samplesAt + 2 * c.heldSamples + (std::string(c.name) == "cut inside a sample" ? 1 : 0);
+        const std::string path = PathIn("cut.vcm");
+        test::WriteAll(path, whole.substr(0, cut));
+        prompts.messages.clear();
+        ASSERT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+        ASSERT_EQ(doc->GetChannelCount(), 3);
+        EXPECT_EQ(doc->Channel(0).labels.GetSize(), 1) << "the labels before the samples are whole";
+        std::size_t k = 0;  // the sample's place in the file
+        for (int ch = 0; ch < 3; ++ch) {
+            const CChannels& channel = doc->Channel(ch);
+            const std::vector<std::int16_t>& stored = labelled.samples[static_cast<std::size_t>(ch)];
+            ASSERT_EQ(channel.sampleCount, static_cast<double>(stored.size())) << "channel " << ch;
+            const float scale = ch == 0 ? 1 / 32768.0f : 1 / 2048.0f;
+            for (std::size_t i = 0; i < stored.size(); ++i, ++k)
+                EXPECT_EQ(channel.samples[i], k < c.heldSamples ? stored[i] * scale : 0.0f)
+                    << "channel " << ch << " sample " << i;
+        }
+    }
+}
+
+TEST_F(OldNativeReadersTest, ALabelCountBeyondTheFileReadsOnlyTheLabelsItHolds) {
+    std::unique_ptr<LoadTarget> target;
     // A label count beyond the bytes between the label block and the
     // samples reads only the labels those bytes hold.
     OldFile labelled = Example(false, true);

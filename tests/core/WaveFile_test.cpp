@@ -18,6 +18,7 @@
 #include "core/SampleSummary.h"
 #include "platform/ByteCodec.h"
 #include "platform/File.h"
+#include "ForeignFileTest.h"
 #include "support/DocumentFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
@@ -27,7 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class WaveFileTest : public test::DocumentTest {
+class WaveFileTest : public test::ForeignFileTest {
 protected:
     // Runs a tool; fails the test when it fails.
     void Run(const std::string& command) { ASSERT_EQ(test::RunCommand(command), 0) << command; }
@@ -290,7 +291,16 @@ TEST_F(WaveFileTest, ChunkWalkAndFormatChecks) {
          kReaderNotMine, 0, "subformat {00000001-0000-0011-8000-00AA00389B71}"},
         {"A-law", Riff(Fmt(6, 1, 8000, 1, 8) + data4), kReaderNotMine, 0, "A-law"},
         {"unknown tag", Riff(Fmt(0x1234, 1, 8000, 1, 8) + data4), kReaderNotMine, 0, "format tag 0x1234"},
-        {"no data chunk", Riff(pcm8 + Chunk("LIST", "abcd")), kReaderNotMine, 0, nullptr},
+        {"no data chunk", Riff(pcm8 + Chunk("LIST", "abcd")), kReaderNotMine, 0, "no data chunk"},
+        {"nothing after the form type", Riff(""), kReaderNotMine, 0, "no data chunk"},
+        {"format chunk of 0 bytes", Riff(Chunk("fmt ", pcm8.substr(8), 0) + data4), kReaderNotMine, 0,
+         "format chunk of 0 bytes is too short"},
+        {"format chunk of -1 bytes", Riff("fmt " + Le32(0xFFFFFFFF) + pcm8.substr(8) + data4), kReaderNotMine, 0,
+         "format chunk of 4294967295 bytes runs past the end"},
+        {"cut inside the format chunk", Riff(pcm8.substr(0, 18)), kReaderNotMine, 0,
+         "format chunk of 16 bytes runs past the end"},
+        {"damaged WAVE without RIFF", Riff("fmt " + Le32(0xFFFFFFFF) + pcm8.substr(8) + data4, "RIFX", "WAVE"),
+         kReaderNotMine, 0, nullptr},
         {"data before fmt", Riff(data4 + pcm8), kReaderNotMine, 0, "no format chunk"},
         {"no channels", Riff(Fmt(1, 0, 8000, 1, 8) + data4), kReaderNotMine, 0, "no channels"},
         {"21 channels", Riff(Fmt(1, 21, 8000, 21, 8) + data4), kReaderNotMine, 0, "21 channels"},
@@ -298,10 +308,16 @@ TEST_F(WaveFileTest, ChunkWalkAndFormatChecks) {
         {"frame smaller than its channels", Riff(Fmt(1, 2, 8000, 2, 16) + data4), kReaderNotMine, 0,
          "inconsistent"},
         {"rate 0", Riff(Fmt(1, 1, 0, 1, 8) + data4), kReaderNotMine, 0, "rate is 0"},
+        // Rates that neither the analyses nor a WAV copy of 20 channels
+        // could carry.
+        {"rate of 4.29e9 Hz", Riff(Fmt(1, 1, 4294967295u, 1, 8) + data4), kReaderNotMine, 0, "4294967295 Hz"},
+        {"rate just above 50 MHz", Riff(Fmt(1, 1, 50000001, 1, 8) + data4), kReaderNotMine, 0, "50000001 Hz"},
+        {"rate of 50 MHz", Riff(Fmt(1, 1, 50000000, 1, 8) + data4), kReaderLoaded, 4, nullptr},
         {"PCM of 40 bits", Riff(Fmt(1, 1, 8000, 5, 40) + data4), kReaderNotMine, 0, "40-bit PCM"},
         {"cut inside the header", std::string("RIFF\x10\0\0\0WA", 10), kReaderNotMine, 0, nullptr},
-        {"cut inside a chunk header", Riff(pcm8 + "da"), kReaderNotMine, 0, nullptr},
-        {"huge chunk size", Riff(Chunk("junk", "", 0xFFFFFFF0) + pcm8 + data4), kReaderNotMine, 0, nullptr},
+        {"cut inside a chunk header", Riff(pcm8 + "da"), kReaderNotMine, 0, "ends inside a chunk header"},
+        {"huge chunk size", Riff(Chunk("junk", "", 0xFFFFFFF0) + pcm8 + data4), kReaderNotMine, 0,
+         "a chunk of 4294967280 bytes before its data runs past the end"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -317,12 +333,30 @@ TEST_F(WaveFileTest, ChunkWalkAndFormatChecks) {
             EXPECT_FALSE(target->HasRecording()) << "nothing is made for a refused file";
             if (c.refusal) {
                 EXPECT_NE(target->Refusal().find(c.refusal), std::string::npos) << target->Refusal();
+                ExpectOpenRefused(path, target->Refusal());
             } else {
                 EXPECT_EQ(target->Refusal(), "");
             }
         }
     }
+}
+
+TEST_F(WaveFileTest, AScratchFileThatCannotBeMadeRefusesTheOpenWithItsReason) {
+    // 300 frames at 1 Hz: long enough to go to a scratch file.
+    const std::string path = PathIn("long.wav");
+    test::WriteAll(path, Riff(Fmt(1, 1, 1, 1, 8) + Chunk("data", std::string(300, '\x80'))));
+    app.tempFolder = (fs::path(dir) / "missing" / "folder").string();
+    std::unique_ptr<LoadTarget> target;
+    EXPECT_EQ(ReadDirect(path, target), kReaderNotMine);
     EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_NE(target->Refusal().find("missing/folder"), std::string::npos) << target->Refusal();
+    // Each try names its own scratch file: the reason is the same but for it.
+    bool opened = true;
+    EXPECT_EQ(test::GenericOffersOpening(*doc, path, opened), 0);
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.LastMessage().rfind(std::string(kFailedToOpenDocument) + "\n\n", 0), 0u);
+    EXPECT_NE(prompts.LastMessage().find("missing/folder"), std::string::npos);
 }
 
 TEST_F(WaveFileTest, EightBitSamplesAreCentredOn128) {
