@@ -241,6 +241,8 @@ bool RouteCommand(QAction& action, QMdiSubWindow* active) {
     return !h->enabled || h->enabled(active, action);
 }
 
+bool IsHandled(const QAction& action, QMdiSubWindow* active) { return HandlerOnRoad(action, active) != nullptr; }
+
 bool IsDeclared(const QAction& action) { return Commands().handlers.count(&action) != 0; }
 
 void WatchMenu(CMainFrame& frame, QMenu& menu) {

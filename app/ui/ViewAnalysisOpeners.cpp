@@ -273,7 +273,7 @@ void AddAnalysisWindowCommands(CMainFrame& frame, std::function<CChildFrame*()> 
                        ViewCommand::AnalysisSpectrogramSelection, spectrogram);
     DeclareViewCommand(add(menu, "Spectrogram Window", {}, onView(&COrielView::OnAnalysisSpectrogramWindow)),
                        ViewCommand::AnalysisSpectrogramWindow, spectrogram);
-    DeclareViewCommand(add(menu, "Pitch", {}, onView(&COrielView::OpenPitchWindow)), ViewCommand::AnalysisPitch,
+    DeclareViewCommand(add(menu, "Pitch", QKeySequence(Qt::CTRL | Qt::Key_L), onView(&COrielView::OpenPitchWindow)), ViewCommand::AnalysisPitch,
                        [] { return static_cast<bool>(AnalysisTemplates().pitch); });
 
     // The FFT/LPC window's own entries of the Log menu.
