@@ -74,24 +74,6 @@ constexpr const char* kCommandProperty = "vocometToolBarCommand";
 
 QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
 
-QAction* MenuCommand(QMenuBar& bar, const QString& path) {
-    QList<QAction*> actions = bar.actions();
-    QAction* found = nullptr;
-    for (const QString& part : path.split(QStringLiteral(" > "))) {
-        found = nullptr;
-        for (QAction* a : actions)
-            if (!a->isSeparator() && Plain(a->menu() ? a->menu()->title() : a->text()) == part) {
-                found = a;
-                break;
-            }
-        if (!found)
-            return nullptr;
-        if (found->menu())
-            actions = found->menu()->actions();
-    }
-    return found && !found->menu() ? found : nullptr;
-}
-
 // ---- The buttons' pictures, drawn on a 24 x 24 grid. ----
 
 const QColor kInk(40, 40, 40);
@@ -560,6 +542,24 @@ QToolBar* ToolBarOf(CMainFrame& frame) { return frame.findChild<QToolBar*>(QStri
 
 }  // namespace
 
+QAction* MenuCommandAt(const QMenuBar& bar, const QString& path) {
+    QList<QAction*> actions = bar.actions();
+    QAction* found = nullptr;
+    for (const QString& part : path.split(QStringLiteral(" > "))) {
+        found = nullptr;
+        for (QAction* a : actions)
+            if (!a->isSeparator() && Plain(a->menu() ? a->menu()->title() : a->text()) == part) {
+                found = a;
+                break;
+            }
+        if (!found)
+            return nullptr;
+        if (found->menu())
+            actions = found->menu()->actions();
+    }
+    return found && !found->menu() ? found : nullptr;
+}
+
 QAction* CommandOfButton(const QAction& button) {
     return qobject_cast<QAction*>(button.property(kCommandProperty).value<QObject*>());
 }
@@ -567,7 +567,10 @@ QAction* CommandOfButton(const QAction& button) {
 bool IsCommandEnabledNow(CMainFrame& frame, QAction& command) {
     if (!IsDeclared(command))
         return command.isEnabled();
-    QMdiSubWindow* active = frame.MdiArea() ? frame.MdiArea()->activeSubWindow() : nullptr;
+    // The frame's current window, also while another top-level window (the
+    // status window, the log) has the keyboard: a click on a button brings
+    // the frame back with that window active.
+    QMdiSubWindow* active = frame.MdiArea() ? frame.MdiArea()->currentSubWindow() : nullptr;
     return RouteCommand(command, active);
 }
 
@@ -585,7 +588,7 @@ QToolBar* InstallMainToolBar(CMainFrame& frame) {
             bar->addSeparator();
             continue;
         }
-        QAction* command = MenuCommand(*frame.menuBar(), QString::fromLatin1(e.path));
+        QAction* command = MenuCommandAt(*frame.menuBar(), QString::fromLatin1(e.path));
         if (!command)
             continue;
         // The button is a stand-in that keeps its own enabled state (the

@@ -5,6 +5,8 @@
 // changes. UI thread only.
 
 class QAction;
+class QMenuBar;
+class QString;
 class QToolBar;
 
 namespace vocomet {
@@ -26,6 +28,9 @@ extern const int kToolBarEntryCount;
 QToolBar* InstallMainToolBar(CMainFrame& frame);
 // Applies the enabling rules to every button now.
 void UpdateToolBar(CMainFrame& frame);
+// The command at a menu path ("Analysis > Smooth", ampersands ignored);
+// null when there is none.
+QAction* MenuCommandAt(const QMenuBar& bar, const QString& path);
 // The menu command a toolbar button stands for; null for other actions.
 QAction* CommandOfButton(const QAction& button);
 // Whether a menu command is enabled at this moment, by the rules its menu

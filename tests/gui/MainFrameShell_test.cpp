@@ -59,25 +59,7 @@ namespace {
 
 QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
 
-// The action at "Menu > Item" in the menu bar (ampersands ignored).
-QAction* ActionAt(QMenuBar* bar, const QString& path) {
-    const QStringList parts = path.split(QStringLiteral(" > "));
-    QList<QAction*> actions = bar->actions();
-    QAction* found = nullptr;
-    for (const QString& part : parts) {
-        found = nullptr;
-        for (QAction* a : actions)
-            if (Plain(a->menu() ? a->menu()->title() : a->text()) == part) {
-                found = a;
-                break;
-            }
-        if (!found)
-            return nullptr;
-        if (found->menu())
-            actions = found->menu()->actions();
-    }
-    return found;
-}
+QAction* ActionAt(QMenuBar* bar, const QString& path) { return MenuCommandAt(*bar, path); }
 
 void CollectActions(const QList<QAction*>& actions, std::vector<QAction*>& out) {
     for (QAction* a : actions) {
