@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/COrielDoc.h"
+#include "platform/TextEncoding.h"
 
 namespace vocomet {
 
@@ -52,12 +53,13 @@ void FillStatusTable(GridModel& grid, const COrielDoc* document) {
         if (!ch.show)
             continue;
         std::vector<GridCell> cells(kStatusColumnCount);
-        cells[kStatusName] = ch.name;
+        // Names and units are stored as Windows-1252 bytes; the grid holds UTF-8.
+        cells[kStatusName] = platform::Cp1252ToUtf8(ch.name);
         cells[kStatusRate] = ch.rate;
         cells[kStatusFilterRate] = ch.filterRate;
         cells[kStatusGain] = ch.gain;
         cells[kStatusReference] = ch.ConvertReference(ch.reference);
-        cells[kStatusUnit] = ch.unit;
+        cells[kStatusUnit] = platform::Cp1252ToUtf8(ch.unit);
         grid.AppendRow(cells);
         if (ch.intensityValid && ch.drawIntensity)
             grid.SetColumnHidden(kStatusIntensity, false);

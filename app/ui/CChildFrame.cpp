@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
@@ -40,6 +41,19 @@ CChildFrame::~CChildFrame() = default;
 void CChildFrame::UpdateTitle() {
     const QString title = QString::fromStdString(m_document->GetTitle());
     setWindowTitle(title);
+}
+
+void CChildFrame::changeEvent(QEvent* event) {
+    QMdiSubWindow::changeEvent(event);
+    // A minimised document window drops its selection, its marker and label
+    // mode (its view keeps its size while the frame is an icon).
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_view) {
+        m_view->selectionShown = false;
+        m_view->markerShown = false;
+        m_view->labelMode = false;
+        m_view->SetRedraw();
+        m_view->viewport()->update();
+    }
 }
 
 void CChildFrame::closeEvent(QCloseEvent* event) {

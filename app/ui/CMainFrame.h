@@ -7,7 +7,9 @@
 #include <QPointer>
 #include <QStringList>
 
+class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 
 namespace vocomet {
@@ -41,8 +43,27 @@ public:
     // could not be made.
     CStatusWindow* StatusWindow() const;
     void SetStatusWindow(CStatusWindow* window);
+    // The status window is shown right after the frame first is.
+    void ShowStatusWindowWithFrame() { m_showStatusWithFrame = true; }
+
+    void setVisible(bool visible) override;
+
+    // The window text: "Vocomet", with the title of a maximised document
+    // window in brackets after it. Kept so whatever else sets it.
+    void OnUpdateFrameTitle();
+
+    // The status bar's message pane as the user reads it: the prompt of the
+    // command under the pointer, otherwise "Ready".
+    QString StatusMessage() const;
+    // The Caps Lock, Num Lock and Scroll Lock indicators, in that order.
+    QLabel* LockIndicator(int index) const { return m_locks[index]; }
+    // Reads the keyboard's lock states into the indicators.
+    void UpdateLockIndicators();
 
 signals:
+    // Sent before the toolbar reads the commands' enabled states, so that
+    // commands kept up to date by hand refresh them.
+    void updatingCommands();
     void filesDropped(const QStringList& paths);
     // Asked before the window closes; a handler may veto by setting *ok.
     void closeRequested(bool* ok);
@@ -52,6 +73,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -69,6 +91,13 @@ private:
     QMenu* m_logMenu;
     QMenu* m_windowMenu;
     QMenu* m_helpMenu;
+    QString FrameTitle() const;
+    void WatchSubWindow(QMdiSubWindow* window);
+
+    bool m_settingTitle = false;
+    bool m_showStatusWithFrame = false;
+    QLabel* m_ready;
+    QLabel* m_locks[3];
     QPointer<CFrameLog> m_logFrame;
     QPointer<CStatusWindow> m_statusWindow;
 };

@@ -38,6 +38,7 @@
 #include "app/ui/QtUserPrompts.h"
 #include "app/ui/LogCommands.h"
 #include "app/ui/MainFrameCommands.h"
+#include "app/ui/MainToolBar.h"
 #include "app/ui/ViewChannelCommands.h"
 #include "app/ui/ViewOptions.h"
 #include "app/ui/ViewPlay.h"
@@ -336,6 +337,8 @@ void COrielApp::BuildMenus() {
     });
     help->addAction(QStringLiteral("&About Vocomet..."), this, [this] { OnHelpAbout(); });
     InstallCommandRouting(*m_mainFrame);
+    connect(m_mainFrame.get(), &CMainFrame::updatingCommands, this, [this] { UpdateFileCommands(); });
+    InstallMainToolBar(*m_mainFrame);
 }
 
 QAction* COrielApp::AddDocumentCommand(QMenu* menu, const QString& text, void (COrielDoc::*command)(),

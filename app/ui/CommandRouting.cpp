@@ -17,6 +17,7 @@
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielView.h"
+#include "app/ui/QtText.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 
@@ -203,7 +204,7 @@ void DeclareViewCommand(QAction* action, ViewCommand command, std::function<bool
             return false;
         const CommandUpdate u = UpdateViewCommand(command, CommandStateOf(*view));
         if (u.text)
-            a.setText(QString::fromStdString(*u.text));
+            a.setText(FromCp1252(*u.text));  // built from channel names
         return u.enabled && (!available || available());
     };
     DeclareCommand(action, std::move(h));
@@ -240,6 +241,8 @@ bool RouteCommand(QAction& action, QMdiSubWindow* active) {
         return false;
     return !h->enabled || h->enabled(active, action);
 }
+
+bool IsHandled(const QAction& action, QMdiSubWindow* active) { return HandlerOnRoad(action, active) != nullptr; }
 
 bool IsDeclared(const QAction& action) { return Commands().handlers.count(&action) != 0; }
 

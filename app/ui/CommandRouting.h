@@ -66,6 +66,9 @@ COrielView* ActiveMainView(QMdiSubWindow* active);
 // Whether a handler on the road of active enables action now (text set as a
 // side effect); false when no handler is on the road or none was declared.
 bool RouteCommand(QAction& action, QMdiSubWindow* active);
+// Whether a handler of action is on the road of active (the window takes
+// the command, enabled or not).
+bool IsHandled(const QAction& action, QMdiSubWindow* active);
 // True when the action has any declared handler.
 bool IsDeclared(const QAction& action);
 

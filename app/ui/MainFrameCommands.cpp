@@ -1,11 +1,13 @@
 #include "app/ui/MainFrameCommands.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -20,6 +22,7 @@
 #include "acquisition/ui/CFormRecordScopeFrame.h"
 #include "analysis/ui/CFFTLPCFrame.h"
 #include "app/ui/CChildFrame.h"
+#include "app/ui/CFrameLog.h"
 #include "app/ui/CFrameLabelView.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielApp.h"
@@ -123,9 +126,16 @@ CStatusWindow* CreateStatusWindow(CMainFrame& frame, WindowPlacement& placement,
         // The window stays, without its table, as when the form fails in
         // any other window.
     }
-    window->show();
-    window->update();
     frame.SetStatusWindow(window);
+    // A tool window of the main frame: a window manager keeps it above the
+    // frame only when the frame is on the screen before it; shown earlier,
+    // it is taken for a window of its own and the frame covers it.
+    if (frame.isVisible()) {
+        window->show();
+        window->update();
+    } else {
+        frame.ShowStatusWindowWithFrame();
+    }
     return window;
 }
 
@@ -171,7 +181,73 @@ QAction* InstallMainFrameCommands(CMainFrame& frame, ApplicationState& app, plat
         if (app.acquisition.usbThread)
             app.acquisition.usbThread->StopRun();
     });
+    InstallWindowList(frame);
     return toggle;
+}
+
+namespace {
+constexpr const char* kListedWindow = "vocometListedWindow";
+}
+
+QWidget* WindowOfListItem(const QAction& item) {
+    return qobject_cast<QWidget*>(item.property(kListedWindow).value<QObject*>());
+}
+
+void InstallWindowList(CMainFrame& frame) {
+    QMenu* menu = frame.WindowMenu();
+    QMdiArea* area = frame.MdiArea();
+    CMainFrame* f = &frame;
+    // The list is rebuilt at the end of the menu whenever it opens: the
+    // windows of the MDI area in the order they were opened, then the
+    // measurement log, which floats beside the frame.
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [menu, area, f] {
+        for (QAction* a : menu->actions())
+            if (a->property(kListedWindow).isValid())
+                delete a;
+        std::vector<QWidget*> windows;
+        for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder))
+            if (!w->isHidden())
+                windows.push_back(w);
+        QWidget* log = f->LogFrame();
+        if (log && !log->isHidden())
+            windows.push_back(log);
+        const bool logActive = log && QApplication::activeWindow() == log;
+        int number = 0;
+        for (QWidget* w : windows) {
+            ++number;
+            QString title = w->windowTitle();
+            title.remove(QStringLiteral("[*]"));
+            title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(title)
+                                             : QStringLiteral("%1 %2").arg(number).arg(title);
+            auto* item = new QAction(text, menu);
+            item->setProperty(kListedWindow, QVariant::fromValue<QObject*>(w));
+            item->setCheckable(true);
+            item->setChecked(w == log ? logActive : !logActive && w == area->currentSubWindow());
+            QPointer<QWidget> target(w);
+            QObject::connect(item, &QAction::triggered, area, [area, target] {
+                if (!target)
+                    return;
+                if (auto* sub = qobject_cast<QMdiSubWindow*>(target.data())) {
+                    area->setActiveSubWindow(sub);
+                } else {
+                    target->show();
+                    target->raise();
+                    target->activateWindow();
+                }
+            });
+            if (number == 1)
+                menu->addSeparator()->setProperty(kListedWindow, true);
+            menu->addAction(item);
+        }
+    });
+    // The next window, whichever window has the keyboard; a shortcut comes
+    // before the key reaches the window, so no window can keep it.
+    auto* next = new QAction(QStringLiteral("Next Window"), &frame);
+    next->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_F6), QKeySequence(Qt::CTRL | Qt::Key_Tab)});
+    next->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(next, &QAction::triggered, area, &QMdiArea::activateNextSubWindow);
+    frame.addAction(next);
 }
 
 const COrielDoc* DocumentOfWindow(const QMdiSubWindow* window) {

@@ -16,6 +16,7 @@
 class QAction;
 class QMdiArea;
 class QMdiSubWindow;
+class QWidget;
 
 namespace platform {
 class UserPrompts;
@@ -57,6 +58,16 @@ CStatusWindow* CreateStatusWindow(CMainFrame& frame, WindowPlacement& placement,
 // active, and the end of the close (placements stored, worker stopped).
 // Returns the toggle's action.
 QAction* InstallMainFrameCommands(CMainFrame& frame, ApplicationState& app, platform::UserPrompts& prompts);
+
+// The Window menu's list of the open windows, rebuilt each time the menu
+// opens: one item per visible window of the area in the order they were
+// opened, then the measurement log, numbered, the active one checked;
+// choosing one activates it.
+// Ctrl+F6 and Ctrl+Tab go to the next window from any window of the frame.
+void InstallWindowList(CMainFrame& frame);
+// The window the Window menu lists before the item is chosen (null for
+// the menu's other items).
+QWidget* WindowOfListItem(const QAction& item);
 
 // The document a window of the MDI area works on (a main-view frame, an
 // FFT/LPC frame, a label list, or a window with kDocumentProperty); null

@@ -17,6 +17,8 @@
 #include "analysis/ChannelSampleSource.h"
 #include "analysis/ui/CFFTLPCFrame.h"
 #include "analysis/ui/CFFTLPCView.h"
+#include "analysis/ui/CPitchFrame.h"
+#include "analysis/ui/CSpectrogramFrame.h"
 #include "app/ui/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
@@ -225,11 +227,21 @@ void COrielView::PlaceAnalysisWindows() {
         return;
     const auto& placements = m_doc.App().settings.placements;
     for (QMdiSubWindow* w : area->subWindowList()) {
-        if (auto* f = qobject_cast<CFFTLPCFrame*>(w); f && &f->GetDocument() == &m_doc) {
-            const WindowPlacement& p = placements[kPlacementFftLpc];
-            if (!IsUnplaced(p) && p[2] > 0 && p[3] > 0)
-                f->setGeometry(p[0], p[1], p[2], p[3]);
-        }
+        auto* f = qobject_cast<PlacedAnalysisFrame*>(w);
+        if (!f || &f->GetDocument() != &m_doc)
+            continue;
+        int slot = -1;
+        if (qobject_cast<CFFTLPCFrame*>(f))
+            slot = kPlacementFftLpc;
+        else if (qobject_cast<CSpectrogramFrame*>(f))
+            slot = kPlacementSpectrogram;
+        else if (qobject_cast<CPitchFrame*>(f))
+            slot = kPlacementPitch;
+        if (slot < 0)
+            continue;
+        const WindowPlacement& p = placements[slot];
+        if (!IsUnplaced(p) && p[2] > 0 && p[3] > 0)
+            f->setGeometry(p[0], p[1], p[2], p[3]);
     }
 }
 
@@ -273,7 +285,7 @@ void AddAnalysisWindowCommands(CMainFrame& frame, std::function<CChildFrame*()> 
                        ViewCommand::AnalysisSpectrogramSelection, spectrogram);
     DeclareViewCommand(add(menu, "Spectrogram Window", {}, onView(&COrielView::OnAnalysisSpectrogramWindow)),
                        ViewCommand::AnalysisSpectrogramWindow, spectrogram);
-    DeclareViewCommand(add(menu, "Pitch", {}, onView(&COrielView::OpenPitchWindow)), ViewCommand::AnalysisPitch,
+    DeclareViewCommand(add(menu, "Pitch", QKeySequence(Qt::CTRL | Qt::Key_L), onView(&COrielView::OpenPitchWindow)), ViewCommand::AnalysisPitch,
                        [] { return static_cast<bool>(AnalysisTemplates().pitch); });
 
     // The FFT/LPC window's own entries of the Log menu.

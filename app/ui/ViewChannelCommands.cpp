@@ -120,6 +120,12 @@ void COrielView::OnEGGAnalysisSelection() {
 }
 
 void COrielView::OnEGGOption() {
+    // The options belong to the EGG channel: without one there is nothing
+    // to set, and the user should learn why nothing opens.
+    if (ValidEggChannel(GetDocument()) < 0) {
+        GetDocument().Prompts().Message(kNoEggChannelForOptions, platform::Buttons::Ok, platform::Icon::Information);
+        return;
+    }
     const std::string path = GetDocument().App().ConfigurationFilePath();
     if (!RunWithDialogs(*this, [&](AnalysisOptionDialogs& d) { return EggOptionsCommand(GetDocument(), d, path); }))
         return;

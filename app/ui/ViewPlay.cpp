@@ -5,6 +5,7 @@
 
 #include "app/ui/ViewPlay.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -195,9 +196,10 @@ void AddPlayCommands(QMainWindow& mainFrame, QMenu& optionsMenu, const std::func
                 (f->GetView()->*command)();
         };
     };
-    QAction* all = menu->addAction(QStringLiteral("Play All"), &mainFrame, onView(&COrielView::OnRecordPlayPlayAll));
-    QAction* selection =
-        menu->addAction(QStringLiteral("Play Selection"), &mainFrame, onView(&COrielView::OnRecordPlayPlaySelection));
+    QAction* all = menu->addAction(QStringLiteral("Play All"), QKeySequence(Qt::CTRL | Qt::Key_Y), &mainFrame,
+                                   onView(&COrielView::OnRecordPlayPlayAll));
+    QAction* selection = menu->addAction(QStringLiteral("Play Selection"), QKeySequence(Qt::CTRL | Qt::Key_U),
+                                         &mainFrame, onView(&COrielView::OnRecordPlayPlaySelection));
     QAction* window =
         menu->addAction(QStringLiteral("Play Window"), &mainFrame, onView(&COrielView::OnRecordPlayPlayWindow));
     DeclareViewCommand(all, ViewCommand::RecordPlayPlayAll);

@@ -3,6 +3,7 @@
 #include "app/ui/ViewPrinting.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
@@ -193,7 +194,8 @@ void AddPrintingCommands(QMenu& file, CMainFrame& frame, platform::UserPrompts& 
                    ViewCommand::FileSaveAsBmp);
     QAction* saveScreen = file.addAction(QStringLiteral("Save Screen As bmp..."), &frame, screenDump);
     file.addSeparator();
-    addViewCommand("Print...", &COrielView::OnFilePrint, &AnalysisWindowCommands::OnFilePrint, ViewCommand::FilePrint);
+    addViewCommand("Print...", &COrielView::OnFilePrint, &AnalysisWindowCommands::OnFilePrint, ViewCommand::FilePrint)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     addViewCommand("Print Preview", &COrielView::OnFilePrintPreview, &AnalysisWindowCommands::OnFilePrintPreview,
                    ViewCommand::FilePrintPreview);
     QAction* printScreen = file.addAction(QStringLiteral("Print Screen..."), &frame, screenDump);
