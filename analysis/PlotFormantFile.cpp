@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/BinaryFile.h"
+#include "platform/FailureText.h"
 #include "platform/File.h"
 #include "platform/UserPrompts.h"
 
@@ -200,25 +201,25 @@ PlotFormantReadStatus ReadPlotFormantFile(const std::string& path, bool numbersO
 bool WritePlotFormantFile(const std::string& path, const std::vector<PlotFormantRow>& rows,
                           platform::UserPrompts& prompts) {
     const std::string text = BuildPlotFormantText(rows);
-    const char* failure = nullptr;
+    std::string failure;
     {
         const platform::BusyGuard busy(prompts);
         std::unique_ptr<platform::ScratchReplacement> scratch;
         try {
             scratch = std::make_unique<platform::ScratchReplacement>(path);
-        } catch (const std::exception&) {
-            failure = kPlotFormantOpenFailure;
+        } catch (const std::exception& e) {
+            failure = platform::WithReason(kPlotFormantOpenFailure, platform::FailureReason(e));
         }
         if (scratch) {
             try {
                 scratch->GetFile().Write(text.data(), text.size());
                 scratch->Commit();
-            } catch (const std::exception&) {
-                failure = kPlotFormantSaveFailure;
+            } catch (const std::exception& e) {
+                failure = platform::WithReason(kPlotFormantSaveFailure, platform::FailureReason(e));
             }
         }
     }
-    if (failure) {
+    if (!failure.empty()) {
         prompts.Beep();
         prompts.Message(failure, platform::Buttons::Ok, platform::Icon::Error);
         return false;

@@ -96,8 +96,9 @@ PlotFormantReadStatus ReadPlotFormantFile(const std::string& path, bool numbersO
 
 // Writes the rows to path beside the target and renames it over the target
 // when complete, so a failed write leaves the old file whole. A failure is
-// reported ("Failure in opening the file." when the file cannot be made
-// there, else "Failure in saving the file."); returns whether it was written.
+// reported with the system's reason ("Failure in opening the file." when the
+// file cannot be made there, else "Failure in saving the file."); returns
+// whether it was written.
 bool WritePlotFormantFile(const std::string& path, const std::vector<PlotFormantRow>& rows,
                           platform::UserPrompts& prompts);
 

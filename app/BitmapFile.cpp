@@ -5,6 +5,7 @@
 
 #include "platform/BinaryFile.h"
 #include "platform/ByteCodec.h"
+#include "platform/FailureText.h"
 
 namespace vocomet {
 
@@ -81,7 +82,7 @@ std::vector<std::uint8_t> BitmapFileHeaders(const BitmapDescription& bitmap, std
 }
 
 int WriteBitmapFile(const BitmapDescription& bitmap, std::span<const std::uint32_t> palette,
-                    const BitmapRowSource& rows, const std::string& path) {
+                    const BitmapRowSource& rows, const std::string& path, std::string* reason) {
     const std::vector<std::uint8_t> headers = BitmapFileHeaders(bitmap, palette);
     if (headers.empty() || !rows)
         return 1;
@@ -105,9 +106,11 @@ int WriteBitmapFile(const BitmapDescription& bitmap, std::span<const std::uint32
             file.Write(block.data(), filled * rowBytes);
         }
         scratch.Commit();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // The scratch file goes with its replacement object; the target is
         // as it was.
+        if (reason)
+            *reason = platform::FailureReason(e);
         return 2;
     }
     return 0;

@@ -58,8 +58,10 @@ using BitmapRowSource = std::function<void(std::int64_t y, std::span<std::uint8_
 // Writes the bitmap to path, beside the target first and renamed over it
 // when complete, so a failed write leaves neither a partial file nor harm to
 // an existing one. Returns 0 on success, non-zero when the size is not
-// allowed, the file cannot be written, or the row source throws.
+// allowed, the file cannot be written, or the row source throws; then, when
+// reason is given, it receives why (the system's reason for a file it
+// refused; empty when there is nothing more to say).
 int WriteBitmapFile(const BitmapDescription& bitmap, std::span<const std::uint32_t> palette,
-                    const BitmapRowSource& rows, const std::string& path);
+                    const BitmapRowSource& rows, const std::string& path, std::string* reason = nullptr);
 
 }  // namespace vocomet

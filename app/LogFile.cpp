@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/BinaryFile.h"
+#include "platform/FailureText.h"
 #include "platform/File.h"
 #include "platform/Numbers.h"
 #include "platform/TextEncoding.h"
@@ -60,7 +61,7 @@ void ForEachField(std::string_view line, F&& f) {
     }
 }
 
-void Report(platform::UserPrompts& prompts, const char* text, bool beep) {
+void Report(platform::UserPrompts& prompts, const std::string& text, bool beep) {
     if (beep)
         prompts.Beep();
     prompts.Message(text, platform::Buttons::Ok, platform::Icon::Warning);
@@ -190,24 +191,24 @@ bool WriteLogFile(const std::string& path, const GridModel& grid, platform::User
     std::string text;
     try {
         text = BuildLogText(grid);
-    } catch (const std::exception&) {
-        Report(prompts, kLogErrorSaving, true);
+    } catch (const std::exception& e) {
+        Report(prompts, platform::WithReason(kLogErrorSaving, platform::FailureReason(e)), true);
         return false;
     }
     std::unique_ptr<platform::ScratchReplacement> scratch;
     try {
         scratch = std::make_unique<platform::ScratchReplacement>(path);
-    } catch (const std::exception&) {
-        Report(prompts, kLogErrorOpening, true);
+    } catch (const std::exception& e) {
+        Report(prompts, platform::WithReason(kLogErrorOpening, platform::FailureReason(e)), true);
         Report(prompts, kLogErrorSaving, true);
         return false;
     }
     try {
         scratch->GetFile().Write(text.data(), text.size());
         scratch->Commit();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // The scratch file goes with its object; the old log stays whole.
-        Report(prompts, kLogErrorSaving, true);
+        Report(prompts, platform::WithReason(kLogErrorSaving, platform::FailureReason(e)), true);
         return false;
     }
     return true;

@@ -54,9 +54,9 @@ LogReadStatus ParseLogText(std::string_view text, GridModel& grid);
 
 // Writes the table to path through a scratch file beside it that replaces
 // the target only when complete, so a failed write leaves an existing log
-// whole. Failures are reported ("Error in opening the file." when the file
-// cannot be made, then "Failure in saving the file."); returns whether the
-// file was written.
+// whole. Failures are reported with the system's reason ("Error in opening
+// the file." when the file cannot be made, then "Failure in saving the
+// file."); returns whether the file was written.
 bool WriteLogFile(const std::string& path, const GridModel& grid, platform::UserPrompts& prompts);
 
 // Reads path into the grid and reports failures with their messages.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/CChannels.h"
+#include "platform/FailureText.h"
 
 namespace vocomet {
 
@@ -105,6 +106,11 @@ std::string DefaultBitmapName(const std::string& title) {
     if (dot != std::string::npos && dot > 0 && (slash == std::string::npos || dot > slash + 1))
         name.erase(dot);
     return "bmp_" + name;
+}
+
+void ReportBitmapSaveFailure(platform::UserPrompts& prompts, const std::string& reason) {
+    prompts.Beep();
+    prompts.Message(platform::WithReason(kBitmapSaveError, reason), platform::Buttons::Ok, platform::Icon::Error);
 }
 
 std::string AskBitmapSavePath(platform::UserPrompts& prompts, const std::string& defaultName) {

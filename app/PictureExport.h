@@ -72,6 +72,10 @@ PictureSize BitmapPictureSize(double width, double height, bool inches, double p
 // "bmp_take1", "Untitled" gives "bmp_Untitled").
 std::string DefaultBitmapName(const std::string& title);
 
+// Tells that a bitmap could not be saved: a beep and "Error in saving the
+// bitmap file.", followed by reason (from WriteBitmapFile) when there is one.
+void ReportBitmapSaveFailure(platform::UserPrompts& prompts, const std::string& reason);
+
 // The save dialog of bitmap files, "Save As bmp", starting at defaultName;
 // it asks before replacing a file. The chosen path, or empty when cancelled.
 std::string AskBitmapSavePath(platform::UserPrompts& prompts, const std::string& defaultName);

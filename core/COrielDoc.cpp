@@ -13,13 +13,13 @@
 #include "core/ConfigurationBlock.h"
 #include "core/ConfigurationFile.h"
 #include "platform/BinaryFile.h"
+#include "platform/FailureText.h"
 
 namespace vocomet {
 
 namespace {
 
 constexpr const char* kUntitled = "Untitled";
-constexpr const char* kNotEnoughMemory = "Not enough memory.";
 
 // One counter for every document of the process.
 std::atomic<long long> g_tempFileCounter{0};
@@ -213,7 +213,7 @@ std::unique_ptr<platform::Progress> COrielDoc::MakeProgress() const {
 }
 
 void COrielDoc::ReportLoadSaveError(const char* prompt, const std::string& detail) {
-    m_prompts.Message(detail.empty() ? std::string(prompt) : std::string(prompt) + "\n\n" + detail);
+    m_prompts.Message(platform::WithReason(prompt, detail));
 }
 
 // ---- opening -------------------------------------------------------------------
@@ -234,10 +234,8 @@ int COrielDoc::RunReader(const DocumentReader& reader, platform::File& file, boo
         return result;
     } catch (const platform::UserException&) {
         // The reader has said why, or there is nothing to say.
-    } catch (const std::bad_alloc&) {
-        ReportLoadSaveError(kFailedToOpenDocument, kNotEnoughMemory);
     } catch (const std::exception& e) {
-        ReportLoadSaveError(kFailedToOpenDocument, e.what());
+        ReportLoadSaveError(kFailedToOpenDocument, platform::FailureReason(e));
     }
     failed = true;
     return kReaderEndOpen;
@@ -337,11 +335,8 @@ COrielDoc::WriteOutcome COrielDoc::WriteFile(const std::string& path, int fileTy
                              : kFailedToSaveDocument;
         failure.reason = e.what();
         return WriteOutcome::CannotCreate;
-    } catch (const std::bad_alloc&) {
-        failure.reason = kNotEnoughMemory;
-        return WriteOutcome::CannotCreate;
     } catch (const std::exception& e) {
-        failure.reason = e.what();
+        failure.reason = platform::FailureReason(e);
         return WriteOutcome::CannotCreate;
     }
     platform::BusyGuard busy(m_prompts);
@@ -359,10 +354,8 @@ COrielDoc::WriteOutcome COrielDoc::WriteFile(const std::string& path, int fileTy
         return WriteOutcome::Written;
     } catch (const platform::UserException&) {
         return WriteOutcome::WriterAbandoned;
-    } catch (const std::bad_alloc&) {
-        failure.reason = kNotEnoughMemory;
     } catch (const std::exception& e) {
-        failure.reason = e.what();
+        failure.reason = platform::FailureReason(e);
     }
     return WriteOutcome::WriterFailed;
 }
@@ -407,6 +400,13 @@ int COrielDoc::SaveDocumentAs(const std::string& path, int fileTypeCode, bool se
     if (outcome == WriteOutcome::CannotCreate || outcome == WriteOutcome::WriterFailed)
         ReportWriteFailure(failure);
     return outcome == WriteOutcome::Written ? 1 : 0;
+}
+
+std::string COrielDoc::OwnNameProposal() const {
+    if (m_pathName.empty())
+        return DefaultNameStem();
+    const std::filesystem::path own(m_pathName);
+    return (own.parent_path() / own.stem()).string();
 }
 
 bool COrielDoc::CanSaveInPlace() const {
@@ -460,13 +460,16 @@ std::optional<platform::SaveChoice> COrielDoc::AskSaveTarget(const std::string& 
     std::optional<platform::SaveChoice> choice = m_prompts.AskSaveChoice(request);
     if (!choice)
         return std::nullopt;
-    if (choice->filterIndex == 0) {
-        // A chooser that cannot say which filter was picked: the name's
-        // extension tells, else the filter it opened with stayed picked.
-        choice->filterIndex = FilterForPath(choice->path);
-        if (choice->filterIndex == 0)
-            choice->filterIndex = request.filterIndex;
-    }
+    // An extension the user typed that names a format these saves write
+    // decides the format, whatever filter was left selected: a file named
+    // x.wav must hold WAV, or no other program can read it. Otherwise the
+    // filter picked decides (from a chooser that cannot say, the one it
+    // opened with), and a bare name gets that filter's extension.
+    const int typed = FilterForPath(choice->path);
+    if (typed != 0)
+        choice->filterIndex = typed;
+    else if (choice->filterIndex == 0)
+        choice->filterIndex = request.filterIndex;
     if (choice->filterIndex == kNativeFilter || choice->filterIndex == kWaveFilterIndex)
         saveFilterIndex = choice->filterIndex;
     choice->path = WithFilterExtension(choice->path, choice->filterIndex);
@@ -476,7 +479,8 @@ std::optional<platform::SaveChoice> COrielDoc::AskSaveTarget(const std::string& 
 void COrielDoc::OnFileSaveAs() { FileSaveAs(); }
 
 bool COrielDoc::FileSaveAs() {
-    const std::optional<platform::SaveChoice> choice = AskSaveTarget("Save file As", kUntitled, kNativeAndWaveFilter);
+    const std::optional<platform::SaveChoice> choice =
+        AskSaveTarget("Save file As", OwnNameProposal(), kNativeAndWaveFilter);
     if (!choice)
         return false;
     const std::string& path = choice->path;
@@ -490,8 +494,7 @@ bool COrielDoc::FileSaveAs() {
     const WriteRequest request{false, 0, GetChannelCount(), false, {}};
     if (WriteFile(path, code, request, failure) != WriteOutcome::Written) {
         m_prompts.Beep();
-        m_prompts.Message(failure.reason.empty() ? std::string(kSaveOperationError)
-                                                 : std::string(kSaveOperationError) + "\n\n" + failure.reason);
+        m_prompts.Message(platform::WithReason(kSaveOperationError, failure.reason));
         return false;
     }
     if (becomesOwnFile) {

@@ -271,11 +271,17 @@ private:
     static std::string WithFilterExtension(const std::string& path, int filterIndex);
     // Default file names start from this: the path's stem, else the title's.
     std::string DefaultNameStem() const;
+    // What Save As offers: the document's own file in its own folder, less
+    // its extension, which the filter picked puts back (a document read
+    // from a format these saves do not write must not be offered under that
+    // format's name).
+    std::string OwnNameProposal() const;
     bool CanSaveInPlace() const;
     void SaveCopy(bool selectionOnly);
     // The native-and-WAV save chooser, starting at the remembered filter.
-    // The answer holds the filter picked (remembered for the next time) and
-    // the path with that filter's extension when the name had none.
+    // The answer holds the filter whose format is to be written (the one a
+    // typed .vcm or .wav names, else the one picked; remembered for the next
+    // time) and the path with that filter's extension when the name had none.
     std::optional<platform::SaveChoice> AskSaveTarget(const std::string& title, const std::string& initialPath,
                                                       const char* filter);
     void ExportChannel(bool selectionOnly);

@@ -9,6 +9,7 @@
 #include "core/ConfigurationFile.h"
 #include "core/DocumentSettings.h"
 #include "platform/BinaryFile.h"
+#include "platform/FailureText.h"
 #include "platform/File.h"
 #include "platform/UserPrompts.h"
 
@@ -60,8 +61,9 @@ bool SaveConfiguration(platform::UserPrompts& prompts, const ApplicationState& a
 
     try {
         block.Write(*path);
-    } catch (const std::exception&) {
-        prompts.Message(kConfigurationSaveError, platform::Buttons::Ok, platform::Icon::Error);
+    } catch (const std::exception& e) {
+        prompts.Message(platform::WithReason(kConfigurationSaveError, platform::FailureReason(e)),
+                        platform::Buttons::Ok, platform::Icon::Error);
         return false;
     }
     return true;
@@ -88,8 +90,9 @@ bool LoadConfiguration(platform::UserPrompts& prompts, ApplicationState& app, Do
         Call(windows.placeStatusWindow);
         Call(windows.reloadRecordPlay);
         Call(windows.placeLogWindow);
-    } catch (const std::exception&) {
-        prompts.Message(kConfigurationReadError, platform::Buttons::Ok, platform::Icon::Error);
+    } catch (const std::exception& e) {
+        prompts.Message(platform::WithReason(kConfigurationReadError, platform::FailureReason(e)),
+                        platform::Buttons::Ok, platform::Icon::Error);
     }
     return true;
 }

@@ -35,7 +35,7 @@ struct ConfigurationWindowHooks {
 // foreign, from the document defaults) with the signature, play-grid value,
 // routing texts, ChannelSetup arrays, placements and the document's
 // 1032-1735 put in. True when written; a failure shows
-// "Error in saving the configuration file.".
+// "Error in saving the configuration file." with the system's reason.
 bool SaveConfiguration(platform::UserPrompts& prompts, const ApplicationState& app,
                        const DocumentSettings& document);
 
@@ -43,7 +43,8 @@ bool SaveConfiguration(platform::UserPrompts& prompts, const ApplicationState& a
 // its signature, applies the application part and the document's 1032-1735
 // to document, copies the file's bytes over the settings file and re-places
 // the windows. A failure shows "Error in reading the configuration file."
-// (nothing applied when the file cannot be read or is foreign). Returns true
+// (nothing applied when the file cannot be read or is foreign; the system's
+// reason follows when the settings file could not be written). Returns true
 // when document was changed (the caller then applies it to its channels).
 bool LoadConfiguration(platform::UserPrompts& prompts, ApplicationState& app, DocumentSettings& document,
                        const ConfigurationWindowHooks& windows);

@@ -129,22 +129,22 @@ void SavePictureBitmap(const QWidget& widget, platform::UserPrompts& prompts, co
                        double pictureWidth, double pictureHeight, bool inches,
                        const std::function<QImage(int, int)>& render) {
     int result = 1;
+    std::string reason;
     {
         const platform::BusyGuard busy(prompts);
         const PictureSize size = BitmapPictureSize(pictureWidth, pictureHeight, inches, widget.physicalDpiX() / 25.4,
                                                    widget.physicalDpiY() / 25.4);
         if (BitmapSizeAllowed(size.width, size.height)) {
             try {
-                result = WriteBitmapFile(render(static_cast<int>(size.width), static_cast<int>(size.height)), path);
+                result = WriteBitmapFile(render(static_cast<int>(size.width), static_cast<int>(size.height)), path,
+                                         &reason);
             } catch (const std::exception&) {
                 result = 1;
             }
         }
     }
-    if (result != 0) {
-        prompts.Beep();
-        prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
-    }
+    if (result != 0)
+        ReportBitmapSaveFailure(prompts, reason);
 }
 
 PlacedAnalysisFrame::PlacedAnalysisFrame(COrielDoc& doc, WindowPlacement& placement, bool placedWhenShown,

@@ -340,6 +340,7 @@ void CFFTLPCView::OnFileSaveAsBmp() {
         return;
     }
     int result = 1;
+    std::string reason;
     {
         const platform::BusyGuard busy(m_prompts);
         const PictureSize size = BitmapPictureSize(m_settings.pictureWidth, m_settings.pictureHeight,
@@ -348,16 +349,14 @@ void CFFTLPCView::OnFileSaveAsBmp() {
         if (BitmapSizeAllowed(size.width, size.height)) {
             try {
                 result = WriteBitmapFile(RenderBitmap(static_cast<int>(size.width), static_cast<int>(size.height)),
-                                         path);
+                                         path, &reason);
             } catch (...) {
                 result = 1;
             }
         }
     }
-    if (result != 0) {
-        m_prompts.Beep();
-        m_prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
-    }
+    if (result != 0)
+        ReportBitmapSaveFailure(m_prompts, reason);
 }
 
 // ---- log entries -------------------------------------------------------------

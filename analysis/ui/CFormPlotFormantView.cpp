@@ -601,22 +601,22 @@ void CFormPlotFormantView::OnSaveAsBmp() {
     if (path.empty())
         return;
     int result = 1;
+    std::string reason;
     {
         const platform::BusyGuard busy(m_prompts);
         const std::int64_t width = static_cast<std::int64_t>(physicalDpiX() / 25.4 * kBitmapWidthMm);
         const std::int64_t height = static_cast<std::int64_t>(physicalDpiY() / 25.4 * kBitmapHeightMm);
         if (BitmapSizeAllowed(width, height)) {
             try {
-                result = WriteBitmapFile(RenderBitmap(static_cast<int>(width), static_cast<int>(height)), path);
+                result = WriteBitmapFile(RenderBitmap(static_cast<int>(width), static_cast<int>(height)), path,
+                                         &reason);
             } catch (...) {
                 result = 1;
             }
         }
     }
-    if (result != 0) {
-        m_prompts.Beep();
-        m_prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
-    }
+    if (result != 0)
+        ReportBitmapSaveFailure(m_prompts, reason);
 }
 
 void CFormPlotFormantView::PrintTo(QPrinter& printer) const {

@@ -44,7 +44,7 @@ void DrawPrintFrame(QPainter& dc, double width, double height, bool inches, cons
     dc.restore();
 }
 
-int WriteBitmapFile(const QImage& picture, const std::string& path) {
+int WriteBitmapFile(const QImage& picture, const std::string& path, std::string* reason) {
     if (picture.isNull())
         return 1;
     BitmapDescription bitmap;
@@ -98,7 +98,7 @@ int WriteBitmapFile(const QImage& picture, const std::string& path) {
             std::memcpy(row.data(), line, std::min(used, row.size()));
         }
     };
-    return WriteBitmapFile(bitmap, palette, rows, path);
+    return WriteBitmapFile(bitmap, palette, rows, path, reason);
 }
 
 QImage CaptureScreenImage() {
@@ -110,14 +110,13 @@ QImage CaptureScreenImage() {
 
 void CaptureScreenToFile(const std::string& path, platform::UserPrompts& prompts) {
     int result = 0;
+    std::string reason;
     {
         const platform::BusyGuard busy(prompts);
-        result = WriteBitmapFile(CaptureScreenImage(), path);
+        result = WriteBitmapFile(CaptureScreenImage(), path, &reason);
     }
-    if (result != 0) {
-        prompts.Beep();
-        prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
-    }
+    if (result != 0)
+        ReportBitmapSaveFailure(prompts, reason);
 }
 
 void StartScreenDump(QWidget* owner, platform::UserPrompts& prompts, std::string& path) {

@@ -32,8 +32,9 @@ void DrawPrintFrame(QPainter& dc, double width, double height, bool inches, cons
 // Writes the picture as a .bmp file (see WriteBitmapFile in app/BitmapFile.h):
 // 1-bit and 8-bit pictures with their palette, every other depth as 24 bits.
 // 0 on success, non-zero on failure (a null or oversized picture, a file
-// that cannot be written); a failed write leaves no file behind.
-int WriteBitmapFile(const QImage& picture, const std::string& path);
+// that cannot be written, with why in reason when given); a failed write
+// leaves no file behind.
+int WriteBitmapFile(const QImage& picture, const std::string& path, std::string* reason = nullptr);
 
 // The whole primary screen; a null image when it cannot be had.
 QImage CaptureScreenImage();

@@ -82,6 +82,7 @@ void COrielView::OnFileSaveAsBmp() {
         return;
     }
     int result = 1;
+    std::string reason;
     {
         const platform::BusyGuard busy(prompts);
         const DisplaySettings& display = m_doc.settings.display;
@@ -90,16 +91,14 @@ void COrielView::OnFileSaveAsBmp() {
         if (BitmapSizeAllowed(size.width, size.height)) {
             try {
                 const QImage picture = RenderBitmap(static_cast<int>(size.width), static_cast<int>(size.height));
-                result = WriteBitmapFile(picture, path);
+                result = WriteBitmapFile(picture, path, &reason);
             } catch (...) {
                 result = 1;
             }
         }
     }
-    if (result != 0) {
-        prompts.Beep();
-        prompts.Message(kBitmapSaveError, platform::Buttons::Ok, platform::Icon::Error);
-    }
+    if (result != 0)
+        ReportBitmapSaveFailure(prompts, reason);
 }
 
 void COrielView::OnFileSaveScreenAsBmp() {

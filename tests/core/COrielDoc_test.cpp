@@ -556,7 +556,7 @@ TEST_P(SaveAsTable, ChosenFilterDecidesWrittenTypeAndTheDocumentsFile) {
     const platform::FileDialogRequest& r = prompts.saveRequests[0];
     EXPECT_EQ(r.title, "Save file As");
     EXPECT_EQ(r.filter, kNativeAndWaveFilter);
-    EXPECT_EQ(r.initialPath, "Untitled");
+    EXPECT_EQ(r.initialPath, PathIn("own"));  // its own name; the filter adds the extension
     EXPECT_EQ(r.defaultSuffix, "vcm");
     EXPECT_EQ(r.filterIndex, 2);
 
@@ -589,16 +589,81 @@ INSTANTIATE_TEST_SUITE_P(
         SaveAsCase{"WaveAsWave", 2, "out.WAV", 2, "out.WAV", 2, true, 2, 2},
         SaveAsCase{"AiffTakesTheNativeFile", 3, "out.vcm", 1, "out.vcm", 1, true, 1, 1},
         SaveAsCase{"MacTakesTheWaveFile", 9, "out.wav", 2, "out.wav", 2, true, 2, 2},
-        // The filter picked decides the format, whatever the name says.
+        // A typed .vcm or .wav decides the format, whatever filter is picked.
+        SaveAsCase{"TypedWaveNameUnderTheNativeFilterIsWave", 1, "out.wav", 1, "out.wav", 2, false, 1, 2},
+        SaveAsCase{"TypedNativeNameUnderTheWaveFilterIsNative", 1, "out.vcm", 2, "out.vcm", 1, true, 1, 1},
+        SaveAsCase{"TypedExtensionInAnyCase", 2, "out.Wav", 1, "out.Wav", 2, true, 2, 2},
+        // Any other name: the filter picked decides, and a bare name gets its extension.
         SaveAsCase{"BareNameGetsTheWaveExtension", 1, "out", 2, "out.wav", 2, false, 1, 2},
         SaveAsCase{"BareNameGetsTheNativeExtension", 2, "out", 1, "out.vcm", 1, false, 2, 1},
         SaveAsCase{"TrailingDotGetsTheExtension", 1, "out.", 2, "out.wav", 2, false, 1, 2},
         SaveAsCase{"WaveFilterWinsOverAnotherExtension", 1, "out.dat", 2, "out.dat", 2, false, 1, 2},
-        SaveAsCase{"WaveFilterWinsOverTheNativeExtension", 1, "out.vcm", 2, "out.vcm", 2, false, 1, 2},
+        SaveAsCase{"NativeFilterWinsOverAnotherExtension", 2, "out.aiff", 1, "out.aiff", 1, false, 2, 1},
         // A chooser that cannot say: the extension tells, else the filter it opened with.
         SaveAsCase{"UnknownFilterGoesByTheExtension", 2, "out.vcm", 0, "out.vcm", 1, false, 2, 1},
         SaveAsCase{"UnknownFilterKeepsTheOpeningFilter", 1, "out", 0, "out.wav", 2, false, 1, 2}),
     [](const ::testing::TestParamInfo<SaveAsCase>& info) { return std::string(info.param.name); });
+
+// The real writers: a name typed with .wav under the native filter (the
+// one Save As opens with) must be a WAV file another program reads.
+TEST_F(DocTest, ATypedWaveNameUnderTheNativeFilterWritesAWaveFileThatReadsBack) {
+    auto doc = MakeDocument(1, PathIn("take.vcm"));
+    CChannels& ch = doc->Channel(0);
+    ch.samples = platform::FloatBlock::Allocate(40);
+    for (std::size_t k = 0; k < 40; ++k)
+        ch.samples[k] = static_cast<float>(k) / 64.0f - 0.25f;
+    ch.sampleCount = 40;
+    ch.rate = 8000.0;
+    ch.duration = 5.0;
+    doc->saveFilterIndex = kNativeFilter;
+    prompts.paths.push_back(PathIn("x.wav"));
+    prompts.saveFilters.push_back(kNativeFilter);
+
+    doc->OnFileSaveAs();
+
+    ASSERT_EQ(prompts.saveRequests.size(), 1u);
+    EXPECT_EQ(prompts.saveRequests[0].initialPath, PathIn("take"));
+    EXPECT_EQ(prompts.saveRequests[0].filterIndex, kNativeFilter);
+    const std::string bytes = ReadAll(PathIn("x.wav"));
+    ASSERT_GE(bytes.size(), 12u);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(bytes.substr(8, 4), "WAVE");
+    // A native document written as WAV keeps its own file and stays modified.
+    EXPECT_EQ(doc->GetPathName(), PathIn("take.vcm"));
+    EXPECT_TRUE(doc->IsModified());
+
+    COrielDoc back(app, prompts);
+    ASSERT_TRUE(back.OnOpenDocument(PathIn("x.wav")));
+    EXPECT_EQ(back.GetFileTypeCode(), kFileTypeWave);
+    ASSERT_EQ(back.Channel(0).sampleCount, 40.0);
+    for (std::size_t k = 0; k < 40; ++k)
+        EXPECT_EQ(back.Channel(0).samples[k], ch.samples[k]) << k;
+    if (test::HaveTool("sox")) {
+        EXPECT_EQ(test::RunCommand("sox '" + PathIn("x.wav") + "' -n stat 2>/dev/null"), 0);
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(DocTest, SaveAsOffersTheDocumentsOwnName) {
+    const struct {
+        const char* own;  // empty: never saved
+        const char* title;
+        std::string offered;
+    } cases[] = {
+        {"take.vcm", "", PathIn("take")},
+        {"vowels.aiff", "", PathIn("vowels")},  // not offered under a format it will not be
+        {"", "Recording 3.vcm", "Recording 3"},
+        {"", "", "Untitled"},
+    };
+    for (const auto& c : cases) {
+        prompts = test::ScriptedPrompts();
+        auto doc = MakeDocument(1, *c.own ? PathIn(c.own) : std::string());
+        doc->SetTitle(c.title);
+        doc->OnFileSaveAs();  // cancelled
+        ASSERT_EQ(prompts.saveRequests.size(), 1u);
+        EXPECT_EQ(prompts.saveRequests[0].initialPath, c.offered) << c.own << c.title;
+    }
+}
 
 TEST_F(DocTest, AFailedSaveAsKeepsTheTargetAndTheDocument) {
     const std::string own = PathIn("own.vcm");

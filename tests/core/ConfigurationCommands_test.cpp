@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <array>
 #include <limits>
 
@@ -113,7 +115,8 @@ TEST_F(ConfigurationCommandsTest, SaveCancelAndFailure) {
     test::WriteAll(existing, "old");
     prompts.paths.push_back(dir + "/missing/folder/x.cfg");
     EXPECT_FALSE(SaveConfiguration(prompts, app, DocumentSettings::Reset()));
-    EXPECT_EQ("Error in saving the configuration file.", prompts.LastMessage());
+    EXPECT_EQ(prompts.LastMessage().rfind("Error in saving the configuration file.\n\n", 0), 0u);
+    EXPECT_NE(prompts.LastMessage().find(std::strerror(ENOENT)), std::string::npos) << prompts.LastMessage();
 }
 
 // --- Load Configuration ----------------------------------------------------
@@ -259,7 +262,8 @@ TEST_F(ConfigurationCommandsTest, LoadFailureAfterApplyingReportsAndKeepsWhatWas
     DocumentSettings doc = DocumentSettings::Reset();
     EXPECT_TRUE(LoadConfiguration(prompts, app, doc, {}));
     EXPECT_EQ(50.0, doc.zoomDuration);
-    EXPECT_EQ("Error in reading the configuration file.", prompts.LastMessage());
+    EXPECT_EQ(prompts.LastMessage().rfind("Error in reading the configuration file.\n\n", 0), 0u);
+    EXPECT_NE(prompts.LastMessage().find(std::strerror(ENOENT)), std::string::npos) << prompts.LastMessage();
 }
 
 TEST_F(ConfigurationCommandsTest, LoadWithoutDocumentCopiesWithoutApplying) {

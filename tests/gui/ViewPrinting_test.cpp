@@ -10,7 +10,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -176,6 +178,18 @@ TEST_F(ViewPrinting, RefusedSizesAndCancelledDialogsWriteNothing) {
     EXPECT_EQ(prompts.saveRequests.back().initialPath, "ScreenDump");
     QTest::qWait(50);
     EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(ViewPrinting, AnExportTheFileSystemRefusesSaysWhyAndKeepsTheUsersFile) {
+    // The folder chosen is in fact the user's file: nothing can be made in it.
+    const std::string userFile = app.tempFolder + "/notes.txt";
+    test::WriteAll(userFile, "the user's notes");
+    Export("notes.txt/picture.bmp");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    const std::string& text = prompts.messages[0].text;
+    EXPECT_EQ(text.rfind("Error in saving the bitmap file.\n\n", 0), 0u) << text;
+    EXPECT_NE(text.find(std::strerror(ENOTDIR)), std::string::npos) << text;
+    EXPECT_EQ(test::ReadAll(userFile), "the user's notes");
 }
 
 TEST_F(ViewPrinting, ScreenDumpWritesTheScreenOrSaysItCouldNot) {
