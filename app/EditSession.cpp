@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <exception>
 #include <new>
-#include <string>
 
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
+#include "platform/FailureText.h"
 #include "platform/File.h"
 
 namespace vocomet {
@@ -57,11 +57,11 @@ bool EditSession::SaveUndoFile(COrielDoc& document, platform::UserPrompts& promp
     } catch (const platform::FileException& e) {
         // The system's reason (a full disk, no rights) is what the user needs
         // to decide whether to go on without undo.
-        prompts.Message(std::string(kUndoSaveError) + "\n\n" + e.what(), platform::Buttons::Ok,
+        prompts.Message(platform::WithReason(kUndoSaveError, platform::FailureReason(e)), platform::Buttons::Ok,
                         platform::Icon::Warning);
         return false;
-    } catch (const std::bad_alloc&) {
-        prompts.Message(std::string(kUndoSaveError) + "\n\nNot enough memory.", platform::Buttons::Ok,
+    } catch (const std::bad_alloc& e) {
+        prompts.Message(platform::WithReason(kUndoSaveError, platform::FailureReason(e)), platform::Buttons::Ok,
                         platform::Icon::Warning);
         return false;
     } catch (const std::exception&) {
