@@ -11,6 +11,7 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "analysis/ChannelSampleSource.h"
@@ -132,43 +133,16 @@ void CFFTLPCView::SetData(const ChannelSampleSource& source, double firstSample,
     update();
 }
 
-int CFFTLPCView::FieldWidth(int field) const {
-    // Room for what the field can show: the read-outs keep one width, so the
-    // form does not move under the pointer; the header fits its value.
-    const QFontMetrics fm(m_fields[field]->font());
-    QString widest = m_fields[field]->text();
-    if (field == kFieldPower)
-        widest = QStringLiteral("-000.0");
-    else if (field == kFieldFrequency)
-        widest = QStringLiteral("00000.0");
-    else if (widest.size() < 2)
-        widest = QStringLiteral("00");
-    // The frame and the line edit's own margins on either side.
-    return fm.horizontalAdvance(widest) + 2 * m_fields[field]->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
-           8;
-}
-
 void CFFTLPCView::LayoutPlot() {
     constexpr int kMargin = 4;
-    // Caption and field pairs flow in reading order, as many to a row as
-    // the width holds.
-    const QFontMetrics fm(font());
-    const int gap = fm.horizontalAdvance(QStringLiteral("  "));
-    const int fieldHeight = m_fields[0]->sizeHint().height();
-    int x = kMargin, y = kMargin;
-    for (int i = 0; i < 8; ++i) {
-        const int captionWidth = fm.horizontalAdvance(m_captions[i]->text()) + 2;
-        const int fieldWidth = FieldWidth(i);
-        const int pairWidth = captionWidth + 2 + fieldWidth;
-        if (x > kMargin && x + pairWidth > width() - kMargin) {
-            x = kMargin;
-            y += fieldHeight + 2;
-        }
-        m_captions[i]->setGeometry(x, y, captionWidth, fieldHeight);
-        m_fields[i]->setGeometry(x + captionWidth + 2, y, fieldWidth, fieldHeight);
-        x += pairWidth + gap;
-    }
-    const int headerBottom = y + fieldHeight;
+    // The read-outs keep one width, so the form does not move under the
+    // pointer; the header fields fit their values.
+    std::array<ReadoutPair, 8> pairs;
+    for (int i = 0; i < 8; ++i)
+        pairs[static_cast<std::size_t>(i)] = {m_captions[i], m_fields[i], QString()};
+    pairs[kFieldPower].widest = QStringLiteral("-000.0");
+    pairs[kFieldFrequency].widest = QStringLiteral("00000.0");
+    const int headerBottom = FlowReadouts(pairs, kMargin, kMargin, width() - 2 * kMargin);
 
     // The formant box: a label column, "=" and five values right-aligned
     // on tab stops, two lines.

@@ -120,7 +120,6 @@ private:
     // Places the header, the formant box and the plot from the font's
     // metrics.
     void LayoutPlot();
-    int FieldWidth(int field) const;
     // Redraws the plot picture from the result.
     void DrawPlot();
     SpectrumPanel MakePanel(const QRect& rect, bool labelled, bool colour, bool drawLpc) const;

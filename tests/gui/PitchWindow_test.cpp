@@ -194,9 +194,10 @@ TEST_F(PitchWindow, OpensFromThePitchCommandAndDrawsTheTrackOfSpeech) {
     EXPECT_EQ(pane->Track().f0, before);
 }
 
-// At the size the window opens with, the frequency labels of the default
-// 20 Hz grid stand apart and whole inside the pane.
-TEST_F(PitchWindow, FrequencyLabelsStandApartAtTheDefaultSize) {
+// At the size the window opens with, the read-outs and their captions show
+// whole, and the frequency labels of the default 20 Hz grid stand apart and
+// whole inside the pane.
+TEST_F(PitchWindow, ReadoutsAndFrequencyLabelsReadableAtTheDefaultSize) {
     CPitchFrame* f = OpenFromMenu();
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->size(), QSize(kPitchDefaultPlacement[2], kPitchDefaultPlacement[3]));
@@ -204,6 +205,10 @@ TEST_F(PitchWindow, FrequencyLabelsStandApartAtTheDefaultSize) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return pane->IsTrackValid(); }, 30000));
     QTest::qWait(30);
     ASSERT_TRUE(f->grab().save(QString::fromStdString(folder + "/pitch-default.png")));
+    test::ExpectReadoutsWhole(f->GetView(), {{QStringLiteral("readout5"), QStringLiteral("2500.0")},
+                                             {QStringLiteral("readout6"), QStringLiteral("2500.0")},
+                                             {QStringLiteral("readout7"), QStringLiteral("120.0")},
+                                             {QStringLiteral("readout8"), QStringLiteral("80.0")}});
     const PitchSettings& s = pane->Settings();
     ASSERT_EQ(s.ints[3], 20);  // frequency spacing
     const std::vector<AxisLabel> labels =

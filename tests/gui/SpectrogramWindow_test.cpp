@@ -265,7 +265,7 @@ TEST_F(SpectrogramWindow, SpeechPictureTracksCursorLogAndPlotFormants) {
     EXPECT_TRUE(gone.isNull());
 }
 
-TEST_F(SpectrogramWindow, FrequencyLabelsShowWholeAtTheDefaultSize) {
+TEST_F(SpectrogramWindow, ReadoutsAndFrequencyLabelsShowWholeAtTheDefaultSize) {
     ASSERT_GE(doc->settings.sampleRate, 20000.0);
     doc->settings.spectrogram.values[SpectrogramSettings::kTopFrequency] = 10000;
     doc->settings.spectrogram.values[10] = 1;     // frequency grid
@@ -277,6 +277,9 @@ TEST_F(SpectrogramWindow, FrequencyLabelsShowWholeAtTheDefaultSize) {
     ASSERT_TRUE(WaitForCompute(pane, 1));
     QTest::qWait(30);
     ASSERT_TRUE(f->grab().save(QString::fromStdString(folder + "/spectrogram-default.png")));
+    test::ExpectReadoutsWhole(f->GetView(), {{QStringLiteral("field6"), QStringLiteral("2500.0")},
+                                             {QStringLiteral("field7"), QStringLiteral("2500.0")},
+                                             {QStringLiteral("field8"), QStringLiteral("10000.0")}});
     const platform::Rect& p = pane->Layout().plot;
     const QRect plot(p.left, p.top, p.right - p.left, p.bottom - p.top);
     // The labels the frequency axis writes, each whole inside the pane.
