@@ -245,20 +245,29 @@ TEST_F(FftLpcWindow, ReadableAtItsDefaultSize) {
     EXPECT_TRUE(client.contains(box->geometry()));
     const QString text = v->FormantText();
     ASSERT_EQ(text.count(QLatin1Char('\t')), 12);
-    const QRect viewport = box->viewport()->rect();
-    const double margin = box->document()->documentMargin();
-    int lines = 0;
-    double height = 2 * margin;
-    for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next()) {
-        const QTextLayout* layout = block.layout();
-        ASSERT_EQ(layout->lineCount(), 1);
-        const QTextLine line = layout->lineAt(0);
-        EXPECT_LE(2 * margin + line.naturalTextWidth(), viewport.width()) << block.text().toStdString();
-        height += line.height();
-        ++lines;
+    // Also with all five slots in use.
+    FftLpcResult five;
+    five.formants = {711.9, 1218.6, 2582.2, 3512.5, 4490.5};
+    five.bandwidths = {57.7, 85.0, 208.2, 310.4, 999.9};
+    for (const QString& shown : {text, CFFTLPCView::FormantBoxText(five)}) {
+        box->setPlainText(shown);
+        const QRect viewport = box->viewport()->rect();
+        const double margin = box->document()->documentMargin();
+        int lines = 0;
+        double height = 2 * margin;
+        for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next()) {
+            const QTextLayout* layout = block.layout();
+            ASSERT_EQ(layout->lineCount(), 1);
+            const QTextLine line = layout->lineAt(0);
+            EXPECT_LE(2 * margin + line.naturalTextWidth(), viewport.width()) << block.text().toStdString();
+            height += line.height();
+            ++lines;
+        }
+        EXPECT_LE(height, viewport.height());
+        EXPECT_EQ(lines, 2);
     }
-    EXPECT_LE(height, viewport.height());
-    EXPECT_EQ(lines, 2);
+    ASSERT_TRUE(f->grab().save(QString::fromStdString(folder + "/five-formants.png")));
+    box->setPlainText(text);
 
     // Plot labels: inside the window and apart.
     const SpectrumPanel panel = v->ScreenPanel();
