@@ -16,7 +16,7 @@ namespace vocomet {
 // What the layout needs to know besides the pane's size.
 struct SpectrogramLayoutInputs {
     platform::Rect client;  // the pane's client area
-    int textWidth = 0;      // of "99999" in the application font
+    int textWidth = 0;      // room for the frequency labels left of the plot
     int textHeight = 0;
     int labelHeight = 0;    // tallest label of the shown channels; 0: no labels
     bool audioTrace = false;

@@ -142,6 +142,18 @@ LogReadStatus ParseLogText(std::string_view text, GridModel& grid) {
 
 namespace {
 
+// Digits after the decimal point of a number as written ("0.018": 3),
+// at most 15.
+int WrittenDecimals(std::string_view field) {
+    const std::size_t point = field.find('.');
+    if (point == std::string_view::npos)
+        return 0;
+    int digits = 0;
+    for (std::size_t i = point + 1; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i)
+        ++digits;
+    return std::min(digits, 15);
+}
+
 void FillLogTable(std::string_view text, int n, GridModel& grid) {
     grid.Clear();
     for (int c = 0; c < n; ++c) {
@@ -163,6 +175,9 @@ void FillLogTable(std::string_view text, int n, GridModel& grid) {
     }
     bool first = true;
     std::vector<GridCell> row;
+    // Numbers are shown with as many decimals as the file wrote in their
+    // column: a log written with "%.3f" reads back as it was written.
+    std::vector<int> decimals(static_cast<std::size_t>(n), 0);
     ForEachLine(text, [&](std::string_view line) {
         if (first) {
             first = false;
@@ -178,11 +193,21 @@ void FillLogTable(std::string_view text, int n, GridModel& grid) {
                 return;  // an empty cell, as written
             if (i <= 1 || i == n - 1)
                 cell = platform::Cp1252ToUtf8(field);
-            else
+            else {
                 cell = platform::LeadingDouble(field);
+                int& d = decimals[static_cast<std::size_t>(i)];
+                d = std::max(d, WrittenDecimals(field));
+            }
         });
         grid.AppendRow(row);
     });
+    for (int c = 2; c < n - 1; ++c) {
+        const int d = decimals[static_cast<std::size_t>(c)];
+        std::string mask(kLogReadNumberMask, std::string_view(kLogReadNumberMask).find('.'));
+        if (d > 0)
+            mask += "." + std::string(static_cast<std::size_t>(d), '#');
+        grid.SetColumnMask(c, mask);
+    }
 }
 
 }  // namespace

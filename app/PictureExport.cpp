@@ -32,13 +32,27 @@ int PrintUnit(int dpiX) {
     return unit == 0 ? 3 : unit;
 }
 
-PrintFrame PrintFrameGeometry(int dpiX, int dpiY, double width, double height, bool inches) {
+PrintFrame PrintFrameGeometry(int dpiX, int dpiY, double width, double height, bool inches, int pageWidth,
+                              int pageHeight) {
     PrintFrame frame;
     double w = dpiX * width;
     double h = dpiY * height;
     if (!inches) {
         w /= 2.5;
         h /= 2.5;
+    }
+    // Room on the page right of and below the plot's corner, keeping half an
+    // inch for the labels the plot writes beside its edges.
+    const double roomX = pageWidth - dpiX - dpiX / 2.0;
+    const double roomY = pageHeight - dpiY - dpiY / 2.0;
+    if (pageWidth > 0 && pageHeight > 0 && w > 0.0 && h > 0.0 && roomX > 0.0 && roomY > 0.0) {
+        const double fit = std::min({1.0, roomX / w, roomY / h});
+        if (fit < 1.0) {
+            // A hair over, so that a side scaled to its whole room keeps it
+            // after the cut to whole pixels.
+            w = std::min(w * fit + 1e-6, roomX);
+            h = std::min(h * fit + 1e-6, roomY);
+        }
     }
     frame.plot.left = dpiX;
     frame.plot.top = dpiY;

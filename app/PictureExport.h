@@ -34,7 +34,12 @@ struct PrintFrame {
 int PrintUnit(int dpiX);
 // The plot starts one inch from the page's top-left corner and is width x
 // height display units (inches, or centimetres at 2.5 to the inch) large.
-PrintFrame PrintFrameGeometry(int dpiX, int dpiY, double width, double height, bool inches);
+// Given the printable page (pageWidth x pageHeight device pixels, 0: not
+// known), a plot that would run past it, less half an inch on the right
+// and at the bottom for the axis labels, is scaled down, both sides alike,
+// until it fits; one that fits keeps its size.
+PrintFrame PrintFrameGeometry(int dpiX, int dpiY, double width, double height, bool inches, int pageWidth = 0,
+                              int pageHeight = 0);
 
 // A channel's box in a picture.
 struct PictureBox {

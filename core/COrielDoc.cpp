@@ -250,6 +250,9 @@ void COrielDoc::FinishLoad(const std::string& path) {
     settings.duration = first.duration;
     if (std::isfinite(first.rate) && first.rate > 0.0)
         m_app.settings.currentSampleRate = first.rate;
+    // The settings file may have been made for a higher rate: this
+    // document's copy must stay analysable without a trip to Options.
+    LimitAnalysisToRate(settings, first.rate);
     SetPathName(path);
     m_modified = false;
 }

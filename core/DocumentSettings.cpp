@@ -1,5 +1,6 @@
 #include "core/DocumentSettings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -337,6 +338,26 @@ void WriteSharedPart(const platform::ByteSpan& b, const DocumentSettings& s) {
 int DefaultAnalysisWindowMs(double rate) { return static_cast<int>(256000.0 / rate); }
 int DefaultTopFrequency(double rate) { return static_cast<int>(rate) / 2000 * 1000; }
 int DefaultLpcOrder(double rate) { return 4 + static_cast<int>(rate / 1000.0); }
+
+void LimitAnalysisToRate(DocumentSettings& s, double rate) {
+    if (!std::isfinite(rate) || rate < 2000.0 || rate >= 2147483647.0)
+        return;
+    // The analysis windows take a frequency range up to half the rate, in
+    // whole thousands, and an LPC order up to rate / 1000 + 10.
+    const int topFrequency = DefaultTopFrequency(rate);
+    const double highestOrder = rate / 2000.0 * 2.0 + 10.0;
+    const int order = DefaultLpcOrder(rate);
+    const int evenOrder = std::min(400, order - order % 2);
+    auto limit = [&](int& top, int& lpcOrder) {
+        if (top > topFrequency)
+            top = topFrequency;
+        if (lpcOrder > highestOrder)
+            lpcOrder = evenOrder;
+    };
+    limit(s.fftLpc.values[FftLpcSettings::kTopFrequency], s.fftLpc.values[FftLpcSettings::kLpcOrder]);
+    limit(s.spectrogram.values[SpectrogramSettings::kTopFrequency],
+          s.spectrogram.values[SpectrogramSettings::kLpcOrder]);
+}
 
 void DocumentSettings::ResetSettings() { *this = Reset(); }
 

@@ -148,6 +148,14 @@ int DefaultAnalysisWindowMs(double rate);
 int DefaultTopFrequency(double rate);
 int DefaultLpcOrder(double rate);
 
+// What a recording opened at `rate` can be analysed with: a frequency range
+// (FFT/LPC and spectrogram) above half the rate comes down to
+// DefaultTopFrequency, an LPC order above what the analysis windows accept
+// at that rate (rate / 1000 + 10) to the rate's own even default order, as
+// a fresh recording at that rate gets. Values that fit stay; below 2000 Hz
+// nothing is changed.
+void LimitAnalysisToRate(DocumentSettings& settings, double rate);
+
 // --- the document part of a block ------------------------------------------
 
 // What a new document takes from the block: everything of the document part

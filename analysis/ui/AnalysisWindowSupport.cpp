@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QImage>
 #include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -40,6 +43,33 @@ void ForEachDocumentFrame(QMdiArea* area, const COrielDoc& doc, Each each) {
 }
 
 }  // namespace
+
+int FlowReadouts(std::span<const ReadoutPair> pairs, int left, int top, int width) {
+    int x = left, y = top, rowHeight = 0;
+    for (const ReadoutPair& p : pairs) {
+        const QFontMetrics captionMetrics(p.caption->font());
+        const QFontMetrics fieldMetrics(p.field->font());
+        const int captionWidth = captionMetrics.horizontalAdvance(p.caption->text()) + 2;
+        QString widest = p.widest.isEmpty() ? p.field->text() : p.widest;
+        if (widest.size() < 2)
+            widest = QStringLiteral("00");
+        // The frame and the line edit's own margins on either side.
+        const int fieldWidth = fieldMetrics.horizontalAdvance(widest) +
+                               2 * p.field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8;
+        const int height = std::max(p.field->sizeHint().height(), p.caption->sizeHint().height());
+        const int pairWidth = captionWidth + 2 + fieldWidth;
+        if (x > left && x + pairWidth > left + width) {
+            x = left;
+            y += rowHeight + 2;
+            rowHeight = 0;
+        }
+        p.caption->setGeometry(x, y, captionWidth, height);
+        p.field->setGeometry(x + captionWidth + 2, y, fieldWidth, height);
+        rowHeight = std::max(rowHeight, height);
+        x += pairWidth + captionMetrics.horizontalAdvance(QStringLiteral("  "));
+    }
+    return y + rowHeight;
+}
 
 COrielView* MainViewOf(QMdiArea* area, const COrielDoc& doc) {
     COrielView* view = nullptr;

@@ -8,6 +8,7 @@
 #include <QMdiSubWindow>
 #include <QString>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "app/ui/AnalysisWindowCommands.h"
@@ -16,6 +17,8 @@
 
 class QAction;
 class QImage;
+class QLabel;
+class QLineEdit;
 class QKeySequence;
 class QMdiArea;
 class QMenu;
@@ -31,6 +34,17 @@ class AnalysisPane;
 class CMainFrame;
 class COrielDoc;
 class COrielView;
+
+// The read-out header of an analysis window: caption and field pairs in
+// reading order, as many to a row as `width` holds, each caption as wide as
+// its text and each field as wide as the widest text it shows. Returns the
+// bottom of the last row.
+struct ReadoutPair {
+    QLabel* caption = nullptr;
+    QLineEdit* field = nullptr;
+    QString widest;  // the field's widest text; empty: its current text
+};
+int FlowReadouts(std::span<const ReadoutPair> pairs, int left, int top, int width);
 
 // The document's main view: the view of its document frame in the area.
 COrielView* MainViewOf(QMdiArea* area, const COrielDoc& doc);

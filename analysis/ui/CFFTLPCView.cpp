@@ -1,14 +1,17 @@
 #include "analysis/ui/CFFTLPCView.h"
 
 #include <QFontMetrics>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QStyle>
+#include <QTextDocument>
+#include <QTextOption>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "analysis/ChannelSampleSource.h"
@@ -54,25 +57,14 @@ CFFTLPCView::CFFTLPCView(COrielDoc& doc, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_font = QFont(QStringLiteral("Arial"));
     m_font.setPixelSize(12);
-    auto* grid = new QGridLayout;
-    grid->setContentsMargins(8, 6, 8, 2);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(3);
     for (int i = 0; i < 8; ++i) {
-        auto* label = new QLabel(QString::fromLatin1(kCaptions[i]), this);
+        // The captions' trailing blanks only spaced the template's fields.
+        m_captions[i] = new QLabel(QString::fromLatin1(kCaptions[i]).trimmed(), this);
         m_fields[i] = new QLineEdit(this);
         m_fields[i]->setReadOnly(true);
         m_fields[i]->setFocusPolicy(Qt::NoFocus);
         m_fields[i]->setObjectName(QStringLiteral("field%1").arg(i));
-        m_fields[i]->setMinimumWidth(QFontMetrics(m_fields[i]->font()).horizontalAdvance(QStringLiteral("-00000.0")) + 12);
-        const int row = i / 3, column = (i % 3) * 2;
-        grid->addWidget(label, row, column, Qt::AlignRight);
-        grid->addWidget(m_fields[i], row, column + 1);
     }
-    grid->setColumnStretch(6, 1);
-    auto* header = new QWidget(this);
-    header->setObjectName(QStringLiteral("header"));
-    header->setLayout(grid);
     m_formantBox = new QPlainTextEdit(this);
     m_formantBox->setObjectName(QStringLiteral("formants"));
     m_formantBox->setReadOnly(true);
@@ -80,7 +72,6 @@ CFFTLPCView::CFFTLPCView(COrielDoc& doc, QWidget* parent)
     m_formantBox->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_formantBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_formantBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_formantBox->setTabStopDistance(QFontMetrics(m_formantBox->font()).horizontalAdvance(QStringLiteral("Bandwidths ")));
     setMinimumSize(300, 200);
 }
 
@@ -91,6 +82,17 @@ QString CFFTLPCView::FieldText(int field) const {
 }
 
 QString CFFTLPCView::FormantText() const { return m_formantBox->toPlainText(); }
+
+QString CFFTLPCView::FormantBoxText(const FftLpcResult& result) {
+    // An empty slot (-1) shows nothing; the log entries still hold -1.
+    auto line = [](const char* head, const std::array<double, kFftLpcFormantSlots>& values) {
+        QString text = QString::fromLatin1(head);
+        for (double v : values)
+            text += v < 0.0 ? QStringLiteral("\t") : QStringLiteral("\t") + QString::asprintf("%7.1f", v);
+        return text;
+    };
+    return line("Formants\t=", result.formants) + QLatin1Char('\n') + line("Bandwidths\t=", result.bandwidths);
+}
 
 void CFFTLPCView::SetField(int field, const QString& text) { m_fields[field]->setText(text); }
 
@@ -132,20 +134,46 @@ void CFFTLPCView::SetData(const ChannelSampleSource& source, double firstSample,
 }
 
 void CFFTLPCView::LayoutPlot() {
-    QWidget* header = findChild<QWidget*>(QStringLiteral("header"));
-    const int headerHeight = header ? header->sizeHint().height() : 0;
-    if (header)
-        header->setGeometry(0, 0, width(), headerHeight);
-    const int lineHeight = QFontMetrics(m_formantBox->font()).lineSpacing();
-    const int boxHeight = 2 * lineHeight + 2 * m_formantBox->frameWidth() + 10;
-    m_formantBox->setGeometry(kPlotLeft, headerHeight + 2, std::max(0, width() - kPlotLeft - 5), boxHeight);
+    constexpr int kMargin = 4;
+    // The read-outs keep one width, so the form does not move under the
+    // pointer; the header fields fit their values.
+    std::array<ReadoutPair, 8> pairs;
+    for (int i = 0; i < 8; ++i)
+        pairs[static_cast<std::size_t>(i)] = {m_captions[i], m_fields[i], QString()};
+    pairs[kFieldPower].widest = QStringLiteral("-000.0");
+    pairs[kFieldFrequency].widest = QStringLiteral("00000.0");
+    const int headerBottom = FlowReadouts(pairs, kMargin, kMargin, width() - 2 * kMargin);
+
+    // The formant box: a label column, "=" and five values right-aligned
+    // on tab stops, two lines.
+    const QFontMetrics boxMetrics(m_formantBox->font());
+    const int blank = boxMetrics.horizontalAdvance(QStringLiteral("  "));
+    const int valueWidth = boxMetrics.horizontalAdvance(QStringLiteral("0000.0")) + blank;
+    QList<QTextOption::Tab> tabs;
+    int tab = boxMetrics.horizontalAdvance(QStringLiteral("Bandwidths")) + blank;
+    tabs.append(QTextOption::Tab(tab, QTextOption::LeftTab));
+    tab += boxMetrics.horizontalAdvance(QStringLiteral("=")) + valueWidth;
+    for (int k = 0; k < kFftLpcFormantSlots; ++k, tab += valueWidth)
+        tabs.append(QTextOption::Tab(tab, QTextOption::RightTab));
+    QTextOption option = m_formantBox->document()->defaultTextOption();
+    option.setTabs(tabs);
+    m_formantBox->document()->setDefaultTextOption(option);
+    const int frame = m_formantBox->frameWidth();
+    const int documentMargin = static_cast<int>(std::ceil(m_formantBox->document()->documentMargin()));
+    const int boxHeight = 2 * boxMetrics.lineSpacing() + 2 * frame + 2 * documentMargin + 2;
+    m_formantBox->setGeometry(kMargin, headerBottom + 4, std::max(0, width() - 2 * kMargin), boxHeight);
+
+    // The plot leaves room for the level labels on the left, the frequency
+    // labels below and half the last frequency label on the right.
+    const QFontMetrics plotMetrics(m_font);
+    const int left = kMargin + plotMetrics.horizontalAdvance(QStringLiteral("-999")) + 5;
     const int top = m_formantBox->geometry().bottom() + 1 + 5;
-    const int right = width() - 5;
-    const int bottom = height() - 20;
-    m_plot = QRect(kPlotLeft, top, std::max(0, right - kPlotLeft), std::max(0, bottom - top));
+    const int right = width() - std::max(5, plotMetrics.horizontalAdvance(QStringLiteral("99999")) / 2 - 9);
+    const int bottom = height() - plotMetrics.height() - 4;
+    m_plot = QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
 }
 
-void CFFTLPCView::DrawPanel(QPainter& dc, const QRect& rect, bool labelled, bool colour, bool drawLpc) const {
+SpectrumPanel CFFTLPCView::MakePanel(const QRect& rect, bool labelled, bool colour, bool drawLpc) const {
     const FftLpcResult& r = m_result;
     const bool absolute = m_settings.values[kAbsolute] != 0;
     SpectrumPanel p;
@@ -166,12 +194,24 @@ void CFFTLPCView::DrawPanel(QPainter& dc, const QRect& rect, bool labelled, bool
     p.topFrequency = m_inputs.maxFrequency;
     p.levelStep = m_settings.values[kLevelStep];
     p.levelMode = 0;
+    // The level read-out measures from the spectrum's minimum in absolute
+    // display: the axis beside the plot counts the same way.
+    p.levelsAboveBottom = absolute;
     p.curve1On = r.fftComputed;
     p.curve2On = drawLpc;
     p.frequencyGrid = m_settings.values[kFrequencyGridOn] != 0;
     p.levelGrid = m_settings.values[kLevelGridOn] != 0;
     p.title = labelled;
     p.print = labelled;
+    return p;
+}
+
+SpectrumPanel CFFTLPCView::ScreenPanel() const {
+    return MakePanel(m_plot, false, true, m_settings.values[kDrawLpc] != 0 && m_result.lpcComputed);
+}
+
+void CFFTLPCView::DrawPanel(QPainter& dc, const QRect& rect, bool labelled, bool colour, bool drawLpc) const {
+    const SpectrumPanel p = MakePanel(rect, labelled, colour, drawLpc);
     QFont font = m_font;
     if (labelled)
         font.setPixelSize(std::max(8, rect.height() / 25));
@@ -204,7 +244,7 @@ void CFFTLPCView::DrawPlot() {
         dc.drawLine(x, m_plot.top() + m_plot.height(), x, m_plot.top());
     }
     if (m_result.formantsPicked)
-        m_formantBox->setPlainText(QString::fromStdString(FftLpcFormantText(m_result)));
+        m_formantBox->setPlainText(FormantBoxText(m_result));
 }
 
 void CFFTLPCView::paintEvent(QPaintEvent*) {

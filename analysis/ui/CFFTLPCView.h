@@ -20,9 +20,11 @@
 
 #include "analysis/AnalysisServices.h"
 #include "analysis/FftLpcAnalysis.h"
+#include "app/ui/DrawingRoutines.h"
 #include "app/ui/AnalysisWindowCommands.h"
 #include "core/DocumentSettings.h"
 
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPainter;
@@ -66,10 +68,16 @@ public:
     const FftLpcInputs& Inputs() const { return m_inputs; }
     const FftLpcSettings& Settings() const { return m_settings; }
     QRect PlotRect() const { return m_plot; }
+    // What the screen plot is drawn from, and the font of its labels.
+    SpectrumPanel ScreenPanel() const;
+    QFont PlotFont() const { return m_font; }
 
     // Texts of the header fields, the read-outs and the formant box.
     QString FieldText(int field) const;  // 0..5 header, 6 power, 7 frequency
     QString FormantText() const;
+    // The formant box's two lines: "Formants\t=" and "Bandwidths\t=", each
+    // with the five slots after tabs ("%7.1f"; an empty slot stays blank).
+    static QString FormantBoxText(const FftLpcResult& result);
     static constexpr int kFieldPower = 6;
     static constexpr int kFieldFrequency = 7;
 
@@ -109,15 +117,19 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    // Places the header, the formant box and the plot from the font's
+    // metrics.
     void LayoutPlot();
     // Redraws the plot picture from the result.
     void DrawPlot();
+    SpectrumPanel MakePanel(const QRect& rect, bool labelled, bool colour, bool drawLpc) const;
     void DrawPanel(QPainter& dc, const QRect& rect, bool labelled, bool colour, bool drawLpc) const;
     void SetField(int field, const QString& text);
 
     COrielDoc& m_doc;
     platform::UserPrompts& m_prompts;
     std::unique_ptr<CMathFunc> m_math;
+    QLabel* m_captions[8] = {};
     QLineEdit* m_fields[8] = {};
     QPlainTextEdit* m_formantBox = nullptr;
     QFont m_font;

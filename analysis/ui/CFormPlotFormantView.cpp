@@ -3,7 +3,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QColorDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,7 +216,7 @@ void CFormPlotFormantView::OnInitialUpdate() {
     }
     m_plotFont = s.font;
     m_fontColour = s.fontColour;
-    m_fontName->setText(FromCp1252(m_plotFont.faceName));
+    m_fontName->setText(FontInUse());
 
     m_updating = true;
     m_typeButton[m_plotType]->setChecked(true);
@@ -284,16 +286,38 @@ void CFormPlotFormantView::SetRange(int which, int hz) {
     m_grid.Refresh();
 }
 
-void CFormPlotFormantView::OnFont() {
+std::optional<CFormPlotFormantView::FontChoice> CFormPlotFormantView::AskFontAndColour(const QFont& font,
+                                                                                      const QColor& colour) {
+    // The font dialog has no colour of its own: the colour is asked next,
+    // and a cancelled colour keeps the one in use.
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, ToQFont(m_plotFont), this, QStringLiteral("Font"));
-    if (ok) {
+    const QFont chosen = QFontDialog::getFont(&ok, font, this, QStringLiteral("Font"));
+    if (!ok)
+        return std::nullopt;
+    const QColor picked = QColorDialog::getColor(colour, this, QStringLiteral("Text Colour"));
+    return FontChoice{chosen, picked.isValid() ? picked : colour};
+}
+
+QString CFormPlotFormantView::FontInUse() const {
+    // The family the chart really draws with: a stored face the system
+    // does not have is replaced.
+    return QFontInfo(ToQFont(m_plotFont)).family();
+}
+
+void CFormPlotFormantView::OnFont() {
+    const QColor colour = ToQColor(m_fontColour);
+    const std::optional<FontChoice> choice =
+        chooseFont ? chooseFont(ToQFont(m_plotFont), colour) : AskFontAndColour(ToQFont(m_plotFont), colour);
+    if (choice) {
         const std::int32_t height = m_plotFont.height;
-        m_plotFont = ToLogFont(chosen);
+        m_plotFont = ToLogFont(choice->font);
         if (m_plotFont.height == 0)
             m_plotFont.height = height;
+        m_fontColour = platform::Rgb(static_cast<std::uint8_t>(choice->colour.red()),
+                                     static_cast<std::uint8_t>(choice->colour.green()),
+                                     static_cast<std::uint8_t>(choice->colour.blue()));
     }
-    m_fontName->setText(FromCp1252(m_plotFont.faceName));
+    m_fontName->setText(FontInUse());
     StoreSettings();
     update();
 }
@@ -466,10 +490,21 @@ bool CFormPlotFormantView::OnSaveAs() {
 
 // ---- the chart ---------------------------------------------------------------
 
+QRect CFormPlotFormantView::ChartArea() const {
+    // Right of the controls and the table; the chart keeps its right and top
+    // edges, so it stands where it would over the whole client area.
+    const int left = 10 + kControlWidth + 10;
+    return QRect(left, 0, std::max(0, width() - left), height());
+}
+
 void CFormPlotFormantView::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     QPainter dc(this);
-    DrawPlot(dc, rect(), 1, m_plotType < 0 ? 0 : m_plotType, 1);
+    const QRect area = ChartArea();
+    if (area.isEmpty())
+        return;
+    dc.setClipRect(area);
+    DrawPlot(dc, area, 1, m_plotType < 0 ? 0 : m_plotType, 1);
 }
 
 void CFormPlotFormantView::DrawPlot(QPainter& dc, const QRect& rect, int d, int plotType, int e) const {

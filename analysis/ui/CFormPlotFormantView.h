@@ -7,11 +7,15 @@
 // the settings file. Labels are Windows-1252 bytes in files and UTF-8 in
 // the grid. UI thread only.
 
+#include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QRect>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -100,7 +104,20 @@ public:
     void OnPrint();
     // Lays out and draws one page (a 7 x 9 inch plot one inch in).
     void PrintTo(QPrinter& printer) const;
+    // Font...: the plot font and its text colour, then the chart again.
     void OnFont();
+    struct FontChoice {
+        QFont font;
+        QColor colour;
+    };
+    // What Font... asks with (the font dialog, then the colour dialog) when
+    // set; nothing: cancelled.
+    std::function<std::optional<FontChoice>(const QFont&, const QColor&)> chooseFont;
+    // The family of the font the chart draws its texts with, as the font
+    // box shows it.
+    QString FontInUse() const;
+    // Where the screen chart is drawn and clipped: right of the controls.
+    QRect ChartArea() const;
 
     // ---- settings (the controls and the document follow) ----
     void SetPlotType(int type);
@@ -128,6 +145,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    std::optional<FontChoice> AskFontAndColour(const QFont& font, const QColor& colour);
     void BuildControls();
     void ArrangeControls();
     void OnCellChanged(int row, int column);

@@ -459,8 +459,11 @@ void CPitchPane::DrawGrids(QPainter& dc, const QRect& plot, bool print) {
                       m_settings.ints[kFrequencySpacing], kValueAxisLeft, QStringLiteral("Hz"), print, font);
     if (m_settings.ints[kTimeGridOn] != 0) {
         const PaneRange& shown = m_sel.Shown();
-        DrawTimeAxis(dc, plot, 0, true, shown.startMs, shown.endMs, std::max(m_settings.ints[kTimeSpacing], 0), false,
-                     font, print ? platform::ColorRef{0x000000} : kTimeGridColour);
+        // Lines closer than a few pixels would only grey the plot over.
+        const int spacing = ThinnedTimeStep(std::max(m_settings.ints[kTimeSpacing], 0), shown.SpanMs(), plot.width(),
+                                            MinimumGridGap(dc));
+        DrawTimeAxis(dc, plot, 0, true, shown.startMs, shown.endMs, spacing, false, font,
+                     print ? platform::ColorRef{0x000000} : kTimeGridColour);
     }
 }
 

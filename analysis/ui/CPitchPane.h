@@ -106,6 +106,8 @@ public:
     const AnalysisPaneSelection& Selection() const { return m_sel; }
     const PitchSettings& Settings() const { return m_settings; }
     QRect PlotRect() const;
+    // The font of the pane's axis texts.
+    QFont AppFont() const;
     QRect AudioStrip() const { return m_audioStrip; }
     QRect IntensityStrip() const { return m_intensityStrip; }
     QRect LabelStrip() const { return m_labelStrip; }
@@ -187,7 +189,6 @@ private:
     // Passes a press, move or release on to the main view and the
     // spectrogram pane.
     void Mirror(MouseStep step, unsigned flags, platform::Point point, double timeMs);
-    QFont AppFont() const;
 
     COrielDoc& m_doc;
     QScrollBar* m_scrollBar = nullptr;

@@ -1,14 +1,15 @@
 #include "analysis/ui/CPitchView.h"
 
 #include <QFontMetrics>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
 #include <QWheelEvent>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
+#include "analysis/ui/AnalysisWindowSupport.h"
 #include "analysis/ui/CPitchPane.h"
 #include "core/COrielDoc.h"
 
@@ -32,33 +33,21 @@ QString Trimmed(const char* format, double value) {
 }  // namespace
 
 CPitchView::CPitchView(COrielDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc) {
-    auto* grid = new QGridLayout;
-    grid->setContentsMargins(6, 3, 6, 1);
-    grid->setHorizontalSpacing(3);
-    grid->setVerticalSpacing(1);
-    // A compact header: three read-outs to a row, so that the window's
-    // default width shows them all.
+    m_header = new QWidget(this);
+    m_header->setObjectName(QStringLiteral("pitchReadouts"));
+    // A compact header: a point smaller than the window's font.
     QFont font = this->font();
     font.setPointSizeF(std::max(6.0, font.pointSizeF() - 1.0));
-    const QFontMetrics fm(font);
     for (int i = 0; i < kReadoutCount; ++i) {
-        auto* label = new QLabel(QString::fromLatin1(kCaptions[i]), this);
-        label->setFont(font);
-        label->setMinimumWidth(fm.horizontalAdvance(label->text()) + 2);
-        m_readouts[i] = new QLineEdit(this);
+        // The captions' trailing blanks only spaced the template's fields.
+        m_captions[i] = new QLabel(QString::fromLatin1(kCaptions[i]).trimmed(), m_header);
+        m_captions[i]->setFont(font);
+        m_readouts[i] = new QLineEdit(m_header);
         m_readouts[i]->setFont(font);
         m_readouts[i]->setReadOnly(true);
         m_readouts[i]->setFocusPolicy(Qt::NoFocus);
         m_readouts[i]->setObjectName(QStringLiteral("readout%1").arg(i));
-        m_readouts[i]->setFixedWidth(fm.horizontalAdvance(QStringLiteral("000000.0")) + 10);
-        const int row = i / 3, column = (i % 3) * 2;
-        grid->addWidget(label, row, column, Qt::AlignRight);
-        grid->addWidget(m_readouts[i], row, column + 1);
     }
-    grid->setColumnStretch(6, 1);
-    m_header = new QWidget(this);
-    m_header->setObjectName(QStringLiteral("pitchReadouts"));
-    m_header->setLayout(grid);
     setMinimumSize(200, 150);
 }
 
@@ -101,6 +90,7 @@ void CPitchView::SetChannel(int channel) {
     m_readouts[kStepSize]->setText(Trimmed("%6.0f", d[1]));
     m_readouts[kDeviation]->setText(Trimmed("%6.0f", d[5]));
     m_readouts[kThreshold]->setText(Trimmed("%6.0f", d[4]));
+    PlacePane();
 }
 
 void CPitchView::ShowCursorValues(double time, double pitch, double duration, double intensity) {
@@ -124,7 +114,15 @@ QString CPitchView::ReadoutText(int readout) const {
 }
 
 void CPitchView::PlacePane() {
-    const int headerHeight = m_header->sizeHint().height();
+    std::array<ReadoutPair, kReadoutCount> pairs;
+    for (int i = 0; i < kReadoutCount; ++i)
+        pairs[static_cast<std::size_t>(i)] = {m_captions[i], m_readouts[i], QString()};
+    // The cursor read-outs keep one width: the header does not move under
+    // the pointer.
+    for (int i : {kTime, kDuration, kIntensity})
+        pairs[static_cast<std::size_t>(i)].widest = QStringLiteral("0000000.0");
+    pairs[kPitch].widest = QStringLiteral("000.0");
+    const int headerHeight = FlowReadouts(pairs, 6, 3, std::max(width() - 12, 0)) + 2;
     m_header->setGeometry(0, 0, width(), headerHeight);
     if (!m_pane)
         return;

@@ -64,6 +64,7 @@ private:
 
     COrielDoc& m_doc;
     QWidget* m_header = nullptr;
+    QLabel* m_captions[kReadoutCount] = {};
     QLineEdit* m_readouts[kReadoutCount] = {};
     CPitchPane* m_pane = nullptr;
     bool m_detached = false;

@@ -109,7 +109,9 @@ bool CSpectrogramPane::LayOut() {
     const QFontMetrics fm(m_font);
     SpectrogramLayoutInputs in;
     in.client = {0, 0, width(), height()};
-    in.textWidth = fm.horizontalAdvance(QStringLiteral("99999"));
+    // The frequency labels stand 5 pixels left of the plot: room for
+    // "99999" and that gap, so 10000 Hz shows whole.
+    in.textWidth = fm.horizontalAdvance(QStringLiteral("99999")) + 5 + 2;
     in.textHeight = fm.height();
     in.labelHeight = m_settings.values[kDrawLabels] != 0 && AnyLabels() ? LabelHeight() : 0;
     in.audioTrace = m_settings.values[kDrawAudio] != 0;
@@ -352,7 +354,10 @@ void CSpectrogramPane::DrawLayers(QPainter& dc, const LayerRects& at) {
         DrawValueAxis(dc, at.plot, 0.0, SpectrogramFrequencyLimit(m_settings), m_settings.values[kFrequencyStep],
                       kValueAxisLeft, QStringLiteral("Hz"), at.print, dc.font());
     if (m_settings.values[kTimeGridOn] != 0)
-        DrawTimeAxis(dc, at.plot, 0, true, m_startMs, m_endMs, m_settings.values[kTimeStep], false, dc.font());
+        DrawTimeAxis(dc, at.plot, 0, true, m_startMs, m_endMs,
+                     ThinnedTimeStep(m_settings.values[kTimeStep], m_endMs - m_startMs, at.plot.width(),
+                                     MinimumGridGap(dc)),
+                     false, dc.font());
 }
 
 void CSpectrogramPane::DrawSpectrogram() {

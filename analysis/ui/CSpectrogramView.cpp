@@ -1,12 +1,14 @@
 #include "analysis/ui/CSpectrogramView.h"
 
 #include <QFontMetrics>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
+#include <algorithm>
+#include <array>
 
 #include "analysis/SpectrogramAnalysis.h"
+#include "analysis/ui/AnalysisWindowSupport.h"
 #include "analysis/ui/CSpectrogramPane.h"
 #include "app/ui/PrintRoutines.h"
 #include "app/ui/ViewAnalysisOpeners.h"
@@ -31,26 +33,16 @@ long long WholeRate(double rate) { return rate >= -9e18 && rate <= 9e18 ? static
 }  // namespace
 
 CSpectrogramView::CSpectrogramView(COrielDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc) {
-    auto* grid = new QGridLayout;
-    grid->setContentsMargins(8, 6, 8, 2);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(3);
+    m_header = new QWidget(this);
+    m_header->setObjectName(QStringLiteral("header"));
     for (int i = 0; i < kFieldCount; ++i) {
-        auto* label = new QLabel(QString::fromLatin1(kCaptions[i]), this);
-        m_fields[i] = new QLineEdit(this);
+        // The captions' trailing blanks only spaced the template's fields.
+        m_captions[i] = new QLabel(QString::fromLatin1(kCaptions[i]).trimmed(), m_header);
+        m_fields[i] = new QLineEdit(m_header);
         m_fields[i]->setReadOnly(true);
         m_fields[i]->setFocusPolicy(Qt::NoFocus);
         m_fields[i]->setObjectName(QStringLiteral("field%1").arg(i));
-        m_fields[i]->setMinimumWidth(QFontMetrics(m_fields[i]->font()).horizontalAdvance(QStringLiteral("-00000.0")) +
-                                     12);
-        const int row = i / 3, column = (i % 3) * 2;
-        grid->addWidget(label, row, column, Qt::AlignRight);
-        grid->addWidget(m_fields[i], row, column + 1);
     }
-    grid->setColumnStretch(6, 1);
-    m_header = new QWidget(this);
-    m_header->setObjectName(QStringLiteral("header"));
-    m_header->setLayout(grid);
     setMinimumSize(200, 150);
 }
 
@@ -59,8 +51,22 @@ CSpectrogramView::~CSpectrogramView() {
         m_doc.spectrogramView = nullptr;
 }
 
+int CSpectrogramView::LayOutHeader() {
+    std::array<ReadoutPair, kFieldCount> pairs;
+    for (int i = 0; i < kFieldCount; ++i)
+        pairs[static_cast<std::size_t>(i)] = {m_captions[i], m_fields[i], QString()};
+    // The cursor read-outs keep one width: the header does not move under
+    // the pointer.
+    pairs[kTime].widest = QStringLiteral("0000000.0");
+    pairs[kDuration].widest = QStringLiteral("0000000.0");
+    pairs[kFrequency].widest = QStringLiteral("00000.0");
+    const int height = FlowReadouts(pairs, 8, 6, std::max(width() - 16, 0)) + 2;
+    m_header->setGeometry(0, 0, width(), height);
+    return height;
+}
+
 QRect CSpectrogramView::PaneRect() const {
-    const int headerHeight = m_header->sizeHint().height();
+    const int headerHeight = m_header->height();
     const int top = headerHeight + kPaneInset;
     return QRect(kPaneInset, top, std::max(0, width() - 2 * kPaneInset), std::max(0, height() - kPaneInset - top));
 }
@@ -78,13 +84,13 @@ void CSpectrogramView::OnInitialUpdate() {
     }
     m_pane->setProperty("id", kPaneId);
     m_pane->hooks.showCursorValues = [this](double t, double f, double d) { ShowCursorValues(t, f, d); };
-    m_header->setGeometry(0, 0, width(), m_header->sizeHint().height());
+    LayOutHeader();
     m_pane->MovePane(PaneRect(), true);
 }
 
 void CSpectrogramView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_header->setGeometry(0, 0, width(), m_header->sizeHint().height());
+    LayOutHeader();
     if (m_pane)
         m_pane->MovePane(PaneRect(), true);
 }
@@ -104,8 +110,6 @@ void CSpectrogramView::SetAnalysisSettings(const std::shared_ptr<platform::File>
         m_doc.Prompts().Message(refusal, platform::Buttons::Ok, platform::Icon::Warning);
         throw platform::UserException();
     }
-    m_pane->SetAnalysisSettings(AnalysedChannel(m_doc), dataFile, totalSamples, rate, startSample, endSample,
-                                startMs, endMs, settings);
     const long long wholeRate = WholeRate(rate);
     const int points = SpectrogramFftPoints(settings);
     m_fields[kRate]->setText(QString::asprintf("%lld", wholeRate));
@@ -114,6 +118,12 @@ void CSpectrogramView::SetAnalysisSettings(const std::shared_ptr<platform::File>
     m_fields[kLpcOrder]->setText(QString::asprintf("%d", SpectrogramLpcOrder(settings)));
     m_fields[kBandwidth]->setText(QString::asprintf("%lld", points > 0 ? wholeRate / points : 0));
     m_fields[kPreEmphasis]->setText(QString::asprintf("%3.2f", settings.preEmphasis));
+    // The header fits its values: the pane takes what is left, before it
+    // lays its plot out for the computation.
+    LayOutHeader();
+    m_pane->MovePane(PaneRect(), false);
+    m_pane->SetAnalysisSettings(AnalysedChannel(m_doc), dataFile, totalSamples, rate, startSample, endSample,
+                                startMs, endMs, settings);
     m_doc.spectrogramView = this;
 }
 

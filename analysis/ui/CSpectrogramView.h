@@ -86,10 +86,13 @@ protected:
 
 private:
     QRect PaneRect() const;
+    // Places the read-outs; returns the header's height.
+    int LayOutHeader();
 
     COrielDoc& m_doc;
     bool m_detached = false;
     QWidget* m_header = nullptr;
+    QLabel* m_captions[kFieldCount] = {};
     QLineEdit* m_fields[kFieldCount] = {};
     CSpectrogramPane* m_pane = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "app/ui/CFormLog.h"
 
+#include <QHeaderView>
 #include <QResizeEvent>
 #include <algorithm>
 #include <optional>
@@ -19,6 +20,22 @@ CFormLog::CFormLog(platform::UserPrompts& prompts, QWidget* parent) : QWidget(pa
     SetUpNewLogTable(m_grid);
     m_table = new GridTableView(m_grid, this);
     connect(m_table, &GridTableView::cellChangedByUser, this, [this](int, int) { m_modified = true; });
+    // Registered after the table's own listener, so it runs once the table
+    // has taken the grid's columns.
+    m_grid.AddListener([this](const GridChange& change) {
+        if (change.kind == GridChange::Layout && m_table)
+            WidenColumnsToCaptions();
+    });
+    WidenColumnsToCaptions();
+}
+
+void CFormLog::WidenColumnsToCaptions() {
+    QHeaderView* header = m_table->horizontalHeader();
+    for (int c = 0; c < m_grid.GetColumnCount(); ++c) {
+        const int needed = header->sectionSizeHint(c);
+        if (header->sectionSize(c) < needed)
+            m_table->setColumnWidth(c, needed);
+    }
 }
 
 CFormLog::~CFormLog() {

@@ -63,6 +63,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // No column narrower than its header text.
+    void WidenColumnsToCaptions();
     void ReportAddFailure();
     void ShowLastRow();
 

@@ -239,6 +239,47 @@ void DrawDoubleCurve(QPainter& dc, std::span<const double> values, double window
               SolidPen(traceColour, 2), drawReference, referenceValue, referenceColour);
 }
 
+std::vector<AxisLabel> ValueAxisLabels(const QRect& rect, double lowest, double highest, double step,
+                                       int orientation, const QString& unit, const QFontMetrics& fm,
+                                       const QRect& bounds) {
+    std::vector<AxisLabel> labels;
+    const double span = highest - lowest;
+    if (!(std::isfinite(span) && span > 0.0 && std::isfinite(step) && step > 0.0) ||
+        (orientation != kValueAxisLeft && orientation != kValueAxisBottom))
+        return labels;
+    const int left = rect.x(), bottom = BottomOf(rect);
+    // More lines than pixels would only overdraw each other.
+    const int extent = orientation == kValueAxisLeft ? rect.height() : rect.width();
+    const int steps = static_cast<int>(std::min(std::floor(span / step), static_cast<double>(extent) + 1.0));
+    const int gap = std::max(1, fm.horizontalAdvance(QLatin1Char(' ')));
+    // The unit text stands where the lowest value of the bottom axis would be.
+    int previousEnd = orientation == kValueAxisBottom ? left + fm.horizontalAdvance(unit) : 0;
+    bool first = true;
+    for (int i = orientation == kValueAxisLeft ? 0 : 1; i <= steps; ++i) {
+        const QString text = QString::number(Trunc(lowest + i * step));
+        const int w = fm.horizontalAdvance(text);
+        QRect ink;
+        if (orientation == kValueAxisLeft) {
+            const int y = bottom - Trunc(i * step * rect.height() / span);
+            ink = QRect(left - 5 - w, y - fm.height() / 2, w, fm.height());
+            // Upwards: this label's bottom must clear the previous one's top.
+            if (!first && BottomOf(ink) > previousEnd)
+                continue;
+        } else {
+            const int x = left + Trunc(i * step * rect.width() / span);
+            ink = QRect(x - w / 2, bottom, w, fm.height());
+            if (ink.x() - previousEnd < gap)
+                continue;
+        }
+        if (!bounds.isEmpty() && !bounds.contains(ink))
+            continue;
+        labels.push_back({text, ink.topLeft(), ink});
+        previousEnd = orientation == kValueAxisLeft ? ink.y() : RightOf(ink);
+        first = false;
+    }
+    return labels;
+}
+
 void DrawValueAxis(QPainter& dc, const QRect& rect, double lowest, double highest, double step, int orientation,
                    const QString& unit, bool useArial, const QFont& appFont) {
     PainterState state(dc);
@@ -246,37 +287,51 @@ void DrawValueAxis(QPainter& dc, const QRect& rect, double lowest, double highes
     const QFontMetrics fm = dc.fontMetrics();
     const int left = rect.x(), top = rect.y(), right = RightOf(rect), bottom = BottomOf(rect);
     const double span = highest - lowest;
-    const QPen gridPen = DashedPen(platform::Rgb(200, 200, 200));
     const QPen textPen(Qt::black);
 
     if (std::isfinite(span) && span > 0.0 && std::isfinite(step) && step > 0.0 &&
         (orientation == kValueAxisLeft || orientation == kValueAxisBottom)) {
-        // More lines than pixels would only overdraw each other.
         const int extent = orientation == kValueAxisLeft ? rect.height() : rect.width();
         const int steps = static_cast<int>(std::min(std::floor(span / step), static_cast<double>(extent) + 1.0));
+        dc.setPen(DashedPen(platform::Rgb(200, 200, 200)));
         for (int i = orientation == kValueAxisLeft ? 0 : 1; i <= steps; ++i) {
-            const double value = lowest + i * step;
-            const QString label = QString::number(Trunc(value));
             if (orientation == kValueAxisLeft) {
                 const int y = bottom - Trunc(i * step * rect.height() / span);
-                dc.setPen(gridPen);
                 dc.drawLine(left, y, right, y);
-                dc.setPen(textPen);
-                TextAt(dc, left - 5 - fm.horizontalAdvance(label), y - fm.height() / 2, label);
             } else {
                 const int x = left + Trunc(i * step * rect.width() / span);
-                dc.setPen(gridPen);
                 dc.drawLine(x, top, x, bottom);
-                dc.setPen(textPen);
-                TextAt(dc, x - fm.horizontalAdvance(label) / 2, bottom, label);
             }
         }
     }
     dc.setPen(textPen);
+    for (const AxisLabel& label : ValueAxisLabels(rect, lowest, highest, step, orientation, unit, fm, dc.viewport()))
+        TextAt(dc, label.at.x(), label.at.y(), label.text);
     if (orientation == kValueAxisBottom)
         TextAt(dc, left, bottom, unit);  // where the lowest value would be labelled
     else
         TextAt(dc, left - 5 - fm.horizontalAdvance(unit), bottom + fm.height() / 2 + 2, unit);
+}
+
+int MinimumGridGap(const QPainter& dc) {
+    const QPaintDevice* device = dc.device();
+    const int dpi = device ? device->logicalDpiX() : 96;
+    return std::max(4, 4 * dpi / 96);
+}
+
+int ThinnedTimeStep(int stepMs, double spanMs, int widthPx, int minGapPx) {
+    if (stepMs <= 0 || !(spanMs > 0.0) || !std::isfinite(spanMs) || widthPx <= 0)
+        return stepMs;
+    const double perMs = widthPx / spanMs;
+    for (long long decade = 1; decade <= 1000000000LL; decade *= 10)
+        for (long long k : {1LL, 2LL, 5LL}) {
+            const long long step = stepMs * k * decade;
+            if (step > 2147483647LL)
+                return 2147483647;
+            if (step * perMs >= minGapPx)
+                return static_cast<int>(step);
+        }
+    return stepMs;
 }
 
 namespace {
@@ -398,6 +453,50 @@ void DrawTimeAxis(QPainter& dc, const QRect& rect, int tickLength, bool gridLine
     }
 }
 
+std::vector<AxisLabel> SpectrumPanelLabels(const SpectrumPanel& s, const QFontMetrics& fm) {
+    std::vector<AxisLabel> labels;
+    const QRect& r = s.rect;
+    const int left = r.x(), top = r.y(), right = RightOf(r), bottom = BottomOf(r);
+    if (r.width() <= 0 || r.height() <= 0)
+        return labels;
+    const int factor = std::max(1, s.penWidthFactor);
+    const int gap = std::max(1, fm.horizontalAdvance(QLatin1Char(' ')));
+    if (s.frequencyGrid && s.frequencyStep > 0 && s.topFrequency > 0) {
+        int previousEnd = left - gap;
+        for (long long f = s.frequencyStep; f <= s.topFrequency; f += s.frequencyStep) {
+            const int x = left + Trunc(static_cast<double>(f) * r.width() / s.topFrequency);
+            if (x > right - 10 * factor)
+                break;
+            const QString text = QString::number(f);
+            const int w = fm.horizontalAdvance(text);
+            const QRect ink(x - w / 2, bottom + 2, w, fm.height());
+            if (ink.x() - previousEnd < gap)
+                continue;  // close steps: every second, third ... label
+            labels.push_back({text, ink.topLeft(), ink});
+            previousEnd = RightOf(ink);
+        }
+    }
+    const double levelSpan = s.maxLevel - s.minLevel;
+    if (s.levelGrid && s.levelStep > 0 && std::isfinite(levelSpan) && levelSpan > 0.0) {
+        int previousBottom = top - fm.height();
+        for (int i = 1;; ++i) {
+            const double level = static_cast<double>(i) * s.levelStep;
+            const int y = top + Trunc(level * r.height() / levelSpan);
+            if (y >= bottom)
+                break;
+            const QString text = s.levelsAboveBottom ? QString::number(Trunc(levelSpan - level))
+                                                     : QString::asprintf(s.levelMode == 0 ? "-%d" : "%d", Trunc(level));
+            const int w = fm.horizontalAdvance(text);
+            const QRect ink(left - 5 - w, y - fm.height() / 2, w, fm.height());
+            if (ink.y() < previousBottom)
+                continue;
+            labels.push_back({text, ink.topLeft(), ink});
+            previousBottom = BottomOf(ink);
+        }
+    }
+    return labels;
+}
+
 void DrawSpectrumPanel(QPainter& dc, const SpectrumPanel& s, const QFont& appFont) {
     const QRect& r = s.rect;
     const int left = r.x(), top = r.y(), right = RightOf(r), bottom = BottomOf(r);
@@ -426,7 +525,7 @@ void DrawSpectrumPanel(QPainter& dc, const SpectrumPanel& s, const QFont& appFon
 
     if (s.count > 0 && levelsMapped) {
         if (s.curve1On) {
-            dc.setPen(SolidPen(s.print ? s.colour1 : 0, s.penWidth1 * factor));
+            dc.setPen(SolidPen(s.colour1, s.penWidth1 * factor));
             QPolygon path;
             for (int i = 5; i < s.count; ++i) {
                 int y = 0;
@@ -438,7 +537,7 @@ void DrawSpectrumPanel(QPainter& dc, const SpectrumPanel& s, const QFont& appFon
         }
         if (s.curve2On) {
             const std::span<const double> levels = s.levels2.empty() ? s.levels : s.levels2;
-            dc.setPen(SolidPen(s.print ? s.colour2 : 0, s.penWidth2 * factor));
+            dc.setPen(SolidPen(s.colour2, s.penWidth2 * factor));
             QPolygon path;
             for (int p = 0; p < width; ++p) {
                 const int i = Trunc(static_cast<double>(p) * s.count / width);
@@ -452,34 +551,29 @@ void DrawSpectrumPanel(QPainter& dc, const SpectrumPanel& s, const QFont& appFon
     }
 
     if (s.frequencyGrid && s.frequencyStep > 0 && s.topFrequency > 0) {
+        dc.setPen(DashedPen(gridColour, factor));
         for (long long f = s.frequencyStep; f <= s.topFrequency; f += s.frequencyStep) {
             const int x = left + Trunc(static_cast<double>(f) * width / s.topFrequency);
             if (x > right - 10 * factor)
                 break;
-            dc.setPen(DashedPen(gridColour, factor));
             dc.drawLine(x, top, x, bottom);
-            const QString label = QString::number(f);
-            dc.setPen(QPen(Qt::black));
-            TextAt(dc, x - fm.horizontalAdvance(label) / 2, bottom + 2, label);
         }
-        dc.setPen(QPen(Qt::black));
         const QString hz = QStringLiteral("Hz");
+        dc.setPen(QPen(Qt::black));
         TextAt(dc, left - fm.horizontalAdvance(hz) - 2, bottom + 2, hz);
     }
-
     if (s.levelGrid && s.levelStep > 0 && levelsMapped && levelSpan > 0.0) {
+        dc.setPen(DashedPen(gridColour, factor));
         for (int i = 1;; ++i) {
-            const double level = static_cast<double>(i) * s.levelStep;
-            const int y = top + Trunc(level * height / levelSpan);
+            const int y = top + Trunc(static_cast<double>(i) * s.levelStep * height / levelSpan);
             if (y >= bottom)
                 break;
-            dc.setPen(DashedPen(gridColour, factor));
             dc.drawLine(left, y, right, y);
-            const QString label = QString::asprintf(s.levelMode == 0 ? "-%d" : "%d", Trunc(level));
-            dc.setPen(QPen(Qt::black));
-            TextAt(dc, left - 5 - fm.horizontalAdvance(label), y - fm.height() / 2, label);
         }
     }
+    dc.setPen(QPen(Qt::black));
+    for (const AxisLabel& label : SpectrumPanelLabels(s, fm))
+        TextAt(dc, label.at.x(), label.at.y(), label.text);
 
     if (s.title) {
         const QString label = QString::number(Trunc(s.maxLevel));

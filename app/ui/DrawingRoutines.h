@@ -94,8 +94,9 @@ inline constexpr int kValueAxisLeft = 1;    // horizontal grid lines, labels lef
 inline constexpr int kValueAxisBottom = 2;  // vertical grid lines, labels below the rectangle
 
 // Light-grey dashed grid lines every step from the lowest value, "%d"
-// labels and the unit text at the bottom left; black text in appFont or,
-// with useArial, an "Arial" font of weight 400 as high as "X" in appFont.
+// labels (ValueAxisLabels, inside the painter's viewport) and the unit text
+// at the bottom left; black text in appFont or, with useArial, an "Arial"
+// font of weight 400 as high as "X" in appFont.
 void DrawValueAxis(QPainter& dc, const QRect& rect, double lowest, double highest, double step, int orientation,
                    const QString& unit, bool useArial, const QFont& appFont);
 
@@ -110,14 +111,33 @@ void DrawTimeAxis(QPainter& dc, const QRect& rect, int tickLength, bool gridLine
                   int stepMs, bool relativeLabels, const QFont& appFont,
                   platform::ColorRef gridColour = platform::Rgb(200, 200, 200));
 
-// A tick label of the time axis: its text (with the blanks of "%5.0f"),
-// where that text is written (top-left; centred on its tick) and the box its
-// characters take.
-struct TimeAxisLabel {
+// A tick label of an axis: its text (for the time axis with the blanks of
+// "%5.0f"), where that text is written (top-left) and the box its characters
+// take.
+struct AxisLabel {
     QString text;
     QPoint at;
     QRect ink;
 };
+using TimeAxisLabel = AxisLabel;
+
+// The labels DrawValueAxis writes in the font of `fm`, from the lowest
+// value up. A label is written only when its box lies whole inside `bounds`
+// (an empty rectangle: anywhere) and clear of the label written before it
+// (on the bottom axis, of the unit text where the lowest value would be);
+// the grid lines of the others are still drawn. With close steps that keeps
+// every second, third ... label, as the time axis does.
+std::vector<AxisLabel> ValueAxisLabels(const QRect& rect, double lowest, double highest, double step,
+                                       int orientation, const QString& unit, const QFontMetrics& fm,
+                                       const QRect& bounds);
+
+// The time grid spacing that keeps lines at least minGapPx apart: stepMs
+// times the first of 1, 2, 5, 10, 20, 50 ... that does (stepMs itself when
+// it is 0 or less, the automatic spacing, or the range is empty).
+int ThinnedTimeStep(int stepMs, double spanMs, int widthPx, int minGapPx);
+// The least distance between grid lines a reader still tells apart on the
+// painter's surface: 4 pixels at 96 dots per inch, as much on a printer.
+int MinimumGridGap(const QPainter& dc);
 // The labels DrawTimeAxis writes in the font of `fm`, from left to right. A
 // label is written only when its characters lie whole between the
 // rectangle's left and right edges and at least a blank's width right of
@@ -155,9 +175,20 @@ struct SpectrumPanel {
     bool frequencyGrid = false;
     bool levelGrid = false;
     bool title = false;  // the top level written left of the rectangle's top
-    bool print = false;  // grey grid and coloured curves; black on screen
+    bool print = false;  // grey grid; black grid on screen
+    // Level labels: with levelMode 0 normally the distance below the top
+    // ("-%d"); with levelsAboveBottom the level above the bottom, the
+    // distance (maxLevel - minLevel) less that ("%d"), which is what a
+    // curve point of that height measures.
+    bool levelsAboveBottom = false;
 };
+// Curves are drawn in colour1 and colour2 on every surface. Frequency and
+// level labels that would overlap the one written before them are left
+// out (their grid lines stay).
 void DrawSpectrumPanel(QPainter& dc, const SpectrumPanel& panel, const QFont& appFont);
+// The frequency labels (below the rectangle, left to right) and level
+// labels (left of it, top down) DrawSpectrumPanel writes in the font of fm.
+std::vector<AxisLabel> SpectrumPanelLabels(const SpectrumPanel& panel, const QFontMetrics& fm);
 
 // Five formant frequencies in Hz of one analysis frame; empty slots are -1.
 using FormantFrame = std::array<std::int16_t, 5>;

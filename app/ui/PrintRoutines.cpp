@@ -26,7 +26,9 @@ void DrawPrintFrame(QPainter& dc, double width, double height, bool inches, cons
     const QPaintDevice* device = dc.device();
     const int dpiX = device ? device->logicalDpiX() : 96;
     const int dpiY = device ? device->logicalDpiY() : 96;
-    const PrintFrame frame = PrintFrameGeometry(dpiX, dpiY, width, height, inches);
+    // A printer's paint device is its printable area.
+    const PrintFrame frame = PrintFrameGeometry(dpiX, dpiY, width, height, inches, device ? device->width() : 0,
+                                                device ? device->height() : 0);
     plot = QRect(frame.plot.left, frame.plot.top, std::max(frame.plot.Width(), 0), std::max(frame.plot.Height(), 0));
     unit = frame.unit;
     if (border)

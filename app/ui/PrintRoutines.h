@@ -21,8 +21,9 @@ class UserPrompts;
 namespace vocomet {
 
 // The plot rectangle of a page (one inch from its top-left corner, width x
-// height display units large, see PrintFrameGeometry) and the print unit, from
-// the painter's device resolution. Draws the title centred over the
+// height display units large, scaled down where the painter's device, the
+// printable area, cannot hold that; see PrintFrameGeometry) and the print
+// unit, from the painter's device resolution. Draws the title centred over the
 // rectangle, half an inch above it, in a font as high as "X" in the
 // painter's current font; with border, also the rectangle with the current
 // pen and brush. The painter's font is restored.

@@ -148,7 +148,7 @@ TEST_F(LogFileTest, WriteThenReadGivesTheSameLog) {
     for (int c = 0; c < grid.GetColumnCount(); ++c)
         EXPECT_EQ(back.GetColumnCaption(c), grid.GetColumnCaption(c));
     EXPECT_EQ(back.Column(2).kind, GridColumnKind::Number);
-    EXPECT_EQ(back.Column(2).decimals, 1);
+    EXPECT_EQ(back.Column(2).decimals, 3);  // as written: "%.3f"
     EXPECT_EQ(back.Column(5).kind, GridColumnKind::Text);
     for (int r = 0; r < grid.GetRowCount(); ++r) {
         for (int c = 0; c < grid.GetColumnCount(); ++c) {

@@ -42,6 +42,34 @@ TEST(PrintFrame, PlotAndUnitOverResolutionsAndUnits) {
     EXPECT_EQ(f.plot, (platform::Rect{600, 300, 1800, 900}));
 }
 
+TEST(PrintFrame, APlotLargerThanThePageIsScaledDownToFitAndOneThatFitsIsKept) {
+    struct Row {
+        const char* page;
+        int pageWidth, pageHeight;  // printable, at 600 dpi
+        double width, height;
+        bool inches;
+        platform::Rect plot;
+    };
+    const Row rows[] = {
+        // 6 x 4 inches fit on both: as set.
+        {"A4", 4960, 7016, 6.0, 4.0, true, {600, 600, 4200, 3000}},
+        {"Letter", 5100, 6600, 6.0, 4.0, true, {600, 600, 4200, 3000}},
+        // 8 x 6 inches one inch in: 4060 pixels of room across on A4.
+        {"A4", 4960, 7016, 8.0, 6.0, true, {600, 600, 600 + 4060, 600 + 3045}},
+        {"Letter", 5100, 6600, 8.0, 6.0, true, {600, 600, 600 + 4200, 600 + 3150}},
+        // Too tall: the height decides.
+        {"Letter", 5100, 6600, 4.0, 12.0, true, {600, 600, 600 + 1900, 600 + 5700}},
+        // 25 x 20 cm is 10 x 8 inches.
+        {"A4", 4960, 7016, 25.0, 20.0, false, {600, 600, 600 + 4060, 600 + 3248}},
+    };
+    for (const Row& r : rows) {
+        const PrintFrame f = PrintFrameGeometry(600, 600, r.width, r.height, r.inches, r.pageWidth, r.pageHeight);
+        EXPECT_EQ(f.plot, r.plot) << r.page << " " << r.width << " x " << r.height;
+        EXPECT_LE(f.plot.right, r.pageWidth - 300) << r.page;
+        EXPECT_LE(f.plot.bottom, r.pageHeight - 300) << r.page;
+    }
+}
+
 class PictureBoxes : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -384,6 +384,42 @@ INSTANTIATE_TEST_SUITE_P(
                       GenericCase{"AsciiFails", 0, 1, 0, {"ascii"}, false}),
     [](const ::testing::TestParamInfo<GenericCase>& info) { return std::string(info.param.name); });
 
+// The settings of a fresh start are made for 22050 Hz; a recording at a
+// lower rate opens with its document's frequency ranges and LPC orders
+// brought within what the rate allows, and the settings file stays as it is.
+TEST_F(DocTest, AnOpenedRecordingGetsAnalysisSettingsItsRateAllows) {
+    struct Case {
+        double rate;
+        int top, lpc;  // expected FFT/LPC and spectrogram top frequency and LPC order
+    };
+    // 26 is within the 26 allowed at 16 kHz: it stays.
+    const Case cases[] = {{8000, 4000, 12}, {11025, 5000, 14}, {16000, 8000, 26}, {22050, 11000, 26}};
+    const std::string file = PathIn("take.vcm");
+    WriteAll(file, "take");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
+        COrielDoc doc(app, prompts);
+        doc.settings = DocumentSettings::StartDefaults(22050.0);
+        doc.settings.fftLpc.values[FftLpcSettings::kWindowMs] = 17;
+        const std::string before = ReadAll(ConfigPath());
+        const double rate = c.rate;
+        doc.Formats().SetReader(ReaderSlot::ReadKovPcFloat24File, [rate](COrielDoc&, platform::File&, LoadTarget& t) {
+            RecordingData& r = t.Recording();
+            r.channelCount = 1;
+            r.fileTypeCode = 1;
+            r.channels[0].rate = rate;
+            return 1;
+        });
+        ASSERT_TRUE(doc.OnOpenDocument(file));
+        EXPECT_EQ(doc.settings.fftLpc.values[FftLpcSettings::kTopFrequency], c.top);
+        EXPECT_EQ(doc.settings.fftLpc.values[FftLpcSettings::kLpcOrder], c.lpc);
+        EXPECT_EQ(doc.settings.spectrogram.values[SpectrogramSettings::kTopFrequency], c.top);
+        EXPECT_EQ(doc.settings.spectrogram.values[SpectrogramSettings::kLpcOrder], c.lpc);
+        EXPECT_EQ(doc.settings.fftLpc.values[FftLpcSettings::kWindowMs], 17);  // not the rate's: it fits
+        EXPECT_EQ(ReadAll(ConfigPath()), before);
+    }
+}
+
 TEST_F(DocTest, AFailedOpenLeavesTheLoadedRecordingAsItWas) {
     const std::string good = PathIn("good.vcm");
     const std::string bad = PathIn("bad.vcm");

@@ -245,6 +245,96 @@ TEST(DrawingRoutines, TimeAxisLabelsNeverOverlapAndStandWholeInsideThePlot) {
     EXPECT_TRUE(AnyPaintedIn(img, rect.left() + 250, 0, 49));
 }
 
+TEST(DrawingRoutines, ValueAxisLabelsThinCloseStepsAndStayInside) {
+    struct Case {
+        double lowest, highest, step;
+        int orientation, extent;
+        std::vector<std::string> labels;
+    };
+    const QFont font;
+    QImage device(1, 1, QImage::Format_RGB32);
+    const QFontMetrics fm(font, &device);
+    const int h = fm.height();
+    const Case cases[] = {
+        // Room for every label.
+        {0, 500, 100, kValueAxisLeft, 20 * h, {"0", "100", "200", "300", "400", "500"}},
+        // 20 Hz lines about 0.6 text heights apart: every second label.
+        {50, 490, 20, kValueAxisLeft, 22 * h * 6 / 10, {}},
+        // Ten five-digit labels along 200 pixels.
+        {0, 10000, 1000, kValueAxisBottom, 200, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.lowest << ".." << c.highest << " step " << c.step);
+        const QRect rect = c.orientation == kValueAxisLeft ? QRect(60, 10, 300, c.extent) : QRect(60, 10, c.extent, 100);
+        const QRect bounds(0, 0, 60 + c.extent + 100, 10 + c.extent + 2 * h + 100);
+        const std::vector<AxisLabel> labels =
+            ValueAxisLabels(rect, c.lowest, c.highest, c.step, c.orientation, QStringLiteral("Hz"), fm, bounds);
+        std::vector<std::string> texts;
+        for (std::size_t a = 0; a < labels.size(); ++a) {
+            texts.push_back(labels[a].text.toStdString());
+            for (std::size_t b = a + 1; b < labels.size(); ++b)
+                EXPECT_FALSE(labels[a].ink.intersects(labels[b].ink)) << texts.back();
+        }
+        if (!c.labels.empty()) {
+            EXPECT_EQ(texts, c.labels);
+        } else {
+            const double steps = std::floor((c.highest - c.lowest) / c.step);
+            EXPECT_GE(texts.size(), 3u);
+            EXPECT_LT(static_cast<double>(texts.size()), steps);
+        }
+    }
+    // A label that would stand outside the surface is left out, not cut.
+    const std::vector<AxisLabel> cut = ValueAxisLabels(QRect(10, 10, 300, 200), 0, 10000, 1000, kValueAxisLeft,
+                                                       QStringLiteral("Hz"), fm, QRect(0, 0, 400, 300));
+    for (const AxisLabel& label : cut)
+        EXPECT_GE(label.ink.left(), 0) << label.text.toStdString();
+    EXPECT_LT(cut.size(), 11u);
+}
+
+TEST(DrawingRoutines, TimeGridIsThinnedToLinesAFewPixelsApart) {
+    struct Case {
+        int step;
+        double spanMs;
+        int width, gap, expected;
+    };
+    const Case cases[] = {
+        {500, 10000, 500, 4, 500},          // 25 pixels apart: as set
+        {500, 1200000, 800, 4, 10000},      // a 20-minute channel: 6.7 pixels apart
+        {20, 60000, 600, 4, 400},           // 0.2 pixels at 20 ms
+        {0, 1200000, 800, 4, 0},            // automatic: already at most 30 steps
+        {100, 0, 800, 4, 100},              // nothing shown
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ThinnedTimeStep(c.step, c.spanMs, c.width, c.gap), c.expected)
+            << c.step << " ms over " << c.spanMs << " ms in " << c.width;
+}
+
+TEST(DrawingRoutines, SpectrumCurvesKeepTheirColoursOnScreen) {
+    std::vector<double> fft(200), lpc(200);
+    for (std::size_t i = 0; i < fft.size(); ++i) {
+        fft[i] = 10.0 + (i % 2) * 5.0;
+        lpc[i] = 40.0;
+    }
+    SpectrumPanel panel;
+    panel.levels = fft;
+    panel.levels2 = lpc;
+    panel.count = 200;
+    panel.rect = QRect(10, 10, 200, 100);
+    panel.maxLevel = 50.0;
+    panel.colour1 = 0x000000;
+    panel.colour2 = 0xFF0000;  // blue
+    panel.curve2On = true;
+    const QImage img = Render(220, 130, [&](QPainter& p) { DrawSpectrumPanel(p, panel, QFont()); });
+    int blue = 0, black = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            blue += img.pixel(x, y) == qRgb(0, 0, 255);
+            black += img.pixel(x, y) == qRgb(0, 0, 0);
+        }
+    EXPECT_GE(blue, 190);
+    EXPECT_GE(black, 190);
+}
+
 TEST(DrawingRoutines, FormantDotsAbove50HzInsideThePlot) {
     // Height 100 for 1000 Hz: f at y = 100 - f / 10; frame i at x = 50 i.
     const std::vector<FormantFrame> frames = {{50, 500, 1000, -1, -1}, {51, 990, -1, -1, -1}};

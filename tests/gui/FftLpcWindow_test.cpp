@@ -5,7 +5,13 @@
 #include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPrinter>
+#include <QStyle>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -22,11 +28,13 @@
 #include "app/ui/CFormLog.h"
 #include "app/ui/CFrameLog.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/DrawingRoutines.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/ViewAnalysisOpeners.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/WaveFile.h"
+#include "gui/SpeechWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
 
@@ -212,6 +220,105 @@ TEST_F(FftLpcWindow, MarkerReadoutsAndLogEntries) {
     QTest::mouseClick(v, Qt::LeftButton, {}, QPoint(plot.left() - 10, plot.top() - 10));
     EXPECT_FALSE(v->MarkerSet());
     EXPECT_FALSE(v->CanLogEnterAtMarker());
+}
+
+// What a user sees of the window at the size it opens with: every caption
+// and value whole and apart, the five formant slots inside the box, the LPC
+// envelope in its own colour and a power read-out that agrees with the
+// level axis beside the curve.
+TEST_F(FftLpcWindow, ReadableAtItsDefaultSize) {
+    CFFTLPCFrame* f = view->OpenFFTLPCWindow();
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->size(), QSize(kFftLpcDefaultPlacement[2], kFftLpcDefaultPlacement[3]));
+    QTest::qWait(20);
+    CFFTLPCView* v = f->GetView();
+    ASSERT_TRUE(f->grab().save(QString::fromStdString(folder + "/default.png")));
+    const QRect client = v->rect();
+
+    test::ExpectReadoutsWhole(v, {{QStringLiteral("field6"), QStringLiteral("-100.0")},
+                                  {QStringLiteral("field7"), QStringLiteral("11025.0")}});
+    EXPECT_EQ(v->findChildren<QLineEdit*>().size(), 8);
+
+    // The formant box: both lines and all five slots inside its viewport.
+    auto* box = v->findChild<QPlainTextEdit*>(QStringLiteral("formants"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(client.contains(box->geometry()));
+    const QString text = v->FormantText();
+    ASSERT_EQ(text.count(QLatin1Char('\t')), 12);
+    // Also with all five slots in use.
+    FftLpcResult five;
+    five.formants = {711.9, 1218.6, 2582.2, 3512.5, 4490.5};
+    five.bandwidths = {57.7, 85.0, 208.2, 310.4, 999.9};
+    for (const QString& shown : {text, CFFTLPCView::FormantBoxText(five)}) {
+        box->setPlainText(shown);
+        const QRect viewport = box->viewport()->rect();
+        const double margin = box->document()->documentMargin();
+        int lines = 0;
+        double height = 2 * margin;
+        for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next()) {
+            const QTextLayout* layout = block.layout();
+            ASSERT_EQ(layout->lineCount(), 1);
+            const QTextLine line = layout->lineAt(0);
+            EXPECT_LE(2 * margin + line.naturalTextWidth(), viewport.width()) << block.text().toStdString();
+            height += line.height();
+            ++lines;
+        }
+        EXPECT_LE(height, viewport.height());
+        EXPECT_EQ(lines, 2);
+    }
+    ASSERT_TRUE(f->grab().save(QString::fromStdString(folder + "/five-formants.png")));
+    box->setPlainText(text);
+
+    // Plot labels: inside the window and apart.
+    const SpectrumPanel panel = v->ScreenPanel();
+    const QFontMetrics fm(v->PlotFont());
+    const std::vector<AxisLabel> labels = SpectrumPanelLabels(panel, fm);
+    ASSERT_GE(labels.size(), 4u);
+    for (std::size_t a = 0; a < labels.size(); ++a) {
+        EXPECT_TRUE(client.contains(labels[a].ink)) << labels[a].text.toStdString();
+        EXPECT_FALSE(labels[a].ink.intersects(box->geometry())) << labels[a].text.toStdString();
+        for (std::size_t b = a + 1; b < labels.size(); ++b)
+            EXPECT_FALSE(labels[a].ink.intersects(labels[b].ink))
+                << labels[a].text.toStdString() << " " << labels[b].text.toStdString();
+    }
+
+    // The LPC envelope is blue, the FFT curve black.
+    const QImage& picture = v->PlotPicture();
+    int blue = 0, black = 0;
+    const QRect plot = v->PlotRect();
+    for (int y = plot.top() + 1; y < plot.bottom(); ++y)
+        for (int x = plot.left() + 1; x < plot.right(); ++x) {
+            const QRgb c = picture.pixel(x, y);
+            blue += c == qRgb(0, 0, 255);
+            black += c == qRgb(0, 0, 0);
+        }
+    EXPECT_GT(blue, plot.width() / 2);
+    EXPECT_GT(black, plot.width() / 2);
+
+    // The power read-out at a point reads what the level axis reads at the
+    // height the curve is drawn there.
+    ASSERT_NE(doc->settings.fftLpc.values[5], 0);  // absolute display
+    std::vector<std::pair<int, double>> axis;  // label centre y, value
+    for (const AxisLabel& label : labels)
+        if (label.ink.right() < plot.left())
+            axis.emplace_back(label.ink.center().y(), label.text.toDouble());
+    ASSERT_GE(axis.size(), 2u);
+    const double perPixel = (axis[1].second - axis[0].second) / (axis[1].first - axis[0].first);
+    const QPoint at(plot.left() + plot.width() / 3, plot.center().y());
+    QTest::mouseMove(v, at);
+    const int i = FftLpcPointAt(at.x(), plot.left(), plot.left() + plot.width(), panel.count);
+    const double level = v->Result().fftCurve[static_cast<std::size_t>(i)];
+    const int curveY = plot.top() + plot.height() - static_cast<int>(level * plot.height() / (panel.maxLevel - panel.minLevel));
+    const double axisReads = axis[0].second + (curveY - axis[0].first) * perPixel;
+    EXPECT_NEAR(v->FieldText(CFFTLPCView::kFieldPower).toDouble(), axisReads, 2 * std::fabs(perPixel) + 0.1);
+}
+
+TEST(FftLpcFormantBox, EmptySlotsAreBlank) {
+    FftLpcResult r;
+    r.formants = {700.5, 1220.5, -1, -1, -1};
+    r.bandwidths = {60.5, 90.5, -1, -1, -1};
+    EXPECT_EQ(CFFTLPCView::FormantBoxText(r),
+              QStringLiteral("Formants\t=\t  700.5\t 1220.5\t\t\t\nBandwidths\t=\t   60.5\t   90.5\t\t\t"));
 }
 
 }  // namespace

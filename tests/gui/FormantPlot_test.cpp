@@ -1,4 +1,6 @@
+#include <QFontInfo>
 #include <QImage>
+#include <QLabel>
 #include <QMdiArea>
 #include <QPrinter>
 #include <QTest>
@@ -6,6 +8,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/FormantChart.h"
@@ -13,6 +16,8 @@
 #include "analysis/ui/CFormPlotFormantFrame.h"
 #include "analysis/ui/CFormPlotFormantView.h"
 #include "app/GridModel.h"
+#include "app/ui/GridTableView.h"
+#include "app/ui/QtText.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "support/ScriptedPrompts.h"
@@ -161,6 +166,48 @@ TEST_F(FormantPlot, OpenerLeavesNoWindowForAnUnreadableFile) {
     EXPECT_EQ(opened->windowTitle(), "vowels.txt");
     EXPECT_EQ(opened->GetView()->Grid().GetRowCount(), 15);
     EXPECT_EQ(shared, (WindowPlacement{20, 20, 300, 300}));
+}
+
+// On screen the chart stays right of the controls and the table at any
+// window size; the font box names the font the chart draws with, and
+// Font... takes a text colour as well.
+TEST_F(FormantPlot, ChartStaysInItsAreaAndFontAndColourAreChosen) {
+    ASSERT_TRUE(view->ReadPlotFormantFile(dir + "/vowels.txt"));
+    for (const QSize size : {QSize(300, 300), QSize(700, 500), QSize(980, 680)}) {
+        view->resize(size);
+        QImage own(size, QImage::Format_RGB32);
+        own.fill(Qt::white);
+        view->render(&own, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+        const QRect area = view->ChartArea();
+        int outside = 0, inside = 0;
+        for (int y = 0; y < own.height(); ++y)
+            for (int x = 0; x < own.width(); ++x) {
+                const bool ink = own.pixel(x, y) != qRgb(255, 255, 255);
+                (area.contains(x, y) ? inside : outside) += ink ? 1 : 0;
+            }
+        EXPECT_EQ(outside, 0) << size.width() << "x" << size.height();
+        if (size.width() > 600)
+            EXPECT_GT(inside, 100);
+        EXPECT_FALSE(area.intersects(view->findChild<GridTableView*>()->geometry()));
+    }
+
+    const QString inUse = QFontInfo(ToQFont(doc->settings.formantPlot.font)).family();
+    bool shown = false;
+    for (QLabel* label : view->findChildren<QLabel*>())
+        shown = shown || label->text() == inUse;
+    EXPECT_TRUE(shown) << inUse.toStdString();
+
+    view->chooseFont = [](const QFont& font, const QColor&) {
+        QFont f = font;
+        f.setFamily(QStringLiteral("DejaVu Serif"));
+        return std::optional<CFormPlotFormantView::FontChoice>({f, QColor(0, 128, 0)});
+    };
+    view->OnFont();
+    EXPECT_EQ(doc->settings.formantPlot.fontColour, platform::Rgb(0, 128, 0));
+    EXPECT_EQ(view->FontInUse(), QFontInfo(ToQFont(doc->settings.formantPlot.font)).family());
+    view->chooseFont = [](const QFont&, const QColor&) { return std::optional<CFormPlotFormantView::FontChoice>(); };
+    view->OnFont();
+    EXPECT_EQ(doc->settings.formantPlot.fontColour, platform::Rgb(0, 128, 0));  // cancelled: kept
 }
 
 TEST_F(FormantPlot, ChartOfThreeVowelsWithEllipses) {

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QDir>
+#include <QHeaderView>
 #include <QMdiArea>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -137,6 +138,37 @@ TEST_F(LogWindowTest, SaveAsTitlesTheWindowAndSaveWritesOnlyWhenModified) {
     const std::size_t asked = prompts.messages.size();
     EXPECT_TRUE(log->PromptSaveAndClose());
     EXPECT_EQ(prompts.messages.size(), asked);
+    DeleteLater();
+}
+
+// A log written by the window reads back with the decimals it was written
+// with, and every column is at least as wide as its header text.
+TEST_F(LogWindowTest, ReopenedLogShowsItsDecimalsAndWholeHeaders) {
+    const std::string path = PathIn("measured.txt");
+    {
+        CFrameLog* log = OnLogNew(frame, prompts, placement);
+        ASSERT_NE(log, nullptr);
+        log->AddEntry(Entry("FFT/LPC Marker Entry: freq., FFT_dB ", {0.018, 1234.5}));
+        prompts.paths = {path};
+        ASSERT_EQ(log->Form()->SaveLogAs(), 1);
+        EXPECT_TRUE(log->PromptSaveAndClose());
+        DeleteLater();
+    }
+    prompts.paths = {path};
+    CFrameLog* log = OnLogOpen(frame, prompts, placement);
+    ASSERT_NE(log, nullptr);
+    log->resize(700, 300);
+    QTest::qWait(20);
+    GridModel& grid = log->Form()->Grid();
+    ASSERT_EQ(grid.GetRowCount(), 1);
+    EXPECT_EQ(grid.GetCellText(0, 2), "0.018");
+    EXPECT_EQ(grid.GetCellText(0, 3), "1234.500");
+    GridTableView* table = log->Form()->Table();
+    const QFontMetrics fm(table->horizontalHeader()->font());
+    for (int c = 0; c < grid.GetColumnCount(); ++c)
+        EXPECT_GE(table->columnWidth(c), fm.horizontalAdvance(QString::fromStdString(grid.GetColumnCaption(c))))
+            << grid.GetColumnCaption(c);
+    EXPECT_TRUE(log->PromptSaveAndClose());
     DeleteLater();
 }
 

@@ -35,6 +35,7 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielApp.h"
 #include "app/ui/COrielView.h"
+#include "app/ui/DrawingRoutines.h"
 #include "app/ui/ViewAnalysisOpeners.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
@@ -191,6 +192,35 @@ TEST_F(PitchWindow, OpensFromThePitchCommandAndDrawsTheTrackOfSpeech) {
     QTest::qWait(50);
     EXPECT_FALSE(pane->ComputationPending());
     EXPECT_EQ(pane->Track().f0, before);
+}
+
+// At the size the window opens with, the read-outs and their captions show
+// whole, and the frequency labels of the default 20 Hz grid stand apart and
+// whole inside the pane.
+TEST_F(PitchWindow, ReadoutsAndFrequencyLabelsReadableAtTheDefaultSize) {
+    CPitchFrame* f = OpenFromMenu();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->size(), QSize(kPitchDefaultPlacement[2], kPitchDefaultPlacement[3]));
+    CPitchPane* pane = f->Pane();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pane->IsTrackValid(); }, 30000));
+    QTest::qWait(30);
+    ASSERT_TRUE(f->grab().save(QString::fromStdString(folder + "/pitch-default.png")));
+    test::ExpectReadoutsWhole(f->GetView(), {{QStringLiteral("readout5"), QStringLiteral("2500.0")},
+                                             {QStringLiteral("readout6"), QStringLiteral("2500.0")},
+                                             {QStringLiteral("readout7"), QStringLiteral("120.0")},
+                                             {QStringLiteral("readout8"), QStringLiteral("80.0")}});
+    const PitchSettings& s = pane->Settings();
+    ASSERT_EQ(s.ints[3], 20);  // frequency spacing
+    const std::vector<AxisLabel> labels =
+        ValueAxisLabels(pane->PlotRect(), s.ints[1], s.ints[0], s.ints[3], kValueAxisLeft, QStringLiteral("Hz"),
+                        QFontMetrics(pane->AppFont()), pane->rect());
+    ASSERT_GE(labels.size(), 3u);
+    for (std::size_t a = 0; a < labels.size(); ++a) {
+        EXPECT_TRUE(pane->rect().contains(labels[a].ink));
+        for (std::size_t b = a + 1; b < labels.size(); ++b)
+            EXPECT_FALSE(labels[a].ink.intersects(labels[b].ink))
+                << labels[a].text.toStdString() << " " << labels[b].text.toStdString();
+    }
 }
 
 TEST_F(PitchWindow, CursorAndSelectionAreSharedWithTheMainView) {

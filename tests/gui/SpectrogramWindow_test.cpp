@@ -34,6 +34,7 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielApp.h"
 #include "app/ui/COrielView.h"
+#include "app/ui/DrawingRoutines.h"
 #include "app/ui/ViewAnalysisOpeners.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
@@ -262,6 +263,34 @@ TEST_F(SpectrogramWindow, SpeechPictureTracksCursorLogAndPlotFormants) {
     delete child;
     QTest::qWait(20);
     EXPECT_TRUE(gone.isNull());
+}
+
+TEST_F(SpectrogramWindow, ReadoutsAndFrequencyLabelsShowWholeAtTheDefaultSize) {
+    ASSERT_GE(doc->settings.sampleRate, 20000.0);
+    doc->settings.spectrogram.values[SpectrogramSettings::kTopFrequency] = 10000;
+    doc->settings.spectrogram.values[10] = 1;     // frequency grid
+    doc->settings.spectrogram.values[11] = 1000;  // every 1000 Hz
+    CSpectrogramFrame* f = Open(&COrielView::OnAnalysisSpectrogramAll);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->size(), QSize(kSpectrogramDefaultPlacement[2], kSpectrogramDefaultPlacement[3]));
+    CSpectrogramPane* pane = f->GetView()->Pane();
+    ASSERT_TRUE(WaitForCompute(pane, 1));
+    QTest::qWait(30);
+    ASSERT_TRUE(f->grab().save(QString::fromStdString(folder + "/spectrogram-default.png")));
+    test::ExpectReadoutsWhole(f->GetView(), {{QStringLiteral("field6"), QStringLiteral("2500.0")},
+                                             {QStringLiteral("field7"), QStringLiteral("2500.0")},
+                                             {QStringLiteral("field8"), QStringLiteral("10000.0")}});
+    const platform::Rect& p = pane->Layout().plot;
+    const QRect plot(p.left, p.top, p.right - p.left, p.bottom - p.top);
+    // The labels the frequency axis writes, each whole inside the pane.
+    const std::vector<AxisLabel> labels =
+        ValueAxisLabels(plot, 0, 10000, 1000, kValueAxisLeft, QStringLiteral("Hz"), QFontMetrics(pane->font()), QRect());
+    bool top = false;
+    for (const AxisLabel& label : labels) {
+        EXPECT_TRUE(pane->rect().contains(label.ink)) << label.text.toStdString();
+        top = top || label.text == QStringLiteral("10000");
+    }
+    EXPECT_TRUE(top);
 }
 
 TEST_F(SpectrogramWindow, ADocumentFrameDestroyedFirstTakesTheWindowWithIt) {

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+#include <QWidget>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "app/ui/CChildFrame.h"
@@ -18,6 +21,12 @@
 #include "support/ScriptedPrompts.h"
 
 namespace vocomet::test {
+
+// Every caption (QLabel) and read-out (QLineEdit) of the window lies whole
+// inside it, apart from the others, and shows its whole text; `widest`
+// gives, by object name, the widest text a read-out must have room for
+// (otherwise its current text).
+void ExpectReadoutsWhole(QWidget* window, const std::map<QString, QString>& widest = {});
 
 // Speaks the text into a WAV file with espeak-ng; false when it fails.
 bool SpeakToWav(const std::string& wavPath, const std::string& text);

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QImage>
 #include <QMenu>
+#include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
 #include <QTest>
@@ -83,6 +84,34 @@ protected:
 };
 
 bool IsBlack(QRgb c) { return (c & 0xFFFFFF) == 0; }
+
+// An 8 x 6 inch plot one inch in would run off A4 and Letter paper: on the
+// page it is scaled down into the printable area; 6 x 4 inches keep their size.
+TEST(PrintFrameOnPaper, PlotStaysInsideThePrintableArea) {
+    for (const QPageSize::PageSizeId paper : {QPageSize::A4, QPageSize::Letter}) {
+        for (const double width : {6.0, 8.0}) {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString(test::FreshTempDir() + "/page.pdf"));
+            printer.setPageSize(QPageSize(paper));
+            QPainter dc;
+            ASSERT_TRUE(dc.begin(&printer));
+            QRect plot;
+            int unit = 0;
+            DrawPrintFrame(dc, width, width * 0.75, true, QStringLiteral("take"), plot, unit, true);
+            const int dpi = printer.logicalDpiX();
+            dc.end();
+            SCOPED_TRACE(testing::Message() << static_cast<int>(paper) << " " << width << " in");
+            EXPECT_TRUE(QRect(0, 0, printer.width(), printer.height()).contains(plot));
+            EXPECT_EQ(plot.topLeft(), QPoint(dpi, printer.logicalDpiY()));
+            if (width == 6.0)
+                EXPECT_EQ(plot.width(), 6 * dpi);
+            else
+                EXPECT_LT(plot.width(), 8 * dpi);
+            EXPECT_NEAR(static_cast<double>(plot.height()) / plot.width(), 0.75, 0.01);
+        }
+    }
+}
 
 TEST_F(ViewPrinting, SaveAsBmpWritesTheShownChannelsAtThePrintSize) {
     const std::string path = Export("two.bmp");
