@@ -615,14 +615,25 @@ bool CFormRecordRendal::OnSaveRecording() {
 
 void CFormRecordRendal::OnCancelRecording() { QuerySaveAndClose(false); }
 
-void CFormRecordRendal::QuerySaveAndClose(bool closing) {
-    try {
+bool CFormRecordRendal::QuerySaveAndClose(bool closing) {
+    platform::File* file = m_doc.rendalRecordingFile.get();
+    if (file && !file->GetFilePath().empty() && file->IsOpen() && m_hasRecorded) {
+        // While the question is open the file stops growing and the time
+        // stands still; the scope keeps running. Cancel takes both up again.
+        const int wasWriting = m_worker ? m_worker->recordingFlag.exchange(0) : 0;
+        const int wasPaused = m_paused;
+        m_paused = 1;
+        m_prompts.Beep();
+        const platform::Answer a =
+            m_prompts.Message(kRendalSaveQuestion, platform::Buttons::YesNoCancel, platform::Icon::Question);
+        if (a == platform::Answer::Cancel) {
+            m_paused = wasPaused;
+            if (m_worker)
+                m_worker->recordingFlag = wasWriting;
+            return false;
+        }
         StopWorker();
-        platform::File* file = m_doc.rendalRecordingFile.get();
-        if (file && !file->GetFilePath().empty() && file->IsOpen() && m_hasRecorded) {
-            m_prompts.Beep();
-            const platform::Answer a =
-                m_prompts.Message(kRendalSaveQuestion, platform::Buttons::YesNoCancel, platform::Icon::Question);
+        try {
             if (a == platform::Answer::Yes) {
                 PrepareDocumentChannels(false);
                 m_doc.Channel(0).rate = m_app.settings.recordingForm[kFormAudioBoxRate] >= 1000
@@ -631,17 +642,16 @@ void CFormRecordRendal::QuerySaveAndClose(bool closing) {
                 LoadRecordingIntoDocument();
             } else {
                 file->Close();
-                if (a == platform::Answer::Cancel && !closing) {
-                    m_hasRecorded = 0;
-                    return;
-                }
             }
+        } catch (...) {
         }
-    } catch (...) {
+    } else {
+        StopWorker();
     }
     m_recording = m_paused = m_frozen = m_hasRecorded = 0;
     if (!closing)
         CloseFrame();
+    return true;
 }
 
 void CFormRecordRendal::CloseFrame() {
@@ -668,8 +678,12 @@ bool CFormRecordRendalFrame::eventFilter(QObject* watched, QEvent* event) {
     // The document's own frame is closing: this form is asked first, while
     // the document is still there.
     if (watched == m_documentFrame && event->type() == QEvent::Close && !m_closing) {
+        // Cancel keeps the recording, and with it the document's window.
+        if (!m_form->QuerySaveAndClose(true)) {
+            event->ignore();
+            return true;
+        }
         m_closing = true;
-        m_form->QuerySaveAndClose(true);
         hide();
         deleteLater();
         m_documentFrame->removeEventFilter(this);
@@ -679,8 +693,11 @@ bool CFormRecordRendalFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CFormRecordRendalFrame::closeEvent(QCloseEvent* event) {
     if (!m_closing) {
+        if (!m_form->QuerySaveAndClose(true)) {
+            event->ignore();
+            return;
+        }
         m_closing = true;
-        m_form->QuerySaveAndClose(true);
     }
     if (m_documentFrame)
         m_documentFrame->removeEventFilter(this);

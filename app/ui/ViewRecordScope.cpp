@@ -55,18 +55,19 @@ void COrielView::OnRecordPlayRecord() {
     // Timer 1 starts the recording once this command has returned.
     if (!hooks.startRecording)
         hooks.startRecording = [this] { StartRecording(); };
-    labelMode = false;
-    for (CChannels& ch : m_doc.Channels())
-        ch.RemoveAllLabels();
     if (m_doc.neverSaved && m_doc.IsModified()) {
         const std::string question = "Save ' " + m_doc.GetTitle() + " ' before recording ?";
         const platform::Answer a =
             m_doc.Prompts().Message(question, platform::Buttons::YesNoCancel, platform::Icon::Question);
+        // Cancel leaves the document as it was, labels included.
         if (a == platform::Answer::Cancel)
             return;
         if (a == platform::Answer::Yes)
             m_doc.OnFileSaveCopyAs();
     }
+    labelMode = false;
+    for (CChannels& ch : m_doc.Channels())
+        ch.RemoveAllLabels();
     SetTimer(kTimerStartRecording, 1);
 }
 

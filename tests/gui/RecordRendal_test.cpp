@@ -1,6 +1,7 @@
 // The sixteen-channel record form and the live scope on the simulated
 // system, streaming from its own clock.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -152,6 +153,53 @@ TEST_F(RecordRendal, ClosingAsksWhenSomethingWasRecorded) {
     EXPECT_FALSE(doc->rendalRecordingFile->IsOpen());
     EXPECT_EQ(device->Outstanding(), 0u);
     EXPECT_FALSE(doc->IsDataLoaded());
+    ASSERT_TRUE(WaitUntil([&] { return guard.isNull(); }));
+}
+
+TEST_F(RecordRendal, CancelToTheSaveQuestionKeepsRecordingAndSampling) {
+    ASSERT_TRUE(doc->rendalRecordingFile->Open(app.tempFolder + "/rec.raw", platform::File::Mode::Create));
+    auto* frame = new CFormRecordRendalFrame(*doc, prompts, nullptr);
+    area->addSubWindow(frame);
+    frame->show();
+    CFormRecordRendal& form = *frame->Form();
+    form.OnInitialUpdate();
+    device->StartClock(2ms, 1);
+    ASSERT_TRUE(WaitUntil([&] { return form.BlocksDrawn() >= 3; }));
+    form.OnRecord();
+    ASSERT_TRUE(WaitUntil([&] { return form.Worker()->BlocksWritten() >= 3; }));
+    QPointer<CFormRecordRendalFrame> guard(frame);
+    auto* cancel = form.findChild<QAbstractButton*>(QStringLiteral("cancelButton"));
+    ASSERT_NE(cancel, nullptr);
+    // Cancel from the close box, then from the Cancel button: each time the
+    // window stays, and the recording and the scope go on.
+    for (const bool closeBox : {true, false}) {
+        SCOPED_TRACE(closeBox ? "close box" : "Cancel button");
+        prompts.answers = {platform::Answer::Cancel};
+        const std::size_t asked = prompts.messages.size();
+        if (closeBox)
+            EXPECT_FALSE(frame->close());
+        else
+            cancel->click();
+        QTest::qWait(20);
+        ASSERT_EQ(prompts.messages.size(), asked + 1);
+        EXPECT_EQ(prompts.LastMessage(), kRendalSaveQuestion);
+        ASSERT_FALSE(guard.isNull());
+        EXPECT_TRUE(frame->isVisible());
+        EXPECT_TRUE(doc->rendalRecordingFile->IsOpen());
+        ASSERT_NE(form.Worker(), nullptr);
+        const std::int64_t written = form.Worker()->BlocksWritten();
+        const int drawn = form.BlocksDrawn();
+        EXPECT_TRUE(WaitUntil([&] { return form.Worker()->BlocksWritten() >= written + 3; }));
+        EXPECT_TRUE(WaitUntil([&] { return form.BlocksDrawn() >= drawn + 3; }));
+    }
+    // Yes then keeps everything recorded in the document.
+    prompts.answers = {platform::Answer::Yes};
+    cancel->click();
+    EXPECT_EQ(device->Outstanding(), 0u);
+    EXPECT_TRUE(doc->IsDataLoaded());
+    const std::int64_t frames = doc->rendalRecordingFile->GetLength() / 32;
+    EXPECT_GT(frames, 0);
+    EXPECT_EQ(doc->Channel(0).sampleCount, static_cast<double>(frames));
     ASSERT_TRUE(WaitUntil([&] { return guard.isNull(); }));
 }
 

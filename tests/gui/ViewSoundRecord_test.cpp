@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -144,6 +145,29 @@ TEST_F(ViewSoundRecord, TwoSecondsRecordedBecomeANewDocumentOfThatLength) {
     QTest::qWait(20);
     EXPECT_EQ(view->viewport()->findChild<QWidget*>(QStringLiteral("soundRecordMonitor")), nullptr);
     view->viewport()->grab().save(dir + QStringLiteral("/sound_recording_loaded.png"));
+}
+
+TEST_F(ViewSoundRecord, LabelsGoOnlyOnceTheSaveQuestionIsAnswered) {
+    COrielDoc& doc = frame->GetDocument();
+    LABEL label;
+    std::snprintf(label.text.data(), label.text.size(), "kept");
+    label.time = 100.0;
+    doc.Channel(0).AppendLabel(label);
+    doc.SetModifiedFlag(true);
+    // Cancel: nothing happens, the label stays and nothing records.
+    prompts.answers = {platform::Answer::Cancel};
+    view->OnRecordPlayRecord();
+    QTest::qWait(20);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.LastMessage().find("before recording"), std::string::npos) << prompts.LastMessage();
+    EXPECT_EQ(doc.Channel(0).labelCount, 1);
+    EXPECT_EQ(app.acquisition.recording.load(), 0);
+    // No: the labels go and the recording starts.
+    prompts.answers = {platform::Answer::No};
+    view->OnRecordPlayRecord();
+    EXPECT_EQ(doc.Channel(0).labelCount, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app.acquisition.recording.load() != 0; }, 2000))
+        << prompts.LastMessage();
 }
 
 TEST_F(ViewSoundRecord, WithoutASoundDeviceNothingRecordsAndNothingIsLeft) {
