@@ -55,6 +55,12 @@ void COrielView::OnRecordPlayRecord() {
     // Timer 1 starts the recording once this command has returned.
     if (!hooks.startRecording)
         hooks.startRecording = [this] { StartRecording(); };
+    // The recording replaces the data the analysis windows show.
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* frame = qobject_cast<CChildFrame*>(w)) {
+            frame->CloseAnalysisWindows();
+            break;
+        }
     if (m_doc.neverSaved && m_doc.IsModified()) {
         const std::string question = "Save ' " + m_doc.GetTitle() + " ' before recording ?";
         const platform::Answer a =

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
@@ -19,6 +20,7 @@
 
 #include "app/ui/CChildFrame.h"
 #include "app/ui/COrielView.h"
+#include "app/ui/MainFrameCommands.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/FakeAudio.h"
@@ -168,6 +170,26 @@ TEST_F(ViewSoundRecord, LabelsGoOnlyOnceTheSaveQuestionIsAnswered) {
     EXPECT_EQ(doc.Channel(0).labelCount, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return app.acquisition.recording.load() != 0; }, 2000))
         << prompts.LastMessage();
+}
+
+TEST_F(ViewSoundRecord, RecordClosesTheDocumentsAnalysisWindowsFirst) {
+    const auto analysisWindow = [&](const COrielDoc& doc) {
+        auto* w = new QMdiSubWindow;
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->setProperty(kDocumentProperty, QVariant::fromValue(reinterpret_cast<quintptr>(&doc)));
+        area.addSubWindow(w);
+        w->show();
+        return QPointer<QMdiSubWindow>(w);
+    };
+    COrielDoc other(app, prompts);
+    QPointer<QMdiSubWindow> mine = analysisWindow(frame->GetDocument());
+    QPointer<QMdiSubWindow> theirs = analysisWindow(other);
+    ASSERT_TRUE(Record());
+    QTest::qWait(10);
+    EXPECT_TRUE(mine.isNull() || !mine->isVisible());
+    ASSERT_FALSE(theirs.isNull());
+    EXPECT_TRUE(theirs->isVisible());
+    delete theirs;
 }
 
 TEST_F(ViewSoundRecord, WithoutASoundDeviceNothingRecordsAndNothingIsLeft) {
