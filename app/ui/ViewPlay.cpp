@@ -1,7 +1,9 @@
 // The main view's play commands and its play cursor. The sound card plays
 // on its own threads; it tells the view about played blocks and the end
 // through a client that queues the news to this thread, and the cursor is
-// placed from the stream's clock, never by counting timer ticks.
+// placed from the stream's clock, never by counting timer ticks. A device
+// that says nothing of its progress (the sixteen-channel system) moves the
+// cursor by the time since its playback began.
 
 #include "app/ui/ViewPlay.h"
 
@@ -22,74 +24,6 @@
 #include "core/COrielDoc.h"
 
 namespace vocomet {
-
-// What a view keeps of the playback it started. A child of the view: it
-// goes with it, and first makes sure no player thread can reach it.
-class ViewPlayback final : public QObject, public SoundOutClient {
-public:
-    // How often the cursor is moved while sound plays.
-    static constexpr int kTickMs = 20;
-
-    ViewPlayback(COrielView& view, AcquisitionState& acquisition)
-        : QObject(&view), m_view(view), m_acquisition(acquisition) {
-        m_tick.setInterval(kTickMs);
-        QObject::connect(&m_tick, &QTimer::timeout, this, [this] { m_view.AdvancePlayCursor(); });
-    }
-
-    // Runs while the view goes (its own parts are gone): only the
-    // acquisition state is touched. The output this view plays stops, and
-    // with it every call from its threads.
-    ~ViewPlayback() override {
-        if (Ours())
-            m_acquisition.StopSoundOutput();
-    }
-
-    // Feeding thread: only queued to the view's thread.
-    void OnBlockPlayed(std::int64_t) override {
-        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
-    }
-    void OnPlayEnded() override {
-        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
-    }
-
-    bool Ours() const { return m_acquisition.soundOut && m_acquisition.soundOut->GetClient() == this; }
-
-    void Begin(const PlayRange& range, double rate) {
-        m_running = true;
-        m_rate = rate;
-        m_startMs = static_cast<double>(range.first) * 1000.0 / rate;
-        m_endMs = static_cast<double>(range.end) * 1000.0 / rate;
-        m_tick.start();
-    }
-
-    // Ends the cursor; what it covered is shown again.
-    void End() {
-        m_running = false;
-        m_tick.stop();
-        MoveDrawn(-1);
-    }
-
-    void MoveDrawn(int x) {
-        if (x == m_drawnX)
-            return;
-        const int h = m_view.viewport()->height();
-        if (m_drawnX >= 0)
-            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
-        m_drawnX = x;
-        if (m_drawnX >= 0)
-            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
-    }
-
-    COrielView& m_view;
-    AcquisitionState& m_acquisition;
-    QTimer m_tick;
-    bool m_running = false;
-    double m_rate = 1.0;
-    double m_startMs = 0.0;
-    double m_endMs = 0.0;
-    int m_drawnX = -1;  // the column drawn now
-    int m_lastX = -1;   // where the cursor stands or stood
-};
 
 ViewPlayback& COrielView::Playback() {
     if (!m_playback) {
@@ -116,22 +50,36 @@ bool COrielView::StopPlayCursor() {
     const bool running = m_playback->m_running;
     if (m_playback->Ours())
         m_doc.App().acquisition.StopSoundOutput();
+    const bool device = StopRendalPlayback();
     m_playback->End();
-    return running;
+    return running || device;
 }
 
 void COrielView::AdvancePlayCursor() {
     if (!m_playback || !m_playback->m_running)
         return;
     ViewPlayback& p = *m_playback;
-    const CSoundOut* out = m_doc.App().acquisition.soundOut.get();
-    // Stopped or replaced by someone else: the cursor goes.
-    if (!p.Ours() || (!out->IsPlaying() && !out->HasEnded()) || m_doc.GetChannelCount() < 1) {
+    if (m_doc.GetChannelCount() < 1) {
         p.End();
         return;
     }
-    const bool ended = out->HasEnded();
-    const double t = ended ? p.m_endMs : p.m_startMs + static_cast<double>(out->PlayedFrames()) * 1000.0 / p.m_rate;
+    bool ended = false;
+    double t = p.m_startMs;
+    if (p.m_clockDriven) {
+        t += static_cast<double>(p.m_clock.elapsed());
+        ended = t >= p.m_endMs;
+    } else {
+        const CSoundOut* out = m_doc.App().acquisition.soundOut.get();
+        // Stopped or replaced by someone else: the cursor goes.
+        if (!p.Ours() || (!out->IsPlaying() && !out->HasEnded())) {
+            p.End();
+            return;
+        }
+        ended = out->HasEnded();
+        t += static_cast<double>(out->PlayedFrames()) * 1000.0 / p.m_rate;
+    }
+    if (ended)
+        t = p.m_endMs;
     const int x = PlayCursorX(m_doc.Channel(0), t);
     p.m_lastX = x;
     if (ended) {
