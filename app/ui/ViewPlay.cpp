@@ -7,6 +7,7 @@
 
 #include "app/ui/ViewPlay.h"
 
+#include <algorithm>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,6 +15,8 @@
 #include <QTimer>
 
 #include "acquisition/CSoundOut.h"
+#include "acquisition/CUSBHardware.h"
+#include "acquisition/CUSBThread.h"
 #include "acquisition/ui/CFormRecordPlay.h"
 #include "acquisition/ui/CFrameRecordPlay.h"
 #include "app/PlayRoute.h"
@@ -24,6 +27,66 @@
 #include "core/COrielDoc.h"
 
 namespace vocomet {
+
+namespace {
+
+// The range of a channel as samples of their own, zeros where it has none.
+std::vector<float> SpanOf(const CChannels& channel, const PlayRange& range) {
+    std::vector<float> span(static_cast<std::size_t>(range.Count()), 0.0f);
+    if (!channel.HasSamples())
+        return span;
+    const float* s = channel.samples.data();
+    const std::int64_t end = std::min<std::int64_t>(range.end, channel.ReadableCount());
+    for (std::int64_t k = range.first; k < end; ++k)
+        span[static_cast<std::size_t>(k - range.first)] = s[k];
+    return span;
+}
+
+// The audio box's road: a playback still going ends first, the box is set
+// to the output gain and channel 0's rate, and the worker plays channels 0
+// and 1 of the range (the box plays two channels; more play channel 0
+// alone) from memory or from the document's data file. False when nothing
+// was handed to the worker.
+bool PlayThroughAudioBox(COrielDoc& doc, CUSBThread& worker, ViewPlayback& playback, const PlayRange& range) {
+    if (playback.m_running)
+        playback.End();
+    playback.StopBox();
+    worker.StopRun();
+    const CChannels& channel0 = doc.Channel(0);
+    const int rate = static_cast<int>(std::clamp(channel0.rate, 0.0, 1.0e6));
+    if (rate <= 0)
+        return false;
+    CUSBHardware box;
+    if (box.SetupDsp(doc.Prompts(), 0, 0, 0, 0, doc.App().acquisition.outputGain, rate, 0, 0) == 0)
+        return false;
+    const int channels = doc.GetChannelCount();
+    const CChannels* channel1 = channels > 1 ? &doc.Channel(1) : nullptr;
+    CUSBThread::PlayRequest request;
+    request.channelCount = channels;
+    request.client = playback.Cookie(worker);
+    bool posted = false;
+    if (channel0.HasSamples() || (channel1 && channel1->HasSamples())) {
+        playback.m_box0 = SpanOf(channel0, range);
+        playback.m_box1 = channel1 ? SpanOf(*channel1, range) : std::vector<float>();
+        request.first = 0;
+        request.end = range.Count();
+        request.channel0 = playback.m_box0.data();
+        request.count0 = playback.m_box0.size();
+        request.channel1 = channel1 ? playback.m_box1.data() : nullptr;
+        request.count1 = playback.m_box1.size();
+        posted = worker.RequestPlayMemory(std::move(request));
+    } else if (const auto& file = doc.GetDataFile(); file && file->IsOpen() && !file->GetFilePath().empty()) {
+        request.file = file;
+        request.fileStride = channels;
+        request.first = range.first;
+        request.end = range.end;
+        posted = worker.RequestPlayFile(std::move(request));
+    }
+    playback.m_boxPlaying = posted;
+    return posted;
+}
+
+}  // namespace
 
 ViewPlayback& COrielView::Playback() {
     if (!m_playback) {
@@ -50,7 +113,7 @@ bool COrielView::StopPlayCursor() {
     const bool running = m_playback->m_running;
     if (m_playback->Ours())
         m_doc.App().acquisition.StopSoundOutput();
-    const bool device = StopRendalPlayback();
+    const bool device = StopRendalPlayback() | m_playback->StopBox();
     m_playback->End();
     return running || device;
 }
@@ -65,9 +128,19 @@ void COrielView::AdvancePlayCursor() {
     }
     bool ended = false;
     double t = p.m_startMs;
-    if (p.m_clockDriven) {
+    if (p.m_source == ViewPlayback::Source::Clock) {
         t += static_cast<double>(p.m_clock.elapsed());
         ended = t >= p.m_endMs;
+    } else if (p.m_source == ViewPlayback::Source::AudioBox) {
+        t = std::min(p.m_endMs, t + static_cast<double>(p.m_deviceFrames.load()) * 1000.0 / p.m_rate);
+        ended = p.m_deviceEnded.load();
+        if (ended) {
+            // The run is over: the cursor stops where the sound did.
+            p.m_boxPlaying = false;
+            p.m_lastX = PlayCursorX(m_doc.Channel(0), t);
+            p.End();
+            return;
+        }
     } else {
         const CSoundOut* out = m_doc.App().acquisition.soundOut.get();
         // Stopped or replaced by someone else: the cursor goes.
@@ -108,8 +181,20 @@ void COrielView::Play(int mode) {
         return;
     AcquisitionState& acquisition = doc.App().acquisition;
     const PlayRoad road = ChoosePlayRoad(acquisition);
-    if (road == PlayRoad::AudioBox)
-        return;  // the audio box plays through its own worker, not built here
+    if (road == PlayRoad::AudioBox) {
+        // The application's worker plays; without it nothing does.
+        if (!acquisition.usbThread)
+            return;
+        const CChannels& channel0 = doc.Channel(0);
+        const PlayRange range =
+            PlayRangeOf(channel0, static_cast<PlayMode>(mode), mode != static_cast<int>(PlayMode::All));
+        ViewPlayback& playback = Playback();
+        if (!PlayThroughAudioBox(doc, *acquisition.usbThread, playback, range))
+            return;
+        playback.Begin(range, static_cast<double>(static_cast<int>(channel0.rate)), ViewPlayback::Source::AudioBox);
+        AdvancePlayCursor();
+        return;
+    }
     if (CFrameRecordPlay* frame = acquisition.recordPlayFrame; frame && frame->Form())
         frame->Form()->ReadSoundCardRate();
     if (road == PlayRoad::Rendal) {

@@ -184,7 +184,7 @@ void COrielView::PlayThroughRendal(int mode) {
     playback->worker.SetPlayRequest(std::move(request));
     playback->Post();
     // The device says nothing of its progress: the cursor follows the clock.
-    Playback().Begin(range, channel0.rate, true);
+    Playback().Begin(range, channel0.rate, ViewPlayback::Source::Clock);
     AdvancePlayCursor();
 }
 
