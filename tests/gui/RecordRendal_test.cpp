@@ -68,6 +68,15 @@ protected:
     }
     void TearDown() override { device->StopClock(); }
 
+    // The form's frame in the area, 1000 x 600, shown.
+    CFormRecordRendalFrame* OpenFrame() {
+        auto* frame = new CFormRecordRendalFrame(*doc, prompts, nullptr);
+        area->addSubWindow(frame);
+        frame->setGeometry(0, 0, 1000, 600);
+        frame->show();
+        return frame;
+    }
+
     ApplicationState app;
     test::ScriptedPrompts prompts;
     std::shared_ptr<SimulatedRendal> device;
@@ -84,10 +93,7 @@ TEST_F(RecordRendal, RecordsShowsAndSavesIntoTheDocument) {
     app.settings.channelSetup[3].filterCutoff = 300;
     app.settings.channelSetup[3].gain = 6;
     ASSERT_TRUE(doc->rendalRecordingFile->Open(app.tempFolder + "/rec.raw", platform::File::Mode::Create));
-    auto* frame = new CFormRecordRendalFrame(*doc, prompts, nullptr);
-    area->addSubWindow(frame);
-    frame->setGeometry(0, 0, 1000, 600);
-    frame->show();
+    auto* frame = OpenFrame();
     CFormRecordRendal& form = *frame->Form();
     form.OnInitialUpdate();
     // Five channels: four grid rows, two pair words, then the audio word.
@@ -214,10 +220,7 @@ bool HasColour(const QImage& image, const QRect& area, QColor colour) {
 }
 
 TEST_F(RecordRendal, ScopeHintStaysReadableAndSaveShowsItsCaption) {
-    auto* frame = new CFormRecordRendalFrame(*doc, prompts, nullptr);
-    area->addSubWindow(frame);
-    frame->setGeometry(0, 0, 1000, 600);
-    frame->show();
+    auto* frame = OpenFrame();
     CFormRecordRendal& form = *frame->Form();
     form.OnInitialUpdate();
     // Silent blocks: flat black traces, so any red is the hint.

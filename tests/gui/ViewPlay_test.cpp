@@ -47,6 +47,55 @@ protected:
         return doc.OnOpenDocument(path);
     }
 
+    // The view of the tone shown, with samples 2206 to 6615 selected.
+    static void Show(COrielView& view) {
+        view.resize(700, 300);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+
+    // Play All, then a press in the view once it has played a while.
+    static void PressWhilePlayingAll(COrielView& view) {
+        view.OnRecordPlayPlayAll();
+        QTest::qWait(150);
+        ASSERT_TRUE(view.IsPlayCursorRunning());
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
+        EXPECT_FALSE(view.IsPlayCursorRunning());
+    }
+
+    static void SelectPart(COrielDoc& doc, COrielView& view) {
+        Show(view);
+        CChannels& ch = doc.Channel(0);
+        ch.selStartSample = 2206;
+        ch.selEndSample = 6615;
+        ch.selStartTime = 2206 / 11.025;
+        ch.selEndTime = 6615 / 11.025;
+        view.selectionShown = true;
+        doc.selectionPresent = 1;
+    }
+
+    // Where the cursor stood until it stopped; the view is saved as shot
+    // after shotAt turns (null: no shot).
+    static std::vector<int> FollowCursor(COrielView& view, int shotAt, const char* shot) {
+        std::vector<int> seen;
+        for (int i = 0; i < 1000 && view.IsPlayCursorRunning(); ++i) {
+            QTest::qWait(5);
+            seen.push_back(view.LastPlayCursorX());
+            if (i == shotAt && shot) {
+                const QString dir = QString::fromStdString(test::BuildDir()) + QStringLiteral("/screenshots");
+                QDir().mkpath(dir);
+                view.grab().save(dir + QStringLiteral("/") + QString::fromLatin1(shot));
+            }
+        }
+        return seen;
+    }
+
+    struct PlayCase {
+        const char* name;
+        void (COrielView::*command)();
+        PlayRange range;
+    };
+
     std::shared_ptr<platform::FakeAudioBackend> backend = std::make_shared<platform::FakeAudioBackend>();
     ApplicationState app;
     test::ScriptedPrompts prompts;
@@ -206,46 +255,25 @@ TEST_F(ViewPlayRendal, EachCommandPlaysItsRangeAndTheCursorRunsToItsEnd) {
     COrielDoc doc(app, prompts);
     ASSERT_TRUE(OpenTone(doc));
     COrielView view(doc);
-    view.resize(700, 300);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    SelectPart(doc, view);
     CChannels& ch = doc.Channel(0);
-    ch.selStartSample = 2206;
-    ch.selEndSample = 6615;
-    ch.selStartTime = 2206 / 11.025;
-    ch.selEndTime = 6615 / 11.025;
-    view.selectionShown = true;
-    doc.selectionPresent = 1;
     device->StartClock(std::chrono::milliseconds(2), 1);
 
-    struct Case {
-        const char* name;
-        void (COrielView::*command)();
-        PlayRange range;
-    };
     // Only the selection goes to whole groups of four; the rest plays every
     // sample, the last one (11024) included.
-    const Case cases[] = {
+    const PlayCase cases[] = {
         {"all", &COrielView::OnRecordPlayPlayAll, {0, 11025}},
         {"selection", &COrielView::OnRecordPlayPlaySelection, {2204, 6612}},
         {"window", &COrielView::OnRecordPlayPlayWindow,
          {static_cast<std::int64_t>(ch.shownStart), static_cast<std::int64_t>(ch.shownEnd)}},
     };
-    for (const Case& c : cases) {
+    for (const PlayCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::size_t before = device->PlayedWords().size();
         (view.*c.command)();
         EXPECT_TRUE(view.IsPlayCursorRunning());
-        std::vector<int> seen;
-        for (int i = 0; i < 1000 && view.IsPlayCursorRunning(); ++i) {
-            QTest::qWait(5);
-            seen.push_back(view.LastPlayCursorX());
-            if (i == 60 && c.command == &COrielView::OnRecordPlayPlayAll) {
-                const QString dir = QString::fromStdString(test::BuildDir()) + QStringLiteral("/screenshots");
-                QDir().mkpath(dir);
-                view.grab().save(dir + QStringLiteral("/view_play_rendal.png"));
-            }
-        }
+        const std::vector<int> seen =
+            FollowCursor(view, 60, c.command == &COrielView::OnRecordPlayPlayAll ? "view_play_rendal.png" : nullptr);
         EXPECT_FALSE(view.IsPlayCursorRunning());
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
         EXPECT_GT(seen.size(), 10u);
@@ -271,16 +299,10 @@ TEST_F(ViewPlayRendal, APressStopsItAndNoWorkerOutlivesItsView) {
     COrielDoc doc(app, prompts);
     ASSERT_TRUE(OpenTone(doc));
     auto view = std::make_unique<COrielView>(doc);
-    view->resize(700, 300);
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    Show(*view);
     // A device that takes one block of 2048 words every 100 ms.
     device->StartClock(std::chrono::milliseconds(100), 1);
-    view->OnRecordPlayPlayAll();
-    QTest::qWait(150);
-    ASSERT_TRUE(view->IsPlayCursorRunning());
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
-    EXPECT_FALSE(view->IsPlayCursorRunning());
+    PressWhilePlayingAll(*view);
     ASSERT_TRUE(Settled());
     const std::size_t played = device->PlayedWords().size();
     EXPECT_LT(played, 11025u);
@@ -332,46 +354,25 @@ TEST_F(ViewPlayAudioBox, EachCommandPlaysItsRangeAndTheCursorFollowsThePlayedBlo
     COrielDoc doc(app, prompts);
     ASSERT_TRUE(OpenTone(doc));
     COrielView view(doc);
-    view.resize(700, 300);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    SelectPart(doc, view);
     CChannels& ch = doc.Channel(0);
-    ch.selStartSample = 2206;
-    ch.selEndSample = 6615;
-    ch.selStartTime = 2206 / 11.025;
-    ch.selEndTime = 6615 / 11.025;
-    view.selectionShown = true;
-    doc.selectionPresent = 1;
     box->StartClock(std::chrono::milliseconds(5));
 
-    struct Case {
-        const char* name;
-        void (COrielView::*command)();
-        PlayRange range;
-    };
     // Play All plays every sample, the last one (11024) included; the
     // selection and the window go to whole groups of four.
-    const Case cases[] = {
+    const PlayCase cases[] = {
         {"all", &COrielView::OnRecordPlayPlayAll, {0, 11025}},
         {"selection", &COrielView::OnRecordPlayPlaySelection, {2204, 6612}},
         {"window", &COrielView::OnRecordPlayPlayWindow,
          {static_cast<std::int64_t>(ch.shownStart) & ~3, static_cast<std::int64_t>(ch.shownEnd) & ~3}},
     };
-    for (const Case& c : cases) {
+    for (const PlayCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::size_t before = box->PlayedChannel(0).size();
         (view.*c.command)();
         EXPECT_TRUE(view.IsPlayCursorRunning());
-        std::vector<int> seen;
-        for (int i = 0; i < 1000 && view.IsPlayCursorRunning(); ++i) {
-            QTest::qWait(5);
-            seen.push_back(view.LastPlayCursorX());
-            if (i == 10 && c.command == &COrielView::OnRecordPlayPlayAll) {
-                const QString dir = QString::fromStdString(test::BuildDir()) + QStringLiteral("/screenshots");
-                QDir().mkpath(dir);
-                view.grab().save(dir + QStringLiteral("/view_play_audio_box.png"));
-            }
-        }
+        const std::vector<int> seen = FollowCursor(
+            view, 4, c.command == &COrielView::OnRecordPlayPlayAll ? "view_play_audio_box.png" : nullptr);
         EXPECT_FALSE(view.IsPlayCursorRunning());
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
         EXPECT_GT(std::set<int>(seen.begin(), seen.end()).size(), 2u) << "the cursor moved with the blocks";
@@ -399,16 +400,10 @@ TEST_F(ViewPlayAudioBox, APressStopsItAndAViewThatGoesLeavesNothingPlaying) {
     COrielDoc doc(app, prompts);
     ASSERT_TRUE(OpenTone(doc));
     auto view = std::make_unique<COrielView>(doc);
-    view->resize(700, 300);
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    Show(*view);
     // A box that takes one transfer every 40 ms.
     box->StartClock(std::chrono::milliseconds(40), 1);
-    view->OnRecordPlayPlayAll();
-    QTest::qWait(150);
-    ASSERT_TRUE(view->IsPlayCursorRunning());
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
-    EXPECT_FALSE(view->IsPlayCursorRunning());
+    PressWhilePlayingAll(*view);
     EXPECT_FALSE(app.acquisition.usbThread->IsBusy());
     ASSERT_TRUE(QTest::qWaitFor([&] { return box->Outstanding() == 0 && !box->IsPlaying(); }, 5000));
     const std::size_t played = box->PlayedChannel(0).size();
