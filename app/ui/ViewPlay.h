@@ -51,7 +51,7 @@ public:
         if (Ours())
             m_acquisition.StopSoundOutput();
         if (m_cookie && m_acquisition.usbThread) {
-            if (m_boxPlaying)
+            if (m_boxPlaying && !m_deviceEnded.load())
                 m_acquisition.usbThread->StopRun();
             m_acquisition.usbThread->UnregisterClient(m_cookie);
         }
@@ -82,7 +82,9 @@ public:
     // Ends a playback of this view on the audio box (stop flag, then its
     // end waited for); true when one was going.
     bool StopBox() {
-        const bool was = m_boxPlaying;
+        // A run that has ended is not stopped again: the worker may have
+        // gone on to someone else's.
+        const bool was = m_boxPlaying && !m_deviceEnded.load();
         m_boxPlaying = false;
         if (was && m_acquisition.usbThread)
             m_acquisition.usbThread->StopRun();
