@@ -331,7 +331,11 @@ void CUSBThread::DoPlay(const Run& run) {
     ClientReport report(*this, p.client, legacyClient);
     CUSBHardware hw(&report);
     hw.SetStopSource(&stopFlag);
-    const std::int64_t blockCount = (p.end - p.first) / static_cast<std::int64_t>(kAudioBoxFrames);
+    // Every frame of the range goes out: a last part block is filled up with
+    // silence.
+    const std::int64_t span = std::max<std::int64_t>(0, p.end - p.first);
+    const std::int64_t blockCount = (span + static_cast<std::int64_t>(kAudioBoxFrames) - 1) /
+                                    static_cast<std::int64_t>(kAudioBoxFrames);
     const bool stereo = p.channelCount == 2;
     std::vector<std::uint8_t> block(kPlayBlockBytes);
     std::vector<std::uint8_t> frames(fromFile ? kAudioBoxFrames * static_cast<std::size_t>(p.fileStride) * 4 : 0);
@@ -344,15 +348,18 @@ void CUSBThread::DoPlay(const Run& run) {
         for (std::int64_t i = 0;; ++i) {
             const std::int64_t start = p.first + i * static_cast<std::int64_t>(kAudioBoxFrames);
             if (fromFile) {
-                // Positional reads of whole frames: channel 0 (and 1) of each.
-                const std::size_t want = frames.size();
+                // Positional reads of whole frames: channel 0 (and 1) of each,
+                // silence past the range.
+                const std::size_t inRange = static_cast<std::size_t>(
+                    std::clamp<std::int64_t>(p.end - start, 0, static_cast<std::int64_t>(kAudioBoxFrames)));
+                const std::size_t want = inRange * static_cast<std::size_t>(p.fileStride) * 4;
                 const std::int64_t at = start * p.fileStride * 4;
                 if (at < 0 || p.file->ReadAt(at, frames.data(), want) < want)
                     break;
                 for (std::size_t k = 0; k < kAudioBoxFrames; ++k) {
                     const std::uint8_t* f = &frames[k * static_cast<std::size_t>(p.fileStride) * 4];
-                    const float c0 = platform::GetF32LE(f);
-                    const float c1 = stereo ? platform::GetF32LE(f + 4) : c0;
+                    const float c0 = k < inRange ? platform::GetF32LE(f) : 0.0f;
+                    const float c1 = k < inRange && stereo ? platform::GetF32LE(f + 4) : c0;
                     platform::PutU32LE(&block[8 * k], PlayWord(c1));
                     platform::PutU32LE(&block[8 * k + 4], PlayWord(c0));
                 }

@@ -82,8 +82,10 @@ public:
     // Playing [first, end) (frames): from memory (channel0, and channel1
     // for stereo; samples past a channel's count or past end play as 0), or
     // from the file of interleaved float frames of fileStride values
-    // (channel 0 of each frame, and channel 1 for stereo). At least one
-    // block goes out; whole blocks only after that.
+    // (channel 0 of each frame, and channel 1 for stereo). Every frame of
+    // the range goes out, the last block filled up with silence; at least
+    // one block goes out. A file shorter than the range ends the run at the
+    // block it cannot fill.
     struct PlayRequest {
         int channelCount = 1;
         std::int64_t first = 0;

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPainter>
@@ -33,6 +34,7 @@ constexpr std::size_t kDisplayQueueLimit = 8;
 constexpr int kStartTimerMs = 200;
 constexpr auto kSaveWait = std::chrono::milliseconds(2000);
 constexpr auto kCloseWait = std::chrono::milliseconds(2000);
+constexpr int kButtonIconSize = 20;
 
 QComboBox* ChoiceBox(const QStringList& items, const QString& current) {
     auto* box = new QComboBox;
@@ -180,7 +182,8 @@ void CFormRecordRendal::OnInitialUpdate() {
     const auto makeButton = [this](const QString& text, QStyle::StandardPixmap icon, const QRect& r) {
         auto* b = new CButtonST(text, this);
         b->setGeometry(r);
-        b->SetIconHandles(style()->standardIcon(icon));
+        // A small image leaves room for the caption under it.
+        b->SetIconHandles(QIcon(style()->standardIcon(icon).pixmap(kButtonIconSize, kButtonIconSize)));
         b->SetColor(0, platform::ColorRef(0xF0F0F0));
         b->SetFontHeight(10);
         b->SetStaticEdge(true);
@@ -461,10 +464,6 @@ void CFormRecordRendal::DrawBlock(const std::uint8_t* data, std::size_t bytes) {
     const QImage kept = m_trace.copy(m_blockWidth, 0, m_paneWidth - m_blockWidth, m_paneHeight);
     p.drawImage(0, 0, kept);
     p.drawImage(QPoint(m_newestX, 0), m_blank, QRect(m_newestX, 0, m_paneWidth - m_newestX, m_paneHeight));
-    if (!m_recording && !m_panes.empty()) {
-        p.setPen(Qt::red);
-        p.drawText(m_panes[0].left() + 5, m_panes[0].top() + 20, QString::fromLatin1(kRendalScopeHint));
-    }
     for (std::size_t i = 0; i < m_panes.size(); ++i) {
         const QRect& pane = m_panes[i];
         const int k = m_paneRecords[i];
@@ -500,6 +499,12 @@ void CFormRecordRendal::paintEvent(QPaintEvent*) {
         q.drawImage(0, 0, m_overlay);
     }
     p.drawImage(m_panesArea.topLeft(), shown);
+    // The hint stays over the first pane; it never scrolls with the trace.
+    if (!m_recording && !m_panes.empty()) {
+        p.setPen(Qt::red);
+        p.drawText(m_panesArea.left() + m_panes[0].left() + 5, m_panesArea.top() + m_panes[0].top() + 20,
+                   QString::fromLatin1(kRendalScopeHint));
+    }
 }
 
 void CFormRecordRendal::resizeEvent(QResizeEvent* event) {
@@ -526,6 +531,7 @@ void CFormRecordRendal::OnRecord() {
     m_recordButton->setEnabled(false);
     m_saveButton->setEnabled(true);
     m_recording = 1;
+    update(m_panesArea);  // the scope hint goes
     int& rate = m_app.settings.recordingForm[kFormAudioBoxRate];
     if (rate < 1000)
         rate = 22050;
@@ -615,14 +621,25 @@ bool CFormRecordRendal::OnSaveRecording() {
 
 void CFormRecordRendal::OnCancelRecording() { QuerySaveAndClose(false); }
 
-void CFormRecordRendal::QuerySaveAndClose(bool closing) {
-    try {
+bool CFormRecordRendal::QuerySaveAndClose(bool closing) {
+    platform::File* file = m_doc.rendalRecordingFile.get();
+    if (file && !file->GetFilePath().empty() && file->IsOpen() && m_hasRecorded) {
+        // While the question is open the file stops growing and the time
+        // stands still; the scope keeps running. Cancel takes both up again.
+        const int wasWriting = m_worker ? m_worker->recordingFlag.exchange(0) : 0;
+        const int wasPaused = m_paused;
+        m_paused = 1;
+        m_prompts.Beep();
+        const platform::Answer a =
+            m_prompts.Message(kRendalSaveQuestion, platform::Buttons::YesNoCancel, platform::Icon::Question);
+        if (a == platform::Answer::Cancel) {
+            m_paused = wasPaused;
+            if (m_worker)
+                m_worker->recordingFlag = wasWriting;
+            return false;
+        }
         StopWorker();
-        platform::File* file = m_doc.rendalRecordingFile.get();
-        if (file && !file->GetFilePath().empty() && file->IsOpen() && m_hasRecorded) {
-            m_prompts.Beep();
-            const platform::Answer a =
-                m_prompts.Message(kRendalSaveQuestion, platform::Buttons::YesNoCancel, platform::Icon::Question);
+        try {
             if (a == platform::Answer::Yes) {
                 PrepareDocumentChannels(false);
                 m_doc.Channel(0).rate = m_app.settings.recordingForm[kFormAudioBoxRate] >= 1000
@@ -631,17 +648,16 @@ void CFormRecordRendal::QuerySaveAndClose(bool closing) {
                 LoadRecordingIntoDocument();
             } else {
                 file->Close();
-                if (a == platform::Answer::Cancel && !closing) {
-                    m_hasRecorded = 0;
-                    return;
-                }
             }
+        } catch (...) {
         }
-    } catch (...) {
+    } else {
+        StopWorker();
     }
     m_recording = m_paused = m_frozen = m_hasRecorded = 0;
     if (!closing)
         CloseFrame();
+    return true;
 }
 
 void CFormRecordRendal::CloseFrame() {
@@ -668,8 +684,12 @@ bool CFormRecordRendalFrame::eventFilter(QObject* watched, QEvent* event) {
     // The document's own frame is closing: this form is asked first, while
     // the document is still there.
     if (watched == m_documentFrame && event->type() == QEvent::Close && !m_closing) {
+        // Cancel keeps the recording, and with it the document's window.
+        if (!m_form->QuerySaveAndClose(true)) {
+            event->ignore();
+            return true;
+        }
         m_closing = true;
-        m_form->QuerySaveAndClose(true);
         hide();
         deleteLater();
         m_documentFrame->removeEventFilter(this);
@@ -679,8 +699,11 @@ bool CFormRecordRendalFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CFormRecordRendalFrame::closeEvent(QCloseEvent* event) {
     if (!m_closing) {
+        if (!m_form->QuerySaveAndClose(true)) {
+            event->ignore();
+            return;
+        }
         m_closing = true;
-        m_form->QuerySaveAndClose(true);
     }
     if (m_documentFrame)
         m_documentFrame->removeEventFilter(this);

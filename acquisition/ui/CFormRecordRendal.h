@@ -80,11 +80,12 @@ public:
     void OnSelchangeGain();
     void OnChannelGridChange();
     void OnDeltaposZoomSpin(int delta);
-    // Stops the worker; when something was recorded asks "Save the
-    // recorded file?" (Yes loads it, No and Cancel close the file); then
-    // closes the frame unless Cancel was chosen. closing: the frame is
-    // closing anyway.
-    void QuerySaveAndClose(bool closing = false);
+    // When something was recorded asks "Save the recorded file?": Yes
+    // stops the worker and loads the file, No stops it and closes the
+    // file; then the frame closes (closing: the frame is closing already).
+    // Cancel changes nothing (the recording and sampling go on) and gives
+    // false, which keeps the frame open.
+    bool QuerySaveAndClose(bool closing = false);
 
     // Worker thread: queues the block for the display.
     void DisplayBlock(const std::uint8_t* data, std::size_t bytes) override;
@@ -189,8 +190,9 @@ private:
 
 // The frame: title "Rendal Record", at least 800 x 500; its place is the
 // one both record frames share. Closing it runs the form's
-// QuerySaveAndClose first. It closes with the document's own frame (asked
-// first, before the document goes).
+// QuerySaveAndClose first; Cancel there keeps it open. It closes with the
+// document's own frame (asked first, before the document goes; Cancel keeps
+// both open).
 class CFormRecordRendalFrame : public QMdiSubWindow {
     Q_OBJECT
 public:

@@ -433,8 +433,11 @@ void CFormRecordScope::DrawBlock() {
         std::snprintf(text, sizeof text, " %lld:%lld", seconds / 60, seconds % 60);
     else
         std::snprintf(text, sizeof text, " %lld:%lld:%lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
-    if (recording && !paused && !frozen)
+    if (recording && !paused && !frozen) {
         m_recordTime->setText(QString::fromLatin1(text).trimmed());
+        if (onRecordingBlock && m_block.size() >= kSampleBlockBytes)
+            onRecordingBlock(m_block, m_recordedBlocks, rate);
+    }
     if (!laidOut || frozen || m_block.size() < kSampleBlockBytes)
         return;
     ++m_drawnBlocks;

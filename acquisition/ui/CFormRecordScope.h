@@ -100,6 +100,9 @@ public:
 
     // Called after the recording became the document's channels.
     std::function<void()> onRecordingLoaded;
+    // While recording, with each whole block that reaches the screen (UI
+    // thread): the block, the blocks recorded so far and the sample rate.
+    std::function<void(const std::vector<std::uint8_t>&, std::int64_t, int)> onRecordingBlock;
     // Closes the frame (the frame sets it).
     std::function<void()> closeFrame;
 

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QTimer>
@@ -191,8 +192,16 @@ void CScopeView::CreateBuffers() {
     m_height = std::max(kTop + 1, height());
     m_scrollStep = m_width / 2;
     m_newDataPosition = m_width - m_scrollStep;
-    // The scope shows the audio channel: one strip.
-    const int channels = 1;
+    // One strip per channel switched on in the record/play options (the
+    // audio channel when none is).
+    m_stripChannels.clear();
+    const int records = std::clamp(m_app.acquisition.hardwareChannelCount, 1, kChannelSetupCount - 1);
+    for (int k = 0; k < records; ++k)
+        if (m_app.settings.channelSetup[static_cast<std::size_t>(k)].enabled)
+            m_stripChannels.push_back(k);
+    if (m_stripChannels.empty())
+        m_stripChannels.push_back(0);
+    const int channels = static_cast<int>(m_stripChannels.size());
     const int h = std::max(1, (m_height - kTop) / channels);
     m_trace = QImage(m_width, m_height, QImage::Format_RGB32);
     m_trace.fill(Qt::white);
@@ -209,8 +218,9 @@ void CScopeView::CreateBuffers() {
         p.setPen(dashed);
         p.drawLine(r.left(), r.center().y(), r.right(), r.center().y());
         p.setPen(Qt::black);
+        const int k = m_stripChannels[static_cast<std::size_t>(j)];
         p.drawText(r.left() + 2, r.top() + 5 + p.fontMetrics().ascent(),
-                   j == 0 ? QStringLiteral("Audio") : QString::number(j));
+                   k == 0 ? QStringLiteral("Audio") : QString::number(k));
     }
     m_stripCount = channels;
     m_buffersReady = true;
@@ -231,23 +241,46 @@ void CScopeView::DrawChannelBlock(const std::uint8_t* block, std::size_t bytes) 
             for (auto& c : m_channels)
                 c.assign(kFrames, 0);
         SplitScopeBlock(block, bytes, m_channels);
-        const QRect& strip = m_strips[0];
-        const int t = strip.top();
-        const int u = strip.bottom() + 1;
-        const int m = t + (u - t) / 2;
         p.setPen(Qt::black);
-        QPoint last;
         const std::size_t frames = std::min<std::size_t>(bytes / 32, kFrames);
-        for (std::size_t k = 0; k < frames; ++k) {
-            const QPoint pt(m_newDataPosition + static_cast<int>(static_cast<long long>(k) * m_scrollStep / kFrames),
-                            m - static_cast<int>(static_cast<long long>(m_channels[0][k]) * (u - t) / 65536));
-            if (k > 0)
-                p.drawLine(last, pt);
-            last = pt;
+        for (std::size_t j = 0; j < m_stripChannels.size(); ++j) {
+            // The audio strip shows word 0; channel k of the system is word k + 3.
+            const int record = m_stripChannels[j];
+            const std::vector<std::int16_t>& samples =
+                m_channels[static_cast<std::size_t>(record == 0 ? 0 : std::min(record + 3, 15))];
+            const QRect& strip = m_strips[j];
+            const int t = strip.top();
+            const int u = strip.bottom() + 1;
+            const int m = t + (u - t) / 2;
+            QPoint last;
+            for (std::size_t k = 0; k < frames; ++k) {
+                const QPoint pt(
+                    m_newDataPosition + static_cast<int>(static_cast<long long>(k) * m_scrollStep / kFrames),
+                    m - static_cast<int>(static_cast<long long>(samples[k]) * (u - t) / 65536));
+                if (k > 0)
+                    p.drawLine(last, pt);
+                last = pt;
+            }
         }
     }
     ++m_blocksDrawn;
     update();
+}
+
+QRect CScopeView::HintRect() const {
+    return fontMetrics().boundingRect(QString::fromLatin1(kScopeHint)).translated(5, fontMetrics().ascent());
+}
+
+void CScopeView::mousePressEvent(QMouseEvent* event) {
+    // The hint names the dialog: a click on it opens the dialog.
+    if (event->button() == Qt::LeftButton && HintRect().contains(event->position().toPoint())) {
+        if (CFrameRecordPlay* f = m_app.acquisition.recordPlayFrame; f && !f->isVisible())
+            ToggleRecordPlayOptions(m_app, nullptr);
+        else if (f)
+            f->raise();
+        return;
+    }
+    QWidget::mousePressEvent(event);
 }
 
 void CScopeView::paintEvent(QPaintEvent*) {

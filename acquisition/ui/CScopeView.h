@@ -1,11 +1,12 @@
 #pragma once
-// The live scope of the sixteen-channel USB 2 system: a trace of channel 0
-// ("Audio") scrolling from right to left while the device streams. The view
+// The live scope of the sixteen-channel USB 2 system: one trace per channel
+// switched on in the record/play options ("Audio" first), scrolling from
+// right to left while the device streams. The view
 // opens the device itself, sends the start and stop requests with value 1,
 // and runs a reader thread that keeps 32 bulk-IN transfers of 4096 bytes
 // (128 frames) queued. The reader never draws: it queues each block to the
 // view (dropping blocks when the view falls behind), which splits it into
-// sixteen channels and draws channel 0.
+// sixteen channels and draws the strips.
 //
 // Opened by the main frame's command 32775 "Scope Window", which no menu,
 // accelerator or toolbar carries; enabled while the system is present and no
@@ -69,6 +70,8 @@ public:
 
     bool IsReaderRunning() const { return m_reader.joinable(); }
     int StripCount() const { return m_stripCount; }
+    // The hint line at the top; a click on it opens the record/play options.
+    QRect HintRect() const;
     int ScrollStep() const { return m_scrollStep; }
     int NewDataPosition() const { return m_newDataPosition; }
     const QRect& Strip(int i) const { return m_strips[static_cast<std::size_t>(i)]; }
@@ -80,6 +83,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     bool SendRequest(std::uint8_t request);
@@ -95,6 +99,7 @@ private:
     std::thread m_reader;
     std::atomic<int> m_run{0};
     std::array<QRect, 20> m_strips{};
+    std::vector<int> m_stripChannels;  // the channel record each strip shows
     std::array<std::vector<std::int16_t>, 16> m_channels;
     bool m_buffersReady = false;
     int m_width = 0;

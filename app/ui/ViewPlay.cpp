@@ -1,9 +1,13 @@
 // The main view's play commands and its play cursor. The sound card plays
 // on its own threads; it tells the view about played blocks and the end
 // through a client that queues the news to this thread, and the cursor is
-// placed from the stream's clock, never by counting timer ticks.
+// placed from the stream's clock, never by counting timer ticks. A device
+// that says nothing of its progress (the sixteen-channel system) moves the
+// cursor by the time since its playback began.
 
 #include "app/ui/ViewPlay.h"
+
+#include <algorithm>
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -13,6 +17,8 @@
 #include <QTimer>
 
 #include "acquisition/CSoundOut.h"
+#include "acquisition/CUSBHardware.h"
+#include "acquisition/CUSBThread.h"
 #include "acquisition/ui/CFormRecordPlay.h"
 #include "acquisition/ui/CFrameRecordPlay.h"
 #include "app/PlayRoute.h"
@@ -24,73 +30,65 @@
 
 namespace vocomet {
 
-// What a view keeps of the playback it started. A child of the view: it
-// goes with it, and first makes sure no player thread can reach it.
-class ViewPlayback final : public QObject, public SoundOutClient {
-public:
-    // How often the cursor is moved while sound plays.
-    static constexpr int kTickMs = 20;
+namespace {
 
-    ViewPlayback(COrielView& view, AcquisitionState& acquisition)
-        : QObject(&view), m_view(view), m_acquisition(acquisition) {
-        m_tick.setInterval(kTickMs);
-        QObject::connect(&m_tick, &QTimer::timeout, this, [this] { m_view.AdvancePlayCursor(); });
+// The range of a channel as samples of their own, zeros where it has none.
+std::vector<float> SpanOf(const CChannels& channel, const PlayRange& range) {
+    std::vector<float> span(static_cast<std::size_t>(range.Count()), 0.0f);
+    if (!channel.HasSamples())
+        return span;
+    const float* s = channel.samples.data();
+    const std::int64_t end = std::min<std::int64_t>(range.end, channel.ReadableCount());
+    for (std::int64_t k = range.first; k < end; ++k)
+        span[static_cast<std::size_t>(k - range.first)] = s[k];
+    return span;
+}
+
+// The audio box's road: a playback still going ends first, the box is set
+// to the output gain and channel 0's rate, and the worker plays channels 0
+// and 1 of the range (the box plays two channels; more play channel 0
+// alone) from memory or from the document's data file. False when nothing
+// was handed to the worker.
+bool PlayThroughAudioBox(COrielDoc& doc, CUSBThread& worker, ViewPlayback& playback, const PlayRange& range) {
+    if (playback.m_running)
+        playback.End();
+    playback.StopBox();
+    worker.StopRun();
+    const CChannels& channel0 = doc.Channel(0);
+    const int rate = static_cast<int>(std::clamp(channel0.rate, 0.0, 1.0e6));
+    if (rate <= 0)
+        return false;
+    CUSBHardware box;
+    if (box.SetupDsp(doc.Prompts(), 0, 0, 0, 0, doc.App().acquisition.outputGain, rate, 0, 0) == 0)
+        return false;
+    const int channels = doc.GetChannelCount();
+    const CChannels* channel1 = channels > 1 ? &doc.Channel(1) : nullptr;
+    CUSBThread::PlayRequest request;
+    request.channelCount = channels;
+    request.client = playback.Cookie(worker);
+    bool posted = false;
+    if (channel0.HasSamples() || (channel1 && channel1->HasSamples())) {
+        playback.m_box0 = SpanOf(channel0, range);
+        playback.m_box1 = channel1 ? SpanOf(*channel1, range) : std::vector<float>();
+        request.first = 0;
+        request.end = range.Count();
+        request.channel0 = playback.m_box0.data();
+        request.count0 = playback.m_box0.size();
+        request.channel1 = channel1 ? playback.m_box1.data() : nullptr;
+        request.count1 = playback.m_box1.size();
+        posted = worker.RequestPlayMemory(std::move(request));
+    } else if (const auto& file = doc.GetDataFile(); file && file->IsOpen() && !file->GetFilePath().empty()) {
+        request.file = file;
+        request.fileStride = channels;
+        request.first = range.first;
+        request.end = range.end;
+        posted = worker.RequestPlayFile(std::move(request));
     }
+    playback.m_boxPlaying = posted;
+    return posted;
+}
 
-    // Runs while the view goes (its own parts are gone): only the
-    // acquisition state is touched. The output this view plays stops, and
-    // with it every call from its threads.
-    ~ViewPlayback() override {
-        if (Ours())
-            m_acquisition.StopSoundOutput();
-    }
-
-    // Feeding thread: only queued to the view's thread.
-    void OnBlockPlayed(std::int64_t) override {
-        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
-    }
-    void OnPlayEnded() override {
-        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
-    }
-
-    bool Ours() const { return m_acquisition.soundOut && m_acquisition.soundOut->GetClient() == this; }
-
-    void Begin(const PlayRange& range, double rate) {
-        m_running = true;
-        m_rate = rate;
-        m_startMs = static_cast<double>(range.first) * 1000.0 / rate;
-        m_endMs = static_cast<double>(range.end) * 1000.0 / rate;
-        m_tick.start();
-    }
-
-    // Ends the cursor; what it covered is shown again.
-    void End() {
-        m_running = false;
-        m_tick.stop();
-        MoveDrawn(-1);
-    }
-
-    void MoveDrawn(int x) {
-        if (x == m_drawnX)
-            return;
-        const int h = m_view.viewport()->height();
-        if (m_drawnX >= 0)
-            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
-        m_drawnX = x;
-        if (m_drawnX >= 0)
-            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
-    }
-
-    COrielView& m_view;
-    AcquisitionState& m_acquisition;
-    QTimer m_tick;
-    bool m_running = false;
-    double m_rate = 1.0;
-    double m_startMs = 0.0;
-    double m_endMs = 0.0;
-    int m_drawnX = -1;  // the column drawn now
-    int m_lastX = -1;   // where the cursor stands or stood
-};
+}  // namespace
 
 ViewPlayback& COrielView::Playback() {
     if (!m_playback) {
@@ -117,22 +115,46 @@ bool COrielView::StopPlayCursor() {
     const bool running = m_playback->m_running;
     if (m_playback->Ours())
         m_doc.App().acquisition.StopSoundOutput();
+    const bool device = StopRendalPlayback() | m_playback->StopBox();
     m_playback->End();
-    return running;
+    return running || device;
 }
 
 void COrielView::AdvancePlayCursor() {
     if (!m_playback || !m_playback->m_running)
         return;
     ViewPlayback& p = *m_playback;
-    const CSoundOut* out = m_doc.App().acquisition.soundOut.get();
-    // Stopped or replaced by someone else: the cursor goes.
-    if (!p.Ours() || (!out->IsPlaying() && !out->HasEnded()) || m_doc.GetChannelCount() < 1) {
+    if (m_doc.GetChannelCount() < 1) {
         p.End();
         return;
     }
-    const bool ended = out->HasEnded();
-    const double t = ended ? p.m_endMs : p.m_startMs + static_cast<double>(out->PlayedFrames()) * 1000.0 / p.m_rate;
+    bool ended = false;
+    double t = p.m_startMs;
+    if (p.m_source == ViewPlayback::Source::Clock) {
+        t += static_cast<double>(p.m_clock.elapsed());
+        ended = t >= p.m_endMs;
+    } else if (p.m_source == ViewPlayback::Source::AudioBox) {
+        t = std::min(p.m_endMs, t + static_cast<double>(p.m_deviceFrames.load()) * 1000.0 / p.m_rate);
+        ended = p.m_deviceEnded.load();
+        if (ended) {
+            // The run is over: the cursor stops where the sound did.
+            p.m_boxPlaying = false;
+            p.m_lastX = PlayCursorX(m_doc.Channel(0), t);
+            p.End();
+            return;
+        }
+    } else {
+        const CSoundOut* out = m_doc.App().acquisition.soundOut.get();
+        // Stopped or replaced by someone else: the cursor goes.
+        if (!p.Ours() || (!out->IsPlaying() && !out->HasEnded())) {
+            p.End();
+            return;
+        }
+        ended = out->HasEnded();
+        t += static_cast<double>(out->PlayedFrames()) * 1000.0 / p.m_rate;
+    }
+    if (ended)
+        t = p.m_endMs;
     const int x = PlayCursorX(m_doc.Channel(0), t);
     p.m_lastX = x;
     if (ended) {
@@ -161,8 +183,20 @@ void COrielView::Play(int mode) {
         return;
     AcquisitionState& acquisition = doc.App().acquisition;
     const PlayRoad road = ChoosePlayRoad(acquisition);
-    if (road == PlayRoad::AudioBox)
-        return;  // the audio box plays through its own worker, not built here
+    if (road == PlayRoad::AudioBox) {
+        // The application's worker plays; without it nothing does.
+        if (!acquisition.usbThread)
+            return;
+        const CChannels& channel0 = doc.Channel(0);
+        const PlayRange range =
+            PlayRangeOf(channel0, static_cast<PlayMode>(mode), mode != static_cast<int>(PlayMode::All));
+        ViewPlayback& playback = Playback();
+        if (!PlayThroughAudioBox(doc, *acquisition.usbThread, playback, range))
+            return;
+        playback.Begin(range, static_cast<double>(static_cast<int>(channel0.rate)), ViewPlayback::Source::AudioBox);
+        AdvancePlayCursor();
+        return;
+    }
     if (CFrameRecordPlay* frame = acquisition.recordPlayFrame; frame && frame->Form())
         frame->Form()->ReadSoundCardRate();
     if (road == PlayRoad::Rendal) {

@@ -1,8 +1,21 @@
 #pragma once
 // The Record/Play menu's play commands and Options > Record/Play, routed to
-// the active document's main view.
+// the active document's main view, and the play cursor a view keeps for
+// whichever road plays its sound.
 
+#include <QElapsedTimer>
+#include <QObject>
+#include <QRect>
+#include <QTimer>
+#include <atomic>
 #include <functional>
+#include <vector>
+
+#include "acquisition/AcquisitionState.h"
+#include "acquisition/CSoundOut.h"
+#include "acquisition/CUSBThread.h"
+#include "app/PlayRoute.h"
+#include "app/ui/COrielView.h"
 
 class QMainWindow;
 class QMenu;
@@ -10,6 +23,125 @@ class QMenu;
 namespace vocomet {
 
 class CChildFrame;
+
+// What a view keeps of the playback it started. A child of the view: it
+// goes with it, and first makes sure no player thread can reach it.
+//
+// What moves the play cursor: the sound card's stream clock, the frames
+// the audio box's worker reports played, or, for a device that reports
+// nothing (the sixteen-channel system), the time since the playback began.
+class ViewPlayback final : public QObject, public SoundOutClient, public UsbThreadClient {
+public:
+    // How often the cursor is moved while sound plays.
+    static constexpr int kTickMs = 20;
+
+    enum class Source { SoundCard, Clock, AudioBox };
+
+    ViewPlayback(COrielView& view, AcquisitionState& acquisition)
+        : QObject(&view), m_view(view), m_acquisition(acquisition) {
+        m_tick.setInterval(kTickMs);
+        QObject::connect(&m_tick, &QTimer::timeout, this, [this] { m_view.AdvancePlayCursor(); });
+    }
+
+    // Runs while the view goes (its own parts are gone): only the
+    // acquisition state is touched. The output this view plays stops, and
+    // with it every call from its threads; the audio box's worker stops a
+    // playback of this view's samples and forgets this client.
+    ~ViewPlayback() override {
+        if (Ours())
+            m_acquisition.StopSoundOutput();
+        if (m_cookie && m_acquisition.usbThread) {
+            if (m_boxPlaying && !m_deviceEnded.load())
+                m_acquisition.usbThread->StopRun();
+            m_acquisition.usbThread->UnregisterClient(m_cookie);
+        }
+    }
+
+    // Feeding or worker thread: only noted and queued to the view's thread.
+    void OnBlockPlayed(std::int64_t frames) override {
+        m_deviceFrames.store(frames);
+        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
+    }
+    void OnPlayEnded() override {
+        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
+    }
+    void OnRunEnded() override {
+        m_deviceEnded.store(true);
+        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
+    }
+
+    bool Ours() const { return m_acquisition.soundOut && m_acquisition.soundOut->GetClient() == this; }
+
+    // The audio box's road: this view's cookie with the application's
+    // worker (registered at the first playback).
+    int Cookie(CUSBThread& worker) {
+        if (!m_cookie)
+            m_cookie = worker.RegisterClient(this);
+        return m_cookie;
+    }
+    // Ends a playback of this view on the audio box (stop flag, then its
+    // end waited for); true when one was going.
+    bool StopBox() {
+        // A run that has ended is not stopped again: the worker may have
+        // gone on to someone else's.
+        const bool was = m_boxPlaying && !m_deviceEnded.load();
+        m_boxPlaying = false;
+        if (was && m_acquisition.usbThread)
+            m_acquisition.usbThread->StopRun();
+        return was;
+    }
+
+    void Begin(const PlayRange& range, double rate, Source source = Source::SoundCard) {
+        m_running = true;
+        m_source = source;
+        m_clock.start();
+        m_deviceFrames.store(0);
+        m_deviceEnded.store(false);
+        m_rate = rate;
+        m_startMs = static_cast<double>(range.first) * 1000.0 / rate;
+        m_endMs = static_cast<double>(range.end) * 1000.0 / rate;
+        m_tick.start();
+    }
+
+    // Ends the cursor; what it covered is shown again.
+    void End() {
+        m_running = false;
+        m_tick.stop();
+        MoveDrawn(-1);
+    }
+
+    void MoveDrawn(int x) {
+        if (x == m_drawnX)
+            return;
+        const int h = m_view.viewport()->height();
+        if (m_drawnX >= 0)
+            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
+        m_drawnX = x;
+        if (m_drawnX >= 0)
+            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
+    }
+
+    COrielView& m_view;
+    AcquisitionState& m_acquisition;
+    QTimer m_tick;
+    QElapsedTimer m_clock;
+    bool m_running = false;
+    Source m_source = Source::SoundCard;
+    // The audio box's road: the samples its worker plays (they travel
+    // with the request and stay until the run has ended), its progress.
+    int m_cookie = 0;
+    bool m_boxPlaying = false;
+    std::vector<float> m_box0;
+    std::vector<float> m_box1;
+    std::atomic<std::int64_t> m_deviceFrames{0};
+    std::atomic<bool> m_deviceEnded{false};
+    double m_rate = 1.0;
+    double m_startMs = 0.0;
+    double m_endMs = 0.0;
+    int m_drawnX = -1;  // the column drawn now
+    int m_lastX = -1;   // where the cursor stands or stood
+};
+
 
 // Adds the "Record/Play" menu (before the Options menu) with Play All, Play
 // Selection and Play Window, and "Record/Play..." to optionsMenu. Their

@@ -1,21 +1,21 @@
 #include "app/ui/ViewRendal.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
-#include <QTimer>
 
 #include "acquisition/CUSB2Thread.h"
 #include "acquisition/ui/CFormRecordRendal.h"
 #include "acquisition/ui/CScopeView.h"
 #include "app/PlayRoute.h"
 #include "app/ui/COrielView.h"
+#include "app/ui/ViewPlay.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
 
+#include <atomic>
 #include <cstdio>
 
 namespace vocomet {
@@ -24,39 +24,47 @@ namespace {
 
 constexpr WindowPlacement kDefaultRecordFormPlacement{50, 50, 700, 400};
 constexpr auto kStopWait = std::chrono::milliseconds(2000);
-constexpr int kCursorTimerMs = 10;
 
 }  // namespace
 
-// The view's USB 2 worker and the timer that ends a playback at the end of
-// its span. A child of the view: the worker goes with it (it quits and its
-// transfers are taken back first).
+// The view's USB 2 worker. A child of the view: the worker goes with it
+// (it quits and its transfers are taken back first). A playback that ran
+// to its end is stopped at once (the device told, its transfers taken
+// back), unless a newer one was posted meanwhile.
 class RendalViewPlayback final : public QObject, public AcquisitionView {
 public:
     explicit RendalViewPlayback(COrielView& view) : QObject(&view) {
         setObjectName(QStringLiteral("rendalPlayback"));
         worker.Start();
-        tick.setInterval(kCursorTimerMs);
-        QObject::connect(&tick, &QTimer::timeout, this, [this] {
-            if (clock.elapsed() >= spanMs)
-                Stop();
-        });
     }
     ~RendalViewPlayback() override {
         worker.stopFlag = 1;
         worker.WaitRunEnded(kStopWait);
     }
 
-    // Worker thread: only queued here.
+    // Worker thread: only queued here. Runs end in the order they were
+    // posted, so the count tells which one this was.
     void SetViewTimer(int, int) override {}
     void StoreLatestBlock(const std::int32_t*, std::size_t) override {}
-    void ClearPlayCursorRunning() override {}
+    void ClearPlayCursorRunning() override {
+        const int ended = ++m_runsEnded;
+        QMetaObject::invokeMethod(this, [this, ended] { RunEnded(ended); }, Qt::QueuedConnection);
+    }
     int GetPlayBlockSize() const override { return 8192; }
 
+    void Post() {
+        worker.stopFlag = 0;
+        worker.recordingFlag = 0;
+        worker.PostThreadMessage(CUSB2Thread::kPlay, 0, this);
+        ++m_posted;
+        running = true;
+    }
+
+    // The stop routine: stop flag, the run's end waited for, then the stop
+    // message. True when a playback was running.
     bool Stop() {
         const bool was = running;
         running = false;
-        tick.stop();
         worker.stopFlag = 1;
         worker.WaitRunEnded(kStopWait);
         if (was)
@@ -65,10 +73,16 @@ public:
     }
 
     CUSB2Thread worker;
-    QTimer tick;
-    QElapsedTimer clock;
-    qint64 spanMs = 0;
     bool running = false;
+
+private:
+    void RunEnded(int ended) {
+        if (ended == m_posted && running)
+            Stop();
+    }
+
+    std::atomic<int> m_runsEnded{0};
+    int m_posted = 0;
 };
 
 void InstallRendalRecordRoad(COrielView& view) {
@@ -146,7 +160,8 @@ void COrielView::PlayThroughRendal(int mode) {
     // A playback still running stops first, its transfers taken back.
     playback->Stop();
     const CChannels& channel0 = m_doc.Channel(0);
-    const PlayRange range = PlayRangeOf(channel0, static_cast<PlayMode>(mode), true);
+    // Only a selection starts and ends on whole groups of four samples.
+    const PlayRange range = PlayRangeOf(channel0, static_cast<PlayMode>(mode), mode == static_cast<int>(PlayMode::Selection));
     if (channel0.rate <= 0.0 || range.end < range.first)
         return;
     Usb2PlayRequest request;
@@ -167,13 +182,10 @@ void COrielView::PlayThroughRendal(int mode) {
         return;
     }
     playback->worker.SetPlayRequest(std::move(request));
-    playback->worker.stopFlag = 0;
-    playback->worker.recordingFlag = 0;
-    playback->worker.PostThreadMessage(CUSB2Thread::kPlay, 0, playback);
-    playback->running = true;
-    playback->spanMs = static_cast<qint64>(static_cast<double>(range.end - range.first) * 1000.0 / channel0.rate);
-    playback->clock.start();
-    playback->tick.start();
+    playback->Post();
+    // The device says nothing of its progress: the cursor follows the clock.
+    Playback().Begin(range, channel0.rate, ViewPlayback::Source::Clock);
+    AdvancePlayCursor();
 }
 
 bool COrielView::StopRendalPlayback() {

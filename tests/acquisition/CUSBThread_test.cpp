@@ -199,7 +199,7 @@ TEST_F(CUSBThreadTest, PlayMemorySendsWholeBlocksThenSilence) {
     CUSBThread::PlayRequest r;
     r.channelCount = 2;
     r.first = 100;
-    r.end = 3100;  // 3000 frames: two blocks, the last 952 frames are not played
+    r.end = 3100;  // 3000 frames: three blocks, the last filled up with silence
     r.channel0 = left.data(), r.count0 = left.size();
     r.channel1 = right.data(), r.count1 = right.size();
     r.client = cookie;
@@ -208,15 +208,15 @@ TEST_F(CUSBThreadTest, PlayMemorySendsWholeBlocksThenSilence) {
     ASSERT_TRUE(worker.StopRun());
     const auto c0 = sim.box->PlayedChannel(0);
     const auto c1 = sim.box->PlayedChannel(1);
-    ASSERT_EQ(c0.size(), 3 * kAudioBoxFrames);
-    for (std::size_t k = 0; k < 2 * kAudioBoxFrames; ++k) {
+    ASSERT_EQ(c0.size(), 4 * kAudioBoxFrames);
+    for (std::size_t k = 0; k < 3000; ++k) {
         ASSERT_EQ(c0[k], Decoded(left[100 + k])) << k;
         ASSERT_EQ(c1[k], Decoded(right[100 + k])) << k;
     }
-    for (std::size_t k = 2 * kAudioBoxFrames; k < c0.size(); ++k)
+    for (std::size_t k = 3000; k < c0.size(); ++k)
         ASSERT_EQ(c0[k], 0.0f);
-    EXPECT_EQ(probe.played, 2);
-    EXPECT_EQ(probe.playedFrames, 2048);
+    EXPECT_EQ(probe.played, 3);
+    EXPECT_EQ(probe.playedFrames, 3072);
     EXPECT_FALSE(sim.box->IsPlaying());
     EXPECT_EQ(worker.stopFlag.load(), 1);
 
@@ -231,8 +231,8 @@ TEST_F(CUSBThreadTest, PlayMemorySendsWholeBlocksThenSilence) {
     ASSERT_TRUE(worker.StopRun());
     const auto m0 = sim.box->PlayedChannel(0);
     const auto m1 = sim.box->PlayedChannel(1);
-    ASSERT_EQ(m0.size(), 5 * kAudioBoxFrames);
-    const std::size_t at = 3 * kAudioBoxFrames;
+    ASSERT_EQ(m0.size(), 6 * kAudioBoxFrames);
+    const std::size_t at = 4 * kAudioBoxFrames;
     EXPECT_EQ(m0[at + 9], Decoded(left[9]));
     EXPECT_EQ(m1[at + 9], Decoded(left[9]));  // mono: both words
     EXPECT_EQ(m0[at + 10], 0.0f);
@@ -242,7 +242,7 @@ TEST_F(CUSBThreadTest, PlayMemorySendsWholeBlocksThenSilence) {
     t.channel1 = nullptr;
     ASSERT_TRUE(worker.RequestPlayMemory(t));
     ASSERT_TRUE(probe.WaitFor([&] { return probe.ended == 3; }));
-    EXPECT_EQ(sim.box->PlayedChannel(0).size(), 5 * kAudioBoxFrames);
+    EXPECT_EQ(sim.box->PlayedChannel(0).size(), 6 * kAudioBoxFrames);
 }
 
 TEST_F(CUSBThreadTest, PlayFileTakesItsChannelsFromEachFrame) {
@@ -262,26 +262,27 @@ TEST_F(CUSBThreadTest, PlayFileTakesItsChannelsFromEachFrame) {
     r.file = file;
     r.fileStride = 3;
     r.first = 1024;
-    r.end = static_cast<std::int64_t>(frames);  // 3 blocks of range; the file has 3 after first
+    r.end = static_cast<std::int64_t>(frames);  // 3 blocks and 100 frames: 4 blocks
     r.client = cookie;
     ASSERT_TRUE(worker.RequestPlayFile(r));
     ASSERT_TRUE(probe.WaitFor([&] { return probe.ended == 1; }));
     ASSERT_TRUE(worker.StopRun());
     const auto c0 = sim.box->PlayedChannel(0);
     const auto c1 = sim.box->PlayedChannel(1);
-    ASSERT_EQ(c0.size(), 4 * kAudioBoxFrames);
-    for (std::size_t k = 0; k < 3 * kAudioBoxFrames; ++k) {
+    ASSERT_EQ(c0.size(), 5 * kAudioBoxFrames);
+    for (std::size_t k = 0; k < frames - 1024; ++k) {
         ASSERT_EQ(c0[k], Decoded(platform::GetF32LE(&bytes[((1024 + k) * 3) * 4]))) << k;
         ASSERT_EQ(c1[k], Decoded(platform::GetF32LE(&bytes[((1024 + k) * 3 + 1) * 4]))) << k;
     }
+    EXPECT_EQ(c0[frames - 1024], 0.0f) << "silence after the range";
 
-    // A remaining length shorter than a block ends the run before it.
+    // A file shorter than the range ends the run at the block it cannot fill.
     r.first = 3 * 1024 + 500;
     r.end = r.first + 3000;
     ASSERT_TRUE(worker.RequestPlayFile(r));
     ASSERT_TRUE(probe.WaitFor([&] { return probe.ended == 2; }));
     ASSERT_TRUE(worker.StopRun());
-    EXPECT_EQ(sim.box->PlayedChannel(0).size(), 5 * kAudioBoxFrames);  // only the silence block
+    EXPECT_EQ(sim.box->PlayedChannel(0).size(), 6 * kAudioBoxFrames);  // only the silence block
 }
 
 TEST_F(CUSBThreadTest, StopInTheMiddleEndsWithSilenceAndTheStopRequest) {

@@ -1,6 +1,7 @@
 // The sixteen-channel record form and the live scope on the simulated
 // system, streaming from its own clock.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include "acquisition/RendalControls.h"
 #include "acquisition/ui/CFormRecordRendal.h"
 #include "acquisition/ui/CScopeView.h"
+#include "acquisition/ui/CFrameRecordPlay.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/ConfigurationBlock.h"
@@ -66,6 +68,15 @@ protected:
     }
     void TearDown() override { device->StopClock(); }
 
+    // The form's frame in the area, 1000 x 600, shown.
+    CFormRecordRendalFrame* OpenFrame() {
+        auto* frame = new CFormRecordRendalFrame(*doc, prompts, nullptr);
+        area->addSubWindow(frame);
+        frame->setGeometry(0, 0, 1000, 600);
+        frame->show();
+        return frame;
+    }
+
     ApplicationState app;
     test::ScriptedPrompts prompts;
     std::shared_ptr<SimulatedRendal> device;
@@ -82,10 +93,7 @@ TEST_F(RecordRendal, RecordsShowsAndSavesIntoTheDocument) {
     app.settings.channelSetup[3].filterCutoff = 300;
     app.settings.channelSetup[3].gain = 6;
     ASSERT_TRUE(doc->rendalRecordingFile->Open(app.tempFolder + "/rec.raw", platform::File::Mode::Create));
-    auto* frame = new CFormRecordRendalFrame(*doc, prompts, nullptr);
-    area->addSubWindow(frame);
-    frame->setGeometry(0, 0, 1000, 600);
-    frame->show();
+    auto* frame = OpenFrame();
     CFormRecordRendal& form = *frame->Form();
     form.OnInitialUpdate();
     // Five channels: four grid rows, two pair words, then the audio word.
@@ -153,6 +161,137 @@ TEST_F(RecordRendal, ClosingAsksWhenSomethingWasRecorded) {
     EXPECT_EQ(device->Outstanding(), 0u);
     EXPECT_FALSE(doc->IsDataLoaded());
     ASSERT_TRUE(WaitUntil([&] { return guard.isNull(); }));
+}
+
+TEST_F(RecordRendal, CancelToTheSaveQuestionKeepsRecordingAndSampling) {
+    ASSERT_TRUE(doc->rendalRecordingFile->Open(app.tempFolder + "/rec.raw", platform::File::Mode::Create));
+    auto* frame = new CFormRecordRendalFrame(*doc, prompts, nullptr);
+    area->addSubWindow(frame);
+    frame->show();
+    CFormRecordRendal& form = *frame->Form();
+    form.OnInitialUpdate();
+    device->StartClock(2ms, 1);
+    ASSERT_TRUE(WaitUntil([&] { return form.BlocksDrawn() >= 3; }));
+    form.OnRecord();
+    ASSERT_TRUE(WaitUntil([&] { return form.Worker()->BlocksWritten() >= 3; }));
+    QPointer<CFormRecordRendalFrame> guard(frame);
+    auto* cancel = form.findChild<QAbstractButton*>(QStringLiteral("cancelButton"));
+    ASSERT_NE(cancel, nullptr);
+    // Cancel from the close box, then from the Cancel button: each time the
+    // window stays, and the recording and the scope go on.
+    for (const bool closeBox : {true, false}) {
+        SCOPED_TRACE(closeBox ? "close box" : "Cancel button");
+        prompts.answers = {platform::Answer::Cancel};
+        const std::size_t asked = prompts.messages.size();
+        if (closeBox)
+            EXPECT_FALSE(frame->close());
+        else
+            cancel->click();
+        QTest::qWait(20);
+        ASSERT_EQ(prompts.messages.size(), asked + 1);
+        EXPECT_EQ(prompts.LastMessage(), kRendalSaveQuestion);
+        ASSERT_FALSE(guard.isNull());
+        EXPECT_TRUE(frame->isVisible());
+        EXPECT_TRUE(doc->rendalRecordingFile->IsOpen());
+        ASSERT_NE(form.Worker(), nullptr);
+        const std::int64_t written = form.Worker()->BlocksWritten();
+        const int drawn = form.BlocksDrawn();
+        EXPECT_TRUE(WaitUntil([&] { return form.Worker()->BlocksWritten() >= written + 3; }));
+        EXPECT_TRUE(WaitUntil([&] { return form.BlocksDrawn() >= drawn + 3; }));
+    }
+    // Yes then keeps everything recorded in the document.
+    prompts.answers = {platform::Answer::Yes};
+    cancel->click();
+    EXPECT_EQ(device->Outstanding(), 0u);
+    EXPECT_TRUE(doc->IsDataLoaded());
+    const std::int64_t frames = doc->rendalRecordingFile->GetLength() / 32;
+    EXPECT_GT(frames, 0);
+    EXPECT_EQ(doc->Channel(0).sampleCount, static_cast<double>(frames));
+    ASSERT_TRUE(WaitUntil([&] { return guard.isNull(); }));
+}
+
+bool HasColour(const QImage& image, const QRect& area, QColor colour) {
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                return true;
+    return false;
+}
+
+TEST_F(RecordRendal, ScopeHintStaysReadableAndSaveShowsItsCaption) {
+    auto* frame = OpenFrame();
+    CFormRecordRendal& form = *frame->Form();
+    form.OnInitialUpdate();
+    // Silent blocks: flat black traces, so any red is the hint.
+    const std::vector<std::uint8_t> silence(32 * 128, 0);
+    const auto hintBand = [&] {
+        const QRect pane = form.Panes().front().translated(form.PanesArea().topLeft());
+        return form.grab().toImage().copy(pane.left(), pane.top(), pane.width(), 30);
+    };
+    form.DrawBlock(silence.data(), silence.size());  // lays the panes out
+    form.DrawBlock(silence.data(), silence.size());
+    const QImage first = hintBand();
+    EXPECT_TRUE(HasColour(first, first.rect(), Qt::red));
+    for (int k = 0; k < 40; ++k)
+        form.DrawBlock(silence.data(), silence.size());
+    const QImage later = hintBand();
+    Shoot(*frame, "record-rendal-scope.png");
+    EXPECT_TRUE(later == first) << "the hint moved with the trace";
+    EXPECT_FALSE(HasColour(form.TraceImage(), form.TraceImage().rect(), Qt::red));
+
+    // The Save button's caption is drawn whole under its image: the rows
+    // it changes are as tall as its capitals and inside the button.
+    auto* save = form.findChild<QAbstractButton*>(QStringLiteral("saveButton"));
+    ASSERT_NE(save, nullptr);
+    save->setEnabled(true);
+    const QImage withCaption = save->grab().toImage();
+    save->setText(QString());
+    const QImage without = save->grab().toImage();
+    save->setText(QStringLiteral("Save"));
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < withCaption.height(); ++y)
+        for (int x = 0; x < withCaption.width(); ++x)
+            if (withCaption.pixel(x, y) != without.pixel(x, y)) {
+                top = top < 0 ? y : top;
+                bottom = y;
+            }
+    ASSERT_GE(top, 0) << "no caption";
+    EXPECT_GE(bottom - top + 1, save->fontMetrics().capHeight());
+    EXPECT_LT(bottom, withCaption.height() - 2);
+}
+
+TEST_F(RecordRendal, ScopeShowsEachEnabledChannelAndItsHintOpensTheOptions) {
+    app.settings.channelSetup[2].enabled = 0;
+    app.settings.channelSetup[4].enabled = 0;
+    CFrameRecordPlay* options = CreateRecordPlayFrame(mainWindow, app, prompts);
+    ASSERT_NE(options, nullptr);
+    ASSERT_FALSE(options->isVisible());
+    QAction* command = InstallScopeWindowCommand(mainWindow, *area, app);
+    device->StartClock(1ms, 1);
+    command->trigger();
+    CScopeChildFrame* frame = OpenScopeFrame(mainWindow);
+    ASSERT_NE(frame, nullptr);
+    frame->resize(600, 400);
+    CScopeView& view = *frame->View();
+    ASSERT_TRUE(WaitUntil([&] { return view.BlocksDrawn() >= 60; }));
+    Shoot(*frame, "scope-rendal-strips.png");
+    // Channels 0, 1 and 3: three strips, each with its trace.
+    ASSERT_EQ(view.StripCount(), 3);
+    for (int j = 0; j < 3; ++j) {
+        SCOPED_TRACE(j);
+        const QRect strip = view.Strip(j);
+        EXPECT_GT(strip.height(), 20);
+        if (j > 0)
+            EXPECT_GT(strip.top(), view.Strip(j - 1).bottom());
+        EXPECT_TRUE(HasColour(view.TracePicture(), strip.adjusted(1, 1, -1, -1), Qt::black));
+    }
+    // A click on the hint opens the record/play options.
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, view.HintRect().center());
+    EXPECT_TRUE(options->isVisible());
+    frame->close();
+    device->StopClock();
 }
 
 TEST_F(RecordRendal, ScopeSplitsBlocksAndDrawsChannelZero) {

@@ -8,16 +8,24 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <set>
 #include <thread>
 #include <vector>
 
 #include "acquisition/CSoundOut.h"
+#include "acquisition/CUSB2Thread.h"
+#include "acquisition/CUSBThread.h"
 #include "app/PlayRoute.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/FakeAudio.h"
+#include "platform/usb/SimulatedAudioBox.h"
+#include "platform/usb/SimulatedRendal.h"
+#include "platform/usb/UsbTransport.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
 
@@ -38,6 +46,55 @@ protected:
             return false;
         return doc.OnOpenDocument(path);
     }
+
+    // The view of the tone shown, with samples 2206 to 6615 selected.
+    static void Show(COrielView& view) {
+        view.resize(700, 300);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+
+    // Play All, then a press in the view once it has played a while.
+    static void PressWhilePlayingAll(COrielView& view) {
+        view.OnRecordPlayPlayAll();
+        QTest::qWait(150);
+        ASSERT_TRUE(view.IsPlayCursorRunning());
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
+        EXPECT_FALSE(view.IsPlayCursorRunning());
+    }
+
+    static void SelectPart(COrielDoc& doc, COrielView& view) {
+        Show(view);
+        CChannels& ch = doc.Channel(0);
+        ch.selStartSample = 2206;
+        ch.selEndSample = 6615;
+        ch.selStartTime = 2206 / 11.025;
+        ch.selEndTime = 6615 / 11.025;
+        view.selectionShown = true;
+        doc.selectionPresent = 1;
+    }
+
+    // Where the cursor stood until it stopped; the view is saved as shot
+    // after shotAt turns (null: no shot).
+    static std::vector<int> FollowCursor(COrielView& view, int shotAt, const char* shot) {
+        std::vector<int> seen;
+        for (int i = 0; i < 1000 && view.IsPlayCursorRunning(); ++i) {
+            QTest::qWait(5);
+            seen.push_back(view.LastPlayCursorX());
+            if (i == shotAt && shot) {
+                const QString dir = QString::fromStdString(test::BuildDir()) + QStringLiteral("/screenshots");
+                QDir().mkpath(dir);
+                view.grab().save(dir + QStringLiteral("/") + QString::fromLatin1(shot));
+            }
+        }
+        return seen;
+    }
+
+    struct PlayCase {
+        const char* name;
+        void (COrielView::*command)();
+        PlayRange range;
+    };
 
     std::shared_ptr<platform::FakeAudioBackend> backend = std::make_shared<platform::FakeAudioBackend>();
     ApplicationState app;
@@ -167,6 +224,201 @@ TEST_F(ViewPlay, AViewThatGoesWhilePlayingStopsItsSoundFirst) {
     EXPECT_EQ(nullptr, app.acquisition.soundOut);
     EXPECT_EQ(nullptr, backend->LastStream());
     QTest::qWait(50);
+}
+
+// The sixteen-channel system's road, on the simulated system.
+class ViewPlayRendal : public ViewPlay {
+protected:
+    void SetUp() override {
+        ViewPlay::SetUp();
+        app.acquisition.rendalPresent = 1;
+        app.acquisition.hardwareChannelCount = 5;
+        app.acquisition.playRoute = 1;
+        bus->Add(platform::usb::kRendalDeviceKind, device);
+    }
+    void TearDown() override { device->StopClock(); }
+
+    // True once the device has nothing queued and plays no more.
+    bool Settled() {
+        return QTest::qWaitFor([&] { return device->Outstanding() == 0 && !device->IsPlaying(); }, 5000);
+    }
+
+    std::shared_ptr<platform::usb::SimulatedRendal> device =
+        std::make_shared<platform::usb::SimulatedRendal>(0x05);
+    std::shared_ptr<platform::usb::SimulatedUsbBus> bus = std::make_shared<platform::usb::SimulatedUsbBus>();
+    platform::usb::ScopedUsbBus scope{bus};
+};
+
+TEST_F(ViewPlayRendal, EachCommandPlaysItsRangeAndTheCursorRunsToItsEnd) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    COrielView view(doc);
+    SelectPart(doc, view);
+    CChannels& ch = doc.Channel(0);
+    device->StartClock(std::chrono::milliseconds(2), 1);
+
+    // Only the selection goes to whole groups of four; the rest plays every
+    // sample, the last one (11024) included.
+    const PlayCase cases[] = {
+        {"all", &COrielView::OnRecordPlayPlayAll, {0, 11025}},
+        {"selection", &COrielView::OnRecordPlayPlaySelection, {2204, 6612}},
+        {"window", &COrielView::OnRecordPlayPlayWindow,
+         {static_cast<std::int64_t>(ch.shownStart), static_cast<std::int64_t>(ch.shownEnd)}},
+    };
+    for (const PlayCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = device->PlayedWords().size();
+        (view.*c.command)();
+        EXPECT_TRUE(view.IsPlayCursorRunning());
+        const std::vector<int> seen =
+            FollowCursor(view, 60, c.command == &COrielView::OnRecordPlayPlayAll ? "view_play_rendal.png" : nullptr);
+        EXPECT_FALSE(view.IsPlayCursorRunning());
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        EXPECT_GT(seen.size(), 10u);
+        EXPECT_EQ(PlayCursorX(ch, static_cast<double>(c.range.end) * 1000.0 / 11025.0), view.LastPlayCursorX());
+        // Stopped once played: nothing is left queued.
+        ASSERT_TRUE(Settled());
+        const std::vector<std::uint16_t> words = device->PlayedWords();
+        ASSERT_GE(words.size(), before + static_cast<std::size_t>(c.range.Count()));
+        for (std::int64_t k = 0; k < c.range.Count(); ++k) {
+            float x = 0.0f;
+            ASSERT_TRUE(ch.ReadSample(c.range.first + k, x));
+            ASSERT_EQ(EncodeUsb2PlaySample(x), words[before + static_cast<std::size_t>(k)]) << k;
+        }
+        if (words.size() > before + static_cast<std::size_t>(c.range.Count()))
+            EXPECT_EQ(0xFFFE, words[before + static_cast<std::size_t>(c.range.Count())]) << "silence after the range";
+    }
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+}
+
+TEST_F(ViewPlayRendal, APressStopsItAndNoWorkerOutlivesItsView) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    auto view = std::make_unique<COrielView>(doc);
+    Show(*view);
+    // A device that takes one block of 2048 words every 100 ms.
+    device->StartClock(std::chrono::milliseconds(100), 1);
+    PressWhilePlayingAll(*view);
+    ASSERT_TRUE(Settled());
+    const std::size_t played = device->PlayedWords().size();
+    EXPECT_LT(played, 11025u);
+    bool stopSent = false;
+    for (const auto& r : device->RequestLog())
+        stopSent |= r.setup.bRequest == platform::usb::SimulatedRendal::kStop;
+    EXPECT_TRUE(stopSent);
+    QTest::qWait(250);
+    EXPECT_EQ(played, device->PlayedWords().size()) << "played after the press";
+
+    // The view goes while its device plays: its worker and transfers go first.
+    view->OnRecordPlayPlayAll();
+    QTest::qWait(150);
+    ASSERT_TRUE(device->IsPlaying());
+    view.reset();
+    EXPECT_EQ(0u, device->Outstanding());
+    QTest::qWait(50);
+}
+
+// The audio box's road, on the simulated box and the application's worker.
+class ViewPlayAudioBox : public ViewPlay {
+protected:
+    void SetUp() override {
+        ViewPlay::SetUp();
+        app.acquisition.audioBoxPresent = 1;
+        app.acquisition.playRoute = 1;
+        bus->Add(platform::usb::kAudioBoxDeviceKind, box);
+        app.acquisition.usbThread = std::make_unique<CUSBThread>();
+        app.acquisition.usbThread->Start();
+    }
+    void TearDown() override {
+        app.acquisition.usbThread.reset();
+        box->StopClock();
+    }
+
+    // The box's decoding of a played sample.
+    static float Decoded(float x) {
+        return static_cast<float>(std::trunc(static_cast<double>(x) * 8388608.0) / 8388608.0);
+    }
+
+    std::shared_ptr<platform::usb::SimulatedAudioBox> box = std::make_shared<platform::usb::SimulatedAudioBox>();
+    std::shared_ptr<platform::usb::SimulatedUsbBus> bus = std::make_shared<platform::usb::SimulatedUsbBus>();
+    platform::usb::ScopedUsbBus scope{bus};
+};
+
+TEST_F(ViewPlayAudioBox, EachCommandPlaysItsRangeAndTheCursorFollowsThePlayedBlocks) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    COrielView view(doc);
+    SelectPart(doc, view);
+    CChannels& ch = doc.Channel(0);
+    box->StartClock(std::chrono::milliseconds(5));
+
+    // Play All plays every sample, the last one (11024) included; the
+    // selection and the window go to whole groups of four.
+    const PlayCase cases[] = {
+        {"all", &COrielView::OnRecordPlayPlayAll, {0, 11025}},
+        {"selection", &COrielView::OnRecordPlayPlaySelection, {2204, 6612}},
+        {"window", &COrielView::OnRecordPlayPlayWindow,
+         {static_cast<std::int64_t>(ch.shownStart) & ~3, static_cast<std::int64_t>(ch.shownEnd) & ~3}},
+    };
+    for (const PlayCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = box->PlayedChannel(0).size();
+        (view.*c.command)();
+        EXPECT_TRUE(view.IsPlayCursorRunning());
+        const std::vector<int> seen = FollowCursor(
+            view, 4, c.command == &COrielView::OnRecordPlayPlayAll ? "view_play_audio_box.png" : nullptr);
+        EXPECT_FALSE(view.IsPlayCursorRunning());
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        EXPECT_GT(std::set<int>(seen.begin(), seen.end()).size(), 2u) << "the cursor moved with the blocks";
+        EXPECT_EQ(PlayCursorX(ch, static_cast<double>(c.range.end) * 1000.0 / 11025.0), view.LastPlayCursorX());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return box->Outstanding() == 0 && !box->IsPlaying(); }, 5000));
+        const std::vector<float> played = box->PlayedChannel(0);
+        ASSERT_GE(played.size(), before + static_cast<std::size_t>(c.range.Count()));
+        for (std::int64_t k = 0; k < c.range.Count(); ++k) {
+            float x = 0.0f;
+            ASSERT_TRUE(ch.ReadSample(c.range.first + k, x));
+            ASSERT_EQ(Decoded(x), played[before + static_cast<std::size_t>(k)]) << k;
+        }
+        EXPECT_EQ(0.0f, played[before + static_cast<std::size_t>(c.range.Count())]) << "silence after the range";
+    }
+    bool setupSent = false;
+    for (const auto& r : box->RequestLog())
+        setupSent |= r.setup.bRequest == platform::usb::SimulatedAudioBox::kDspSetup;
+    EXPECT_TRUE(setupSent);
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+}
+
+TEST_F(ViewPlayAudioBox, APressStopsItAndAViewThatGoesLeavesNothingPlaying) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    auto view = std::make_unique<COrielView>(doc);
+    Show(*view);
+    // A box that takes one transfer every 40 ms.
+    box->StartClock(std::chrono::milliseconds(40), 1);
+    PressWhilePlayingAll(*view);
+    EXPECT_FALSE(app.acquisition.usbThread->IsBusy());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box->Outstanding() == 0 && !box->IsPlaying(); }, 5000));
+    const std::size_t played = box->PlayedChannel(0).size();
+    EXPECT_LT(played, 11025u);
+    EXPECT_EQ(box->RequestLog().back().setup.bRequest, platform::usb::SimulatedAudioBox::kStop);
+    QTest::qWait(200);
+    EXPECT_EQ(played, box->PlayedChannel(0).size()) << "played after the press";
+
+    // The view goes while the box plays its samples: the worker stops first.
+    view->OnRecordPlayPlayAll();
+    QTest::qWait(100);
+    ASSERT_TRUE(app.acquisition.usbThread->IsBusy());
+    view.reset();
+    EXPECT_FALSE(app.acquisition.usbThread->IsBusy());
+    EXPECT_EQ(0u, box->Outstanding());
 }
 
 }  // namespace

@@ -5,22 +5,31 @@
 #include <QApplication>
 #include <QDir>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "acquisition/CUSBThread.h"
+#include "acquisition/ui/CFormRecordScope.h"
+#include "acquisition/ui/CFormRecordScopeFrame.h"
+#include "app/ui/CButtonST.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/COrielView.h"
+#include "app/ui/MainFrameCommands.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/FakeAudio.h"
+#include "platform/usb/SimulatedAudioBox.h"
+#include "platform/usb/UsbTransport.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
 
@@ -146,6 +155,49 @@ TEST_F(ViewSoundRecord, TwoSecondsRecordedBecomeANewDocumentOfThatLength) {
     view->viewport()->grab().save(dir + QStringLiteral("/sound_recording_loaded.png"));
 }
 
+TEST_F(ViewSoundRecord, LabelsGoOnlyOnceTheSaveQuestionIsAnswered) {
+    COrielDoc& doc = frame->GetDocument();
+    LABEL label;
+    std::snprintf(label.text.data(), label.text.size(), "kept");
+    label.time = 100.0;
+    doc.Channel(0).AppendLabel(label);
+    doc.SetModifiedFlag(true);
+    // Cancel: nothing happens, the label stays and nothing records.
+    prompts.answers = {platform::Answer::Cancel};
+    view->OnRecordPlayRecord();
+    QTest::qWait(20);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.LastMessage().find("before recording"), std::string::npos) << prompts.LastMessage();
+    EXPECT_EQ(doc.Channel(0).labelCount, 1);
+    EXPECT_EQ(app.acquisition.recording.load(), 0);
+    // No: the labels go and the recording starts.
+    prompts.answers = {platform::Answer::No};
+    view->OnRecordPlayRecord();
+    EXPECT_EQ(doc.Channel(0).labelCount, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app.acquisition.recording.load() != 0; }, 2000))
+        << prompts.LastMessage();
+}
+
+TEST_F(ViewSoundRecord, RecordClosesTheDocumentsAnalysisWindowsFirst) {
+    const auto analysisWindow = [&](const COrielDoc& doc) {
+        auto* w = new QMdiSubWindow;
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->setProperty(kDocumentProperty, QVariant::fromValue(reinterpret_cast<quintptr>(&doc)));
+        area.addSubWindow(w);
+        w->show();
+        return QPointer<QMdiSubWindow>(w);
+    };
+    COrielDoc other(app, prompts);
+    QPointer<QMdiSubWindow> mine = analysisWindow(frame->GetDocument());
+    QPointer<QMdiSubWindow> theirs = analysisWindow(other);
+    ASSERT_TRUE(Record());
+    QTest::qWait(10);
+    EXPECT_TRUE(mine.isNull() || !mine->isVisible());
+    ASSERT_FALSE(theirs.isNull());
+    EXPECT_TRUE(theirs->isVisible());
+    delete theirs;
+}
+
 TEST_F(ViewSoundRecord, WithoutASoundDeviceNothingRecordsAndNothingIsLeft) {
     backend->inputPresent = false;
     EXPECT_FALSE(Record());
@@ -191,6 +243,57 @@ TEST_F(ViewSoundRecord, ClosingTheDocumentWhileRecordingAsksFirst) {
     EXPECT_EQ(app.acquisition.recording.load(), 0);
     EXPECT_EQ(app.acquisition.soundIn, nullptr);
     EXPECT_EQ(TempFiles(app.tempFolder), 0);
+}
+
+TEST_F(ViewSoundRecord, WhileTheAudioBoxRecordsTheViewShowsTimeLevelsAndSpectrum) {
+    auto box = std::make_shared<platform::usb::SimulatedAudioBox>();
+    auto bus = std::make_shared<platform::usb::SimulatedUsbBus>();
+    platform::usb::ScopedUsbBus scope(bus);
+    bus->Add(platform::usb::kAudioBoxDeviceKind, box);
+    box->StartClock(std::chrono::milliseconds(2));
+    app.acquisition.audioBoxPresent = 1;
+    app.acquisition.usbThread = std::make_unique<CUSBThread>();
+    app.acquisition.usbThread->Start();
+    view->OnRecordPlayRecord();
+    QPointer<CFormRecordScopeFrame> form;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (form = area.findChild<CFormRecordScopeFrame*>()) != nullptr; }, 2000));
+    QWidget* monitor = view->viewport()->findChild<QWidget*>(QStringLiteral("audioBoxRecordMonitor"));
+    ASSERT_NE(monitor, nullptr);
+    // Nothing is shown before Record.
+    QTest::qWait(50);
+    const QImage before = monitor->grab().toImage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Form()->DrawnBlocks() >= 3; }, 5000)) << prompts.LastMessage();
+    form->Form()->buttons[CFormRecordScope::kRecord]->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Form()->RecordTimeText().isEmpty() &&
+                                             form->Form()->RecordTimeText() != QStringLiteral("0:0"); },
+                                20000)) << form->Form()->RecordTimeText().toStdString();
+    QTest::qWait(50);
+    const QImage shot = view->viewport()->grab().toImage();
+    const QString dir = QString::fromStdString(test::BuildDir()) + QStringLiteral("/screenshots");
+    QDir().mkpath(dir);
+    shot.save(dir + QStringLiteral("/audio_box_recording_monitor.png"));
+    const QImage after = monitor->grab().toImage();
+    const auto dark = [](const QImage& image, const QRect& r) {
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                n += qGray(image.pixel(x, y)) < 100 && qAlpha(image.pixel(x, y)) > 200;
+        return n;
+    };
+    const QRect time(200, 5, 200, 15);
+    const QRect bars(0, 5, 100, 195);
+    const QRect spectrum(6, 206, 394, 194);
+    EXPECT_EQ(dark(before, time) + dark(before, bars) + dark(before, spectrum), 0);
+    EXPECT_GT(dark(after, time), 20) << "the recorded time";
+    EXPECT_GT(dark(after, bars), 10) << "the level bars";
+    EXPECT_GT(dark(after, spectrum), 50) << "the spectrum";
+
+    form->Form()->buttons[CFormRecordScope::kSave]->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 5000));
+    QTest::qWait(20);
+    EXPECT_EQ(view->viewport()->findChild<QWidget*>(QStringLiteral("audioBoxRecordMonitor")), nullptr);
+    app.acquisition.usbThread.reset();
+    box->StopClock();
 }
 
 }  // namespace
