@@ -22,6 +22,7 @@
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/ConfigurationFile.h"
+#include "core/RendalRecording.h"
 #include "platform/UserPrompts.h"
 
 namespace vocomet {
@@ -555,6 +556,8 @@ bool CFormRecordRendal::LoadRecordingIntoDocument() {
         return true;
     if (m_doc.LoadRendalRecording(*file, 5) != 1)
         return false;
+    // The document holds the recording now; the raw file is of no more use.
+    DiscardRendalRecording(m_doc);
     // What the form knows of the channels the loader made.
     const std::vector<RendalChannelRow> rows = ReadGrid();
     int m = 0;
@@ -631,6 +634,8 @@ void CFormRecordRendal::QuerySaveAndClose(bool closing) {
                 LoadRecordingIntoDocument();
             } else {
                 file->Close();
+                if (a == platform::Answer::No)
+                    DiscardRendalRecording(m_doc);
                 if (a == platform::Answer::Cancel && !closing) {
                     m_hasRecorded = 0;
                     return;
