@@ -1,6 +1,7 @@
 // A whole session in the application, on the simulated sixteen-channel
 // system and the fake sound card: open a long recording, compute its
-// intensity, record on both, close everything unsaved and quit. The temp
+// intensity, make an undo copy, record on both, close everything unsaved and
+// quit. The temp
 // folder is left as the session found it.
 
 #include <QApplication>
@@ -97,6 +98,9 @@ TEST(ScratchSession, OpenAnalyseRecordCloseUnsavedAndQuitLeavesTheTempFolderAsFo
     for (int c = 0; c < doc.GetChannelCount(); ++c)
         ASSERT_EQ(doc.Channel(c).ComputeIntensity(), 0);
     ASSERT_GT(Listing(tmp).size(), found.size() + 2) << "a scratch copy, its curves and this run's record";
+    // An edit's undo copy goes with its view.
+    opened->GetView()->SaveUndoFile();
+    ASSERT_TRUE(std::filesystem::exists(opened->GetView()->Edits().UndoPath()));
 
     // The sixteen-channel system: a recording saved into its document, then
     // a second one still open when the session ends.
