@@ -13,7 +13,6 @@
 #include "core/ConfigurationBlock.h"
 #include "core/ConfigurationFile.h"
 #include "platform/BinaryFile.h"
-#include "platform/ScratchRun.h"
 
 namespace vocomet {
 
@@ -151,13 +150,8 @@ std::string COrielDoc::MakeTempFileName() const {
     std::string path;
     for (int attempt = 0; attempt < 1000000; ++attempt) {
         path = JoinPath(m_app.tempFolder, "$$TempFile" + std::to_string(++g_tempFileCounter));
-        // Noted first, so that a crash at any moment leaves no file of this
-        // run that the next start cannot tell for a leftover.
-        platform::NoteScratchFile(path);
-        if (std::FILE* f = std::fopen(path.c_str(), "wbx")) {
-            std::fclose(f);
+        if (platform::ReserveScratchFile(path))
             return path;
-        }
         // Not there but not creatable either (folder gone, no rights): the
         // caller's own create reports that.
         if (!platform::PathExists(path))

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ScratchRun.h"
+
 #if defined(__linux__)
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -502,6 +504,15 @@ bool RemoveFileInBackground(const std::string& path) {
     const bool removed = RemoveFile(path);
     CloseInBackground(std::move(file));
     return removed;
+}
+
+bool ReserveScratchFile(const std::string& path) {
+    NoteScratchFile(path);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
 }
 
 std::shared_ptr<File> ShareRemovedWhenReleased(std::string path) {

@@ -167,6 +167,12 @@ bool RemoveFileInBackground(const std::string& path);
 
 // ---- scratch files that go when nothing needs them ----
 
+// Makes an empty file at path for a scratch file of this program, unless
+// something is there already (an exclusive create), having noted it first as
+// this run's (see ScratchRun.h), so that a crash at any moment leaves no file
+// of this run that the next start cannot tell for a leftover. True when made.
+bool ReserveScratchFile(const std::string& path);
+
 // A new, closed file object to be opened on path, shared by whoever reads
 // it: when the last holder lets go, the file at path is removed (its name at
 // once, its space in the background). For files the program made for
