@@ -6,6 +6,7 @@
 #include "app/TempFolder.h"
 #include "core/ChannelSetup.h"
 #include "core/ConfigurationFile.h"
+#include "platform/ScratchRun.h"
 
 namespace vocomet {
 
@@ -24,6 +25,10 @@ bool RunStartup(ApplicationState& app, StartupDevices devices, platform::Profile
     if (!temp)
         return false;
     app.tempFolder = *temp;
+    // What a run that crashed left there goes now; this run's own scratch
+    // files are noted from here on, so a crash of this one is cleared too.
+    // Without a record the run goes on: it still removes its files itself.
+    platform::BeginScratchRun(app.tempFolder);
 
     try {
         app.settings.inputSource = kInputMic;

@@ -23,8 +23,11 @@ struct StartupDevices {
 // Runs the probe, creates and starts the worker (always, whatever the probe
 // found), settles the temp folder, sets the routing texts, the channel setup
 // defaults and reads the settings file (writing the start-up defaults when it
-// is missing or foreign). False when start-up cannot go on; the user has
-// been told where there is something to say.
+// is missing or foreign). Scratch files that ended runs left in the temp
+// folder are cleared, and this run's are recorded from then on (see
+// platform/ScratchRun.h; platform::EndScratchRun clears them at exit).
+// False when start-up cannot go on; the user has been told where there is
+// something to say.
 bool RunStartup(ApplicationState& app, StartupDevices devices, platform::ProfileStore& profile,
                 platform::UserPrompts& prompts, const std::string& startFolder);
 

@@ -8,12 +8,15 @@
 #include "core/COrielDoc.h"
 #include "platform/FailureText.h"
 #include "platform/File.h"
+#include "platform/ScratchRun.h"
 
 namespace vocomet {
 
 namespace {
 
 bool ReserveName(const std::string& path) {
+    // Noted first, so a crashed run's copy goes at the next start.
+    platform::NoteScratchFile(path);
     // "x": an exclusive create, so two documents never share a copy.
     std::FILE* f = std::fopen(path.c_str(), "wbx");
     if (!f)

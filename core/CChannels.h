@@ -389,6 +389,10 @@ private:
     void AnchorChanged();
 
     platform::File m_intensityFile;  // kept open between reads
+    // The intensity file this channel made goes with the channel, or when a
+    // new curve of this channel takes another file's place. A copy of the
+    // channel keeps its own.
+    platform::RemoveOnRelease m_intensityOwner;
 };
 
 }  // namespace vocomet

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Numbers.h"
+#include "platform/ScratchRun.h"
 #include "dsp/CMathFunc.h"
 #include "core/CChannels.h"
 #include "core/MovingSum.h"
@@ -322,6 +323,7 @@ std::optional<IntensityCurve> CChannels::MakeIntensity(platform::Progress& progr
         // The curve goes beside the data file ("_Int#" and the channel
         // number); the file there now stays until the new one is complete.
         const std::string path = source.GetFilePath() + "_Int#" + std::to_string(channelNumber);
+        platform::NoteScratchFile(path);
         try {
             curve.file = std::make_unique<platform::ScratchReplacement>(path);
         } catch (const platform::FileException&) {
@@ -345,6 +347,7 @@ void CChannels::TakeIntensity(IntensityCurve&& curve) {
         curve.file->Commit();
         intensityFilePath = curve.file->GetTargetPath();
         curve.file.reset();
+        m_intensityOwner = platform::RemoveOnRelease(intensityFilePath);
     }
     intensity = std::move(curve.values);
     intensityCount = curve.count;

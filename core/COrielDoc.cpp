@@ -150,10 +150,8 @@ std::string COrielDoc::MakeTempFileName() const {
     std::string path;
     for (int attempt = 0; attempt < 1000000; ++attempt) {
         path = JoinPath(m_app.tempFolder, "$$TempFile" + std::to_string(++g_tempFileCounter));
-        if (std::FILE* f = std::fopen(path.c_str(), "wbx")) {
-            std::fclose(f);
+        if (platform::ReserveScratchFile(path))
             return path;
-        }
         // Not there but not creatable either (folder gone, no rights): the
         // caller's own create reports that.
         if (!platform::PathExists(path))

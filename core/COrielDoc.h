@@ -220,7 +220,9 @@ public:
     // The file a recording in progress writes to (not owned).
     platform::File* recordingFile = nullptr;
     // The sixteen-channel system's recording file, made by the record
-    // command; closed (no path) when none is open.
+    // command (NewRendalRecordingFile); closed (no path) when none is open.
+    // It goes from disk once the document has let go of it and nothing else
+    // holds it: after it was loaded or discarded, or when the document closes.
     std::shared_ptr<platform::File> rendalRecordingFile = std::make_shared<platform::File>();
     // Turns the sixteen-channel system's recording file into the document's
     // channels, one per enabled acquisition record, at channel 0's rate
@@ -232,8 +234,9 @@ public:
     // named "Left", "Right" while the audio box is present, else "Audio";
     // then "ch%d". Shorter than kInterleavedOnDiskSeconds it goes into
     // memory and the file is closed and removed; longer, the file (moved out
-    // of recording) becomes the data file. 1 when loaded; 0 for n < 1, no
-    // rate or a failure, leaving the document as it was.
+    // of recording) becomes the data file, removed when nothing reads it.
+    // 1 when loaded; 0 for n < 1, no rate or a failure, leaving the document
+    // as it was.
     int LoadInterleavedRecording(platform::File& recording, int n);
     static constexpr std::int64_t kInterleavedOnDiskSeconds = 180;
     std::array<int, 4> pitchUnpersisted{};  // pitch window values the settings file does not keep

@@ -10,10 +10,11 @@
 #include "core/COrielDoc.h"
 #include "core/NativeReaders.h"
 #include "core/NativeWriters.h"
-#include "platform/BinaryFile.h"
 #include "core/RecordingData.h"
 #include "core/ScratchDataFile.h"
+#include "platform/BinaryFile.h"
 #include "platform/File.h"
+#include "platform/ScratchRun.h"
 
 namespace vocomet {
 
@@ -262,6 +263,7 @@ void CopySelection(COrielDoc& document, EditClipboard& clipboard) {
             const FrameFile data = DataFrames(document);
             const std::string path = document.GetDataFilePath() + kClipboardFileSuffix;
             clipboard.filePath = path;  // from here on it is ours to remove
+            platform::NoteScratchFile(path);  // a crashed run's copy goes at the next start
             try {
                 platform::File file(path, platform::File::Mode::Create);
                 CopyExactly(*data.file, first.start * data.frameBytes, file, 0, first.Length() * data.frameBytes);

@@ -125,7 +125,9 @@ int COrielDoc::LoadInterleavedRecording(platform::File& recording, int n) {
         staged->saveAsRequired = 0;
         const std::string path = recording.GetFilePath();
         if (!inMemory) {
-            // The recording stays where it is and becomes the data file.
+            // The recording stays where it is and becomes the data file, a
+            // scratch file like any other: it goes when nothing reads it.
+            staged->dataFile = platform::ShareRemovedWhenReleased(path);
             *staged->dataFile = std::move(recording);
             staged->dataFilePath = path;
             for (int i = 0; i < n; ++i) {

@@ -78,6 +78,20 @@ float RendalChannelValue(const std::uint8_t* frame, int record) {
     return word(w);
 }
 
+bool NewRendalRecordingFile(COrielDoc& document) {
+    DiscardRendalRecording(document);
+    const std::string path = document.MakeTempFileName();
+    std::shared_ptr<platform::File> file = platform::ShareRemovedWhenReleased(path);
+    if (!file->Open(path, platform::File::Mode::Create))
+        return false;  // the reserved name goes with the file object
+    document.rendalRecordingFile = std::move(file);
+    return true;
+}
+
+void DiscardRendalRecording(COrielDoc& document) {
+    document.rendalRecordingFile = std::make_shared<platform::File>();
+}
+
 int COrielDoc::LoadRendalRecording(platform::File& recording, int /*mode*/) {
     const CChannels& first = Channel(0);
     const double rateValue = std::isfinite(first.rate) ? first.rate : 0.0;

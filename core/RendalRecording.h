@@ -14,6 +14,8 @@
 
 namespace vocomet {
 
+class COrielDoc;
+
 inline constexpr std::size_t kRendalFrameBytes = 32;
 inline constexpr int kRendalFrameWords = 16;
 // The highest acquisition record a frame has a word for.
@@ -41,5 +43,17 @@ std::vector<int> EnabledRendalRecords(const ChannelSetupArray& records, int coun
 // from record 0; every other channel, and the first one when record 0 is
 // disabled, its own record's word.
 float RendalChannelValue(const std::uint8_t* frame, int record);
+
+// Gives the document a fresh recording file under a scratch name, open for
+// writing, in place of the one before (which goes as DiscardRendalRecording
+// says). The file is removed from disk when the last holder lets go. False
+// when it cannot be made; the document then has no recording file.
+bool NewRendalRecordingFile(COrielDoc& document);
+
+// The document no longer needs its recording file (loaded into the
+// document, or discarded by the user): it goes from disk as soon as nothing
+// holds it (the worker that wrote it may still). The document is left with
+// no recording file.
+void DiscardRendalRecording(COrielDoc& document);
 
 }  // namespace vocomet

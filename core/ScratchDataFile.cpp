@@ -23,25 +23,14 @@ namespace {
 // its own: small enough to stay in the core's cache while it is folded.
 constexpr std::size_t kSummaryPieceBytes = std::size_t{512} << 10;
 
-// Removes a scratch data file from disk once its last holder lets go. The
-// name goes at once; the file is closed, and its space given back, in the
-// background: for a recording of gigabytes that takes longer than the edit
-// that let it go.
-struct RemoveWhenReleased {
-    std::string path;
-    void operator()(platform::File* file) const noexcept {
-        std::unique_ptr<platform::File> owned(file);
-        platform::RemoveFile(path);
-        platform::CloseInBackground(std::move(owned));
-    }
-};
-
 }  // namespace
 
 ScratchDataFile::ScratchDataFile(COrielDoc& document) : m_path(document.MakeTempFileName()) {
     // The name was reserved by an exclusive create: from here on it is ours,
-    // and goes with the file whatever happens next.
-    m_file = std::shared_ptr<platform::File>(new platform::File(), RemoveWhenReleased{m_path});
+    // and goes with the file whatever happens next (its space given back in
+    // the background: for gigabytes that takes longer than the edit that let
+    // it go).
+    m_file = platform::ShareRemovedWhenReleased(m_path);
     platform::FileException error(platform::FileException::Cause::Generic, m_path,
                                   "Cannot create \"" + m_path + "\"");
     if (!m_file->Open(m_path, platform::File::Mode::Create, &error))

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ScratchRun.h"
+
 #if defined(__linux__)
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -502,6 +504,65 @@ bool RemoveFileInBackground(const std::string& path) {
     const bool removed = RemoveFile(path);
     CloseInBackground(std::move(file));
     return removed;
+}
+
+bool ReserveScratchFile(const std::string& path) {
+    NoteScratchFile(path);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+std::shared_ptr<File> ShareRemovedWhenReleased(std::string path) {
+    struct RemoveWhenReleased {
+        std::string path;
+        void operator()(File* file) const noexcept {
+            std::unique_ptr<File> owned(file);
+            if (!path.empty())
+                RemoveFile(path);
+            CloseInBackground(std::move(owned));
+        }
+    };
+    return std::shared_ptr<File>(new File(), RemoveWhenReleased{std::move(path)});
+}
+
+RemoveOnRelease::RemoveOnRelease(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return;
+    m_path = path;
+    m_device = static_cast<std::uint64_t>(st.st_dev);
+    m_inode = static_cast<std::uint64_t>(st.st_ino);
+}
+
+RemoveOnRelease::RemoveOnRelease(RemoveOnRelease&& other) noexcept
+    : m_path(std::exchange(other.m_path, {})), m_device(other.m_device), m_inode(other.m_inode) {}
+
+RemoveOnRelease& RemoveOnRelease::operator=(RemoveOnRelease&& other) noexcept {
+    if (this != &other) {
+        Release();
+        m_path = std::exchange(other.m_path, {});
+        m_device = other.m_device;
+        m_inode = other.m_inode;
+    }
+    return *this;
+}
+
+void RemoveOnRelease::Release() noexcept {
+    if (m_path.empty())
+        return;
+    const std::string path = std::exchange(m_path, {});
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == m_device &&
+        static_cast<std::uint64_t>(st.st_ino) == m_inode) {
+        try {
+            RemoveFileInBackground(path);
+        } catch (...) {
+            RemoveFile(path);
+        }
+    }
 }
 
 }  // namespace platform

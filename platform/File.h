@@ -165,4 +165,42 @@ void WaitForBackgroundCloses();
 // included).
 bool RemoveFileInBackground(const std::string& path);
 
+// ---- scratch files that go when nothing needs them ----
+
+// Makes an empty file at path for a scratch file of this program, unless
+// something is there already (an exclusive create), having noted it first as
+// this run's (see ScratchRun.h), so that a crash at any moment leaves no file
+// of this run that the next start cannot tell for a leftover. True when made.
+bool ReserveScratchFile(const std::string& path);
+
+// A new, closed file object to be opened on path, shared by whoever reads
+// it: when the last holder lets go, the file at path is removed (its name at
+// once, its space in the background). For files the program made for
+// itself under a name it reserved.
+std::shared_ptr<File> ShareRemovedWhenReleased(std::string path);
+
+// Removes a file the program made when the owner lets go of it, unless the
+// name then belongs to another file (one put in its place by a rename, say).
+// Move-only; an empty one removes nothing.
+class RemoveOnRelease {
+public:
+    RemoveOnRelease() = default;
+    // Takes charge of the file now at path (nothing when there is none).
+    explicit RemoveOnRelease(const std::string& path);
+    ~RemoveOnRelease() { Release(); }
+    RemoveOnRelease(RemoveOnRelease&& other) noexcept;
+    RemoveOnRelease& operator=(RemoveOnRelease&& other) noexcept;
+    RemoveOnRelease(const RemoveOnRelease&) = delete;
+    RemoveOnRelease& operator=(const RemoveOnRelease&) = delete;
+
+    // Removes the file now, if it is still the one taken in charge.
+    void Release() noexcept;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+    std::uint64_t m_device = 0;
+    std::uint64_t m_inode = 0;
+};
+
 }  // namespace platform

@@ -23,6 +23,7 @@
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/ConfigurationFile.h"
+#include "core/RendalRecording.h"
 #include "platform/UserPrompts.h"
 
 namespace vocomet {
@@ -561,6 +562,8 @@ bool CFormRecordRendal::LoadRecordingIntoDocument() {
         return true;
     if (m_doc.LoadRendalRecording(*file, 5) != 1)
         return false;
+    // The document holds the recording now; the raw file is of no more use.
+    DiscardRendalRecording(m_doc);
     // What the form knows of the channels the loader made.
     const std::vector<RendalChannelRow> rows = ReadGrid();
     int m = 0;
@@ -648,6 +651,7 @@ bool CFormRecordRendal::QuerySaveAndClose(bool closing) {
                 LoadRecordingIntoDocument();
             } else {
                 file->Close();
+                DiscardRendalRecording(m_doc);  // No: the recording is not wanted
             }
         } catch (...) {
         }

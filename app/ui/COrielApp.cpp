@@ -22,6 +22,7 @@
 #include "acquisition/CUSB2Hardware.h"
 #include "acquisition/CUSBHardware.h"
 #include "acquisition/CUSBThread.h"
+#include "platform/ScratchRun.h"
 #include "platform/usb/UsbTransport.h"
 #include "app/AppStartup.h"
 #include "app/ui/CChildFrame.h"
@@ -99,6 +100,9 @@ COrielApp::~COrielApp() {
     }
     if (m_state.acquisition.usbThread)
         m_state.acquisition.usbThread->Stop(std::chrono::seconds(2));
+    // Every document has let go of its scratch files by now; whatever is
+    // left of this run's goes, waited for.
+    platform::EndScratchRun();
 }
 
 bool COrielApp::InitInstance(const QStringList& arguments) {

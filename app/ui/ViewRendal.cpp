@@ -13,6 +13,7 @@
 #include "app/ui/ViewPlay.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
+#include "core/RendalRecording.h"
 #include "platform/File.h"
 
 #include <atomic>
@@ -113,15 +114,8 @@ void COrielView::StartRendalRecording() {
     const WindowPlacement at = placement;
 
     // A fresh recording file; one left from an earlier recording goes.
-    std::shared_ptr<platform::File>& file = m_doc.rendalRecordingFile;
-    if (file && !file->GetFilePath().empty()) {
-        const std::string old = file->GetFilePath();
-        file->Close();
-        std::remove(old.c_str());
-    }
-    file = std::make_shared<platform::File>();
     try {
-        if (!file->Open(m_doc.MakeTempFileName(), platform::File::Mode::Create)) {
+        if (!NewRendalRecordingFile(m_doc)) {
             m_doc.Prompts().Beep();
             return;
         }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "acquisition/CUSB2Hardware.h"
 #include "acquisition/CUSBHardware.h"
@@ -10,6 +11,7 @@
 #include "core/ConfigurationBlock.h"
 #include "platform/BinaryFile.h"
 #include "platform/File.h"
+#include "platform/ScratchRun.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestPaths.h"
 
@@ -60,6 +62,26 @@ TEST(AppStartup, ASettingsFileWithTheFirstChannelOffStillRecordsIt) {
     second.profile = first.profile;
     ASSERT_TRUE(second.Run());
     EXPECT_EQ(second.app.settings.channelSetup[0].enabled, 1);
+}
+
+TEST(AppStartup, ScratchFilesOfARunThatDiedGoAtTheNextStart) {
+    namespace fs = std::filesystem;
+    Fixture f;
+    const std::string tmp = f.start + "/tmp";
+    fs::create_directories(tmp);
+    const std::string curve = fs::absolute(tmp + "/$$TempFile1_Int#1").string();
+    const std::string record = tmp + "/$$TempRun99999";
+    const std::string unnamed = tmp + "/$$TempFile2";
+    test::WriteAll(curve, "curve");
+    test::WriteAll(unnamed, "named by no run");
+    test::WriteAll(record, curve + "\n");  // nobody holds its lock: that run has ended
+
+    ASSERT_TRUE(f.Run());
+    EXPECT_FALSE(fs::exists(curve));
+    EXPECT_FALSE(fs::exists(record));
+    EXPECT_TRUE(fs::exists(unnamed));
+    platform::EndScratchRun();
+    EXPECT_TRUE(f.app.acquisition.usbThread->Stop(std::chrono::seconds(5)));
 }
 
 TEST(AppStartup, NoTempFolderEndsStartUp) {

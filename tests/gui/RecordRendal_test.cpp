@@ -120,7 +120,10 @@ TEST_F(RecordRendal, RecordsShowsAndSavesIntoTheDocument) {
     EXPECT_EQ(form.LayoutValid(), 0);
 
     doc->Channel(0).rate = 22050;
+    const std::shared_ptr<platform::File> raw = doc->rendalRecordingFile;
     ASSERT_TRUE(form.OnSaveRecording());
+    // Loaded: the document has no more use for the raw recording.
+    EXPECT_TRUE(doc->rendalRecordingFile->GetFilePath().empty());
     device->StopClock();
     EXPECT_EQ(device->Outstanding(), 0u);
     EXPECT_FALSE(device->IsSampling());
@@ -128,10 +131,10 @@ TEST_F(RecordRendal, RecordsShowsAndSavesIntoTheDocument) {
     ASSERT_EQ(doc->GetChannelCount(), 4);
     EXPECT_EQ(doc->Channel(3).name, "ch4");
     EXPECT_EQ(doc->GetFileTypeCode(), 11);
-    const std::int64_t frames = doc->rendalRecordingFile->GetLength() / 32;
+    const std::int64_t frames = raw->GetLength() / 32;
     EXPECT_EQ(doc->Channel(0).sampleCount, static_cast<double>(frames));
     std::uint8_t first[32];
-    ASSERT_EQ(doc->rendalRecordingFile->ReadAt(0, first, 32), 32u);
+    ASSERT_EQ(raw->ReadAt(0, first, 32), 32u);
     EXPECT_EQ(doc->Channel(0).samples.data()[0], RendalChannelValue(first, 0));
     EXPECT_EQ(doc->Channel(2).samples.data()[0], platform::GetI16LE(first + 2 * 6) / 32768.0f);
     // The records went into the settings file.
