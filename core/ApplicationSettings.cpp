@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "core/ConfigurationBlock.h"
 
@@ -62,12 +63,45 @@ constexpr std::array<IntCheck, kRecordingFormSettingCount> kRecordingFormChecks{
 constexpr double kMaxSampleRate = 2147483647.0;
 
 void ReadPlacements(const ConfigurationBlock& block, ApplicationSettings& s) {
-    for (int slot = 0; slot < kPlacementCount; ++slot)
+    for (int slot = 0; slot < kPlacementCount; ++slot) {
         for (int j = 0; j < 4; ++j)
             s.placements[slot][j] = IntOr(block, cfg::kPlacementsAt + 16 * slot + 4 * j, s.placements[slot][j]);
+        s.placements[slot] = PlacementOnDesktop(slot, s.placements[slot], s.desktop);
+    }
 }
 
 }  // namespace
+
+WindowPlacement PlacementOnDesktop(int slot, const WindowPlacement& stored, const platform::Rect& desktop) {
+    if (IsUnplaced(stored) || desktop.IsEmpty())
+        return stored;
+    // In 64 bits: a right minus a left of the int range overflows an int.
+    const std::int64_t areaLeft = IsFloatingPlacement(slot) ? desktop.left : 0;
+    const std::int64_t areaTop = IsFloatingPlacement(slot) ? desktop.top : 0;
+    const std::int64_t areaWidth = std::int64_t{desktop.right} - desktop.left;
+    const std::int64_t areaHeight = std::int64_t{desktop.bottom} - desktop.top;
+    std::int64_t left = stored[0];
+    std::int64_t top = stored[1];
+    std::int64_t width = stored[2];
+    std::int64_t height = stored[3];
+    if (slot == kPlacementRecordPlay) {
+        width = kRecordPlayPlacedWidth;
+        height = kRecordPlayPlacedHeight;
+    } else if (IsFloatingPlacement(slot)) {
+        width -= left;
+        height -= top;
+    }
+    if (width < kMinPlacedSide || height < kMinPlacedSide)
+        return WindowPlacement{};
+    width = std::min(width, areaWidth);
+    height = std::min(height, areaHeight);
+    left = std::clamp(left, areaLeft, areaLeft + areaWidth - width);
+    top = std::clamp(top, areaTop, areaTop + areaHeight - height);
+    const auto i = [](std::int64_t v) { return static_cast<int>(v); };
+    if (IsFloatingPlacement(slot))
+        return {i(left), i(top), i(left + width), i(top + height)};
+    return {i(left), i(top), i(width), i(height)};
+}
 
 std::string AcceptedInputSource(const std::string& text) {
     return text == kInputMic || text == kInputLine ? text : std::string(kInputMic);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/ChannelSetup.h"
+#include "platform/WinTypes.h"
 
 namespace vocomet {
 
@@ -33,6 +34,30 @@ enum PlacementSlot : int {
     kPlacementFormantPlot = 10,
     kPlacementCount = 11,
 };
+
+// The log, status and record/play windows float over the desktop and store
+// screen coordinates; the others live in the main frame's window area and
+// store coordinates within it.
+inline bool IsFloatingPlacement(int slot) {
+    return slot == kPlacementLog || slot == kPlacementStatus || slot == kPlacementRecordPlay;
+}
+
+// A placed window narrower or lower than this cannot be used (no room for its
+// caption and controls): such a placement is taken as never placed.
+inline constexpr int kMinPlacedSide = 50;
+// The record/play window's size, which its placement does not decide.
+inline constexpr int kRecordPlayPlacedWidth = 450;
+inline constexpr int kRecordPlayPlacedHeight = 300;
+
+// The placement a window of slot may open at, on a desktop whose available
+// rectangle (screen pixels) is desktop: all zero stays all zero; a size below
+// kMinPlacedSide or turned inside out (damaged or foreign numbers) gives all
+// zero, so the window takes its default; a size larger than the desktop is
+// cut to it; a window reaching past the desktop's edges, or off it, is moved
+// back onto it. A floating window is kept on desktop itself, one in
+// the main frame's window area on a rectangle of the desktop's size at 0, 0
+// (the area is never larger). An empty desktop leaves the placement alone.
+WindowPlacement PlacementOnDesktop(int slot, const WindowPlacement& stored, const platform::Rect& desktop);
 
 // The seventeen recording-form ints, in block order. Their meaning belongs
 // to the recording forms.
@@ -74,6 +99,11 @@ struct ApplicationSettings {
     std::array<WindowPlacement, kPlacementCount> placements{};
     RecordingFormSettings recordingForm = kInitialRecordingFormSettings;
     double currentSampleRate = 22050.0;  // rate of the last opened file or recording
+    // Not stored: the desktop's available rectangle, which the shell sets
+    // from the screen before any settings are read. The placements read from
+    // a settings file are kept on it (PlacementOnDesktop); while it is empty
+    // they are taken as they are.
+    platform::Rect desktop{};
 };
 
 // The routing texts as the reads accept them: "Mic" or "Line" (else "Mic"),
@@ -90,14 +120,15 @@ std::string AcceptedOutputRoute(const std::string& text);
 // recording-form settings (a value outside what its form offers takes its
 // value of kInitialRecordingFormSettings) and the current sample rate (taken
 // only from 1 Hz to the int range). The play-grid and record/play values are
-// not read. A field the file did not reach keeps its value in memory.
+// not read. A field the file did not reach keeps its value in memory. The
+// placements are kept on settings.desktop.
 void ReadStartupApplicationPart(const ConfigurationBlock& block, ApplicationSettings& settings);
 
 // What Load Configuration applies to the application: the play-grid value,
 // the routing texts as at start-up, ChannelSetup elements 0 to 16 (enabled
 // always; a rate only from 1000 to 45000, a cutoff only from 0 to 8000, a
 // gain only from 0 to 350, else the element keeps its value) and the
-// placements. Connector texts are not taken.
+// placements, kept on settings.desktop. Connector texts are not taken.
 void ApplyLoadedApplicationPart(const ConfigurationBlock& block, ApplicationSettings& settings);
 
 // --- writing (each puts in only its own fields) -----------------------------

@@ -183,7 +183,9 @@ PiecesResult RunFramePieces(std::int64_t frameCount, std::size_t framesPerPiece,
     std::vector<std::thread> workers;
     const auto cores = static_cast<std::int64_t>(std::max(1u, std::thread::hardware_concurrency()));
     try {
-        for (std::int64_t t = 0; t < std::min(cores, pieces); ++t)
+        // One piece is read here: starting a thread and waiting for it
+        // costs more than a small file takes to read.
+        for (std::int64_t t = 0; pieces > 1 && t < std::min(cores, pieces); ++t)
             workers.emplace_back(worker);
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
@@ -266,6 +268,11 @@ bool LoadSummaries::StartPieces() {
             FrameSummaryBuilder& builder = *g.builder;
             const std::int64_t frames = m_frames;
             auto start = [&builder, frames] { builder.StartPieces(frames); };
+            // One group has no core to share with.
+            if (m_groups.size() == 1) {
+                start();
+                continue;
+            }
             try {
                 started.push_back(std::async(std::launch::async, start));
             } catch (const std::system_error&) {

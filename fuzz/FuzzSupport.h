@@ -24,6 +24,8 @@
 
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
+#include "core/DocumentSettings.h"
+#include "platform/File.h"
 #include "platform/UserPrompts.h"
 
 namespace fuzzing {
@@ -142,7 +144,48 @@ void WithDocumentOnInput(const std::uint8_t* data, std::size_t size, const std::
         vocomet::COrielDoc document(*app, prompts);
         use(document, input);
     }
+    // A scratch file the document let go is closed on a thread of its own.
+    // That thread must be done before the input is: the leak check that
+    // follows an input would otherwise find the file's memory held by a
+    // thread that has not started yet, and report a leak that is none.
+    platform::WaitForBackgroundCloses();
     RemoveScratchFiles(folder);
+}
+
+// The answers of the generic-file dialog, from the input's last byte:
+// header size (-1 to 6), 8 or 16 bits, byte order, a usable or an unusable
+// rate, integer binary or ASCII; a last byte of 0xFF cancels the dialog.
+inline std::optional<vocomet::GenericFileAnswers> GenericAnswersFor(const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t b = size > 0 ? data[size - 1] : 0;
+    if (b == 0xFF)
+        return std::nullopt;
+    vocomet::GenericFileAnswers answers;
+    answers.headerBytes = (b & 0x07) - 1;
+    answers.sixteenBit = (b >> 3) & 1;
+    answers.highByteFirst = (b >> 4) & 1;
+    answers.sampleRate = (b & 0x20) ? 16000 : ((b & 0x80) ? 0 : 3);
+    answers.integerBinary = (b >> 6) & 1;
+    return answers;
+}
+
+// Opens the input, named inputName, as File > Open does: the readers in
+// their order, then (when none knew the file) the generic-file dialog,
+// answered from the input (GenericAnswersFor). The channel a multichannel
+// reader asks for also comes from the input, Cancel included. Every input
+// must end as a load or a refusal, never a crash, a hang or a huge
+// allocation. Nothing is done that the open path does not do: no save.
+inline void OpenInput(const std::uint8_t* data, std::size_t size, const std::string& inputName) {
+    WithDocumentOnInput(data, size, inputName, [data, size](vocomet::COrielDoc& document,
+                                                            const std::filesystem::path& input) {
+        document.Hooks().askGenericFile = [data, size](const vocomet::GenericFileAnswers&) {
+            return GenericAnswersFor(data, size);
+        };
+        document.Hooks().chooseFileChannel = [size](int count) -> std::optional<int> {
+            const int choice = static_cast<int>(size % static_cast<std::size_t>(count + 1)) - 1;
+            return choice < 0 ? std::nullopt : std::optional<int>(choice);
+        };
+        document.OnOpenDocument(input.string());
+    });
 }
 
 }  // namespace fuzzing

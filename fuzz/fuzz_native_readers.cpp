@@ -1,13 +1,10 @@
-// Feeds arbitrary bytes, as a file, through a document's reader order: every
-// input must end as a load or a refusal, never a crash, a hang or a huge
-// allocation.
+// Opens arbitrary bytes, seeded with a native file, as File > Open does: through
+// the document's reader order, its refusals and the generic-file dialog
+// (see fuzzing::OpenInput).
 
 #include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::WithDocumentOnInput(data, size, "input.vcm",
-                                 [](vocomet::COrielDoc& document, const std::filesystem::path& input) {
-                                     document.OnOpenDocument(input.string());
-                                 });
+    fuzzing::OpenInput(data, size, "input.vcm");
     return 0;
 }

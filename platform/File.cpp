@@ -464,6 +464,17 @@ BackgroundCloses& Closes() {
 void CloseInBackground(std::unique_ptr<File> file) noexcept {
     if (!file || !file->IsOpen())
         return;
+    // A small file gives back its few blocks at once: starting a thread
+    // would cost more than the close.
+    constexpr std::int64_t kCloseHereBelow = std::int64_t{1} << 20;
+    try {
+        if (file->GetLength() < kCloseHereBelow) {
+            file.reset();
+            return;
+        }
+    } catch (const std::exception&) {
+        // Length unknown: the thread closes it, as any other.
+    }
     BackgroundCloses& closes = Closes();
     {
         std::lock_guard lock(closes.mutex);

@@ -156,7 +156,7 @@ bool RemoveFile(const std::string& path);
 // removed file closes (or when a file is cut to nothing). These hand that
 // work to a thread of its own, so the caller goes on at once.
 //
-// Closes file on a thread of its own (at once when no thread can be had).
+// Closes file on a thread of its own (here: under a megabyte, or no thread).
 void CloseInBackground(std::unique_ptr<File> file) noexcept;
 // Waits until every file handed to CloseInBackground so far is closed.
 void WaitForBackgroundCloses();

@@ -133,7 +133,13 @@ void PopulateBlocks(const std::vector<BlockBytes>& blocks) noexcept {
         }
     };
     const std::size_t cores = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
-    const std::size_t threads = std::min(cores, units.size());
+    // A thread costs more to start than a few pages take to touch: one per
+    // whole unit's worth of pages at most.
+    std::uintptr_t total = 0;
+    for (const Unit& u : units)
+        total += u.to - u.from;
+    const std::size_t threads =
+        std::min({cores, units.size(), std::max<std::size_t>(1, static_cast<std::size_t>(total / kLargeBlockBytes))});
     std::vector<std::thread> workers;
     try {
         workers.reserve(threads);

@@ -113,6 +113,7 @@ bool COrielApp::InitInstance(const QStringList& arguments) {
     platform::usb::ConfigureUsbDevices(m_profile);
     CUSBHardware usb;
     CUSB2Hardware usb2;
+    m_state.settings.desktop = AvailableDesktop();
     if (!RunStartup(m_state, {usb2, usb, m_options.firmwarePath}, *m_profile, *m_prompts, start))
         return false;
 

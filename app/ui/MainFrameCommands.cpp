@@ -89,6 +89,12 @@ QRect DesktopRect() {
     return QRect(0, 0, 1024, 768);
 }
 
+platform::Rect AvailableDesktop() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect r = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
 WindowPlacement DefaultChildFramePlacement(const QRect& desktop) {
     const int right = desktop.left() + desktop.width();
     return {0, 0, right - 5, desktop.height() / 3};

@@ -40,6 +40,9 @@ inline constexpr const char* kDocumentProperty = "vocometDocument";
 
 // The desktop the default placements are taken from.
 QRect DesktopRect();
+// The part of the desktop windows may take (without panels and docks), as
+// the placements read from the settings are kept on it.
+platform::Rect AvailableDesktop();
 // The first main-view frame: left 0, top 0, width desktop right - 5,
 // height desktop height / 3 (left, top, width, height).
 WindowPlacement DefaultChildFramePlacement(const QRect& desktop);

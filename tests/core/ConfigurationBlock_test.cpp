@@ -362,6 +362,55 @@ TEST(ConfigurationStartupRead, PlacementsFormSettingsAndRate) {
     }
 }
 
+TEST(ConfigurationStartupRead, PlacementsAreKeptOnTheDesktop) {
+    // A desktop of 1920 x 1080 whose top 30 pixels belong to a panel.
+    const platform::Rect desktop{0, 30, 1920, 1080};
+    constexpr int kMax = std::numeric_limits<int>::max();
+    constexpr int kMin = std::numeric_limits<int>::min();
+    struct Case {
+        const char* what;
+        int slot;
+        WindowPlacement stored;
+        WindowPlacement taken;
+    };
+    const Case cases[] = {
+        {"sane child", kPlacementPitch, {20, 20, 500, 300}, {20, 20, 500, 300}},
+        {"left 0 alone", kPlacementMainChild, {0, 10, 800, 300}, {0, 10, 800, 300}},
+        {"never placed", kPlacementStatus, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        {"2 x 2 child", kPlacementMainChild, {10, 10, 2, 2}, {0, 0, 0, 0}},
+        {"2 x 2 log", kPlacementLog, {10, 40, 12, 42}, {0, 0, 0, 0}},
+        {"negative size", kPlacementSpectrogram, {20, 20, -450, 450}, {0, 0, 0, 0}},
+        {"inside-out status", kPlacementStatus, {600, 900, 5, 1040}, {0, 0, 0, 0}},
+        {"main frame off every screen", kPlacementMainChild, {-30000, 25000, 800, 300}, {0, 750, 800, 300}},
+        {"half off the right", kPlacementFormantPlot, {1700, 100, 500, 300}, {1420, 100, 500, 300}},
+        {"32767 x 32767 status", kPlacementStatus, {0, 0, 32767, 32767}, {0, 30, 1920, 1080}},
+        {"status under the panel", kPlacementStatus, {5, 0, 600, 160}, {5, 30, 600, 190}},
+        {"int range log", kPlacementLog, {kMin, kMin, kMax, kMax}, {0, 30, 1920, 1080}},
+        {"record/play size fixed", kPlacementRecordPlay, {1800, 100, 1801, 101}, {1470, 100, 1920, 400}},
+        {"label list too large", kPlacementLabelList, {100, 100, 5000, 4000}, {0, 0, 1920, 1050}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.taken, PlacementOnDesktop(c.slot, c.stored, desktop));
+
+        // As start-up and Load Configuration take it from a settings file.
+        ConfigurationBlock block;
+        FillStartupDefaults(block, GoldenApplication());
+        for (int j = 0; j < 4; ++j)
+            block.Span().I32LE(cfg::kPlacementsAt + 16 * c.slot + 4 * j, c.stored[j]);
+        ApplicationSettings atStart;
+        atStart.desktop = desktop;
+        ReadStartupApplicationPart(block, atStart);
+        EXPECT_EQ(c.taken, atStart.placements[c.slot]);
+        ApplicationSettings loaded;
+        loaded.desktop = desktop;
+        ApplyLoadedApplicationPart(block, loaded);
+        EXPECT_EQ(c.taken, loaded.placements[c.slot]);
+    }
+    // With no desktop known yet, what was stored is taken.
+    EXPECT_EQ((WindowPlacement{10, 10, 2, 2}), PlacementOnDesktop(kPlacementMainChild, {10, 10, 2, 2}, {}));
+}
+
 TEST(ConfigurationStartupRead, RecordingFormValuesOutsideTheirFormsFallBack) {
     struct Case {
         int setting;

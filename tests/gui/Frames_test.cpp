@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <optional>
 
 #include "app/LogEntryBuilders.h"
@@ -20,6 +21,7 @@
 #include "app/ui/CStatusWindow.h"
 #include "app/ui/MainFrameCommands.h"
 #include "core/COrielDoc.h"
+#include "core/ConfigurationFile.h"
 #include "platform/ProfileStore.h"
 #include "support/ScriptedPrompts.h"
 #include "gui/AppTestOptions.h"
@@ -154,6 +156,32 @@ TEST(ChildFrame, OpensWhereTheLastWasMovedAndSized) {
     ASSERT_NE(second, nullptr);
     QApplication::processEvents();
     EXPECT_EQ(second->geometry(), QRect(30, 45, 500, 260));
+}
+
+TEST(FramePlacements, UnusablePlacementsInTheSettingsFileGiveTheDefaults) {
+    App a(false);
+    const std::string folder = a.start + "/tmp";
+    std::filesystem::create_directories(folder);
+    ApplicationSettings damaged;
+    damaged.placements[kPlacementStatus] = {10, 40, 12, 42};   // 2 x 2
+    damaged.placements[kPlacementMainChild] = {10, 10, 2, 2};  // 2 x 2
+    damaged.placements[kPlacementLog] = {-40000, -90000, 32767, 32767};
+    ConfigurationBlock block;
+    ASSERT_TRUE(WriteDefaultConfigurationBlock(ConfigurationFilePath(folder), block, damaged));
+
+    ASSERT_TRUE(a.app->InitInstance({}));
+    QApplication::processEvents();
+    CStatusWindow* status = a.Frame().StatusWindow();
+    ASSERT_NE(status, nullptr);
+    const WindowPlacement s = DefaultStatusWindowPlacement(DesktopRect());
+    EXPECT_EQ(QRect(status->pos(), status->size()), QRect(s[0], s[1], s[2] - s[0], s[3] - s[1]));
+    ASSERT_FALSE(a.Frames().empty());
+    const WindowPlacement c = DefaultChildFramePlacement(DesktopRect());
+    EXPECT_EQ(a.Frames().front()->geometry(), QRect(c[0], c[1], c[2], c[3]));
+    // The oversized log window, not open yet, will fit the desktop.
+    const platform::Rect desktop = AvailableDesktop();
+    const WindowPlacement& log = a.State().settings.placements[kPlacementLog];
+    EXPECT_EQ(log, (WindowPlacement{desktop.left, desktop.top, desktop.right, desktop.bottom}));
 }
 
 TEST(ChildFrame, CancelKeepsEverythingAndAClosingDocumentTakesItsWindows) {
