@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "acquisition/AcquisitionState.h"
 #include "analysis/ChannelSampleSource.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/CProgressDialog.h"

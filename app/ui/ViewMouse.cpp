@@ -17,6 +17,7 @@
 
 #include <QMenu>
 
+#include "acquisition/AcquisitionState.h"
 #include "acquisition/ui/CFormRecordPlay.h"
 #include "acquisition/ui/CFrameRecordPlay.h"
 #include "app/StatusTable.h"

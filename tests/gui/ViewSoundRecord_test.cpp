@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/AcquisitionState.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
