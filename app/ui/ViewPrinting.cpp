@@ -24,14 +24,11 @@
 #include "app/ui/DrawingRoutines.h"
 #include "app/ui/PrintRoutines.h"
 #include "core/COrielDoc.h"
+#include "widgets/PixelRects.h"
 
 namespace vocomet {
 
 namespace {
-
-QRect ToQRect(const platform::Rect& r) {
-    return QRect(r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0));
-}
 
 std::vector<PictureChannelBox> ToChannelBoxes(const std::vector<PictureBox>& boxes) {
     std::vector<PictureChannelBox> out;
