@@ -1,4 +1,4 @@
-#include "app/ui/CButtonST.h"
+#include "widgets/CButtonST.h"
 
 #include <QDesktopServices>
 #include <QEnterEvent>
@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 #include "widgets/PixelRects.h"
 
 namespace vocomet {

@@ -1,4 +1,4 @@
-#include "app/ui/DrawingRoutines.h"
+#include "widgets/DrawingRoutines.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/WaveformColumns.h"
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 #include "platform/File.h"
 #include "platform/Pixels.h"
 #include "widgets/PixelRects.h"

@@ -11,8 +11,8 @@
 
 #include "app/TraceFetcher.h"
 #include "app/ZoomScroll.h"
-#include "app/ui/DrawingRoutines.h"
-#include "app/ui/QtText.h"
+#include "widgets/DrawingRoutines.h"
+#include "widgets/QtText.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
 #include "platform/Pixels.h"

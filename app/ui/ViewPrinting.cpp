@@ -21,8 +21,8 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/DrawingRoutines.h"
-#include "app/ui/PrintRoutines.h"
+#include "widgets/DrawingRoutines.h"
+#include "widgets/PrintRoutines.h"
 #include "core/COrielDoc.h"
 #include "widgets/PixelRects.h"
 
