@@ -6,6 +6,9 @@
 
 namespace vocomet {
 
+AcquisitionState::AcquisitionState() = default;
+AcquisitionState::~AcquisitionState() = default;
+
 std::shared_ptr<platform::AudioBackend> AcquisitionState::SoundCard() {
     if (!audioBackend)
         audioBackend = platform::MakePortAudioBackend();

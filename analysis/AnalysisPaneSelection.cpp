@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Pixels.h"
+
 namespace vocomet {
 
 namespace {
 
-// int(v) for a v already known to lie within int's range.
-int Trunc(double v) { return static_cast<int>(v); }
+using platform::Trunc;
 
 }  // namespace
 

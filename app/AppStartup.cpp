@@ -1,5 +1,6 @@
 #include "app/AppStartup.h"
 
+#include "acquisition/AcquisitionState.h"
 #include "acquisition/CUSB2Hardware.h"
 #include "acquisition/CUSBHardware.h"
 #include "acquisition/CUSBThread.h"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/ZoomScroll.h"
+#include "platform/Pixels.h"
 
 namespace vocomet {
 
@@ -13,11 +14,7 @@ namespace {
 constexpr int kMargin = CChannels::kLeftMargin;
 constexpr int kRightEdge = 5;
 
-int Trunc(double v) {
-    if (!std::isfinite(v))
-        return 0;
-    return static_cast<int>(std::clamp(v, -1.0e9, 1.0e9));
-}
+using platform::Trunc;
 
 platform::Rect Moved(const platform::Rect& r, int dx, int dy) {
     return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};

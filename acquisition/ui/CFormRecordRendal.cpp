@@ -18,8 +18,8 @@
 #include <QTimer>
 
 #include "acquisition/CUSB2Hardware.h"
-#include "app/ui/CButtonST.h"
-#include "app/ui/CLabel.h"
+#include "widgets/CButtonST.h"
+#include "widgets/CLabel.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/ConfigurationFile.h"

@@ -12,8 +12,8 @@
 #include <filesystem>
 
 #include "acquisition/CUSBHardware.h"
-#include "app/ui/CButtonST.h"
-#include "app/ui/DrawingRoutines.h"
+#include "widgets/CButtonST.h"
+#include "widgets/DrawingRoutines.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "dsp/CMathFunc.h"

@@ -14,7 +14,7 @@
 #include "acquisition/CUsbDevice.h"
 #include "acquisition/RendalControls.h"
 #include "acquisition/ui/CFrameRecordPlay.h"
-#include "app/ui/CButtonST.h"
+#include "widgets/CButtonST.h"
 #include "core/ApplicationState.h"
 #include "platform/usb/UsbTransport.h"
 

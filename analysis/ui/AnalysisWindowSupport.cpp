@@ -23,7 +23,7 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/PrintRoutines.h"
+#include "widgets/PrintRoutines.h"
 #include "core/COrielDoc.h"
 #include "platform/UserPrompts.h"
 

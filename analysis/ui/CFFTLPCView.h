@@ -20,7 +20,7 @@
 
 #include "analysis/AnalysisServices.h"
 #include "analysis/FftLpcAnalysis.h"
-#include "app/ui/DrawingRoutines.h"
+#include "widgets/DrawingRoutines.h"
 #include "app/ui/AnalysisWindowCommands.h"
 #include "core/DocumentSettings.h"
 

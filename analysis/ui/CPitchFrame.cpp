@@ -2,7 +2,7 @@
 
 #include "analysis/ui/CPitchPane.h"
 #include "analysis/ui/CPitchView.h"
-#include "app/ui/PrintRoutines.h"
+#include "widgets/PrintRoutines.h"
 #include "core/COrielDoc.h"
 
 namespace vocomet {

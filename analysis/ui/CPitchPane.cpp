@@ -9,15 +9,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "acquisition/AcquisitionState.h"
 #include "analysis/ChannelSampleSource.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/CProgressDialog.h"
-#include "app/ui/DrawingRoutines.h"
-#include "app/ui/QtText.h"
+#include "widgets/CProgressDialog.h"
+#include "widgets/DrawingRoutines.h"
+#include "widgets/QtText.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
+#include "platform/Pixels.h"
 #include "platform/UserPrompts.h"
+#include "widgets/PixelRects.h"
 
 namespace vocomet {
 
@@ -32,18 +35,7 @@ constexpr platform::ColorRef kIntensityColour = 0xFF0000;  // blue
 constexpr platform::ColorRef kTimeGridColour = 0xC8C8C8;
 constexpr unsigned kLeftButton = 1;
 
-int Trunc(double v) {
-    if (!std::isfinite(v))
-        return 0;
-    return static_cast<int>(std::clamp(v, -1.0e9, 1.0e9));
-}
-
-// Windows-style rectangle edges of a QRect (right and bottom one past).
-int RightOf(const QRect& r) { return r.left() + r.width(); }
-int BottomOf(const QRect& r) { return r.top() + r.height(); }
-QRect FromEdges(int left, int top, int right, int bottom) {
-    return QRect(left, top, std::max(right - left, 0), std::max(bottom - top, 0));
-}
+using platform::Trunc;
 
 }  // namespace
 

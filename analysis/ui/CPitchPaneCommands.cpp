@@ -15,7 +15,7 @@
 #include "app/PitchLogEntries.h"
 #include "app/PlayRoute.h"
 #include "app/ui/CFrameLog.h"
-#include "app/ui/PrintRoutines.h"
+#include "widgets/PrintRoutines.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/UserPrompts.h"

@@ -21,7 +21,7 @@
 #include "app/PlayRoute.h"
 #include "app/SpectrogramLogEntries.h"
 #include "app/ui/CFrameLog.h"
-#include "app/ui/PrintRoutines.h"
+#include "widgets/PrintRoutines.h"
 #include "app/ui/ViewAnalysisOpeners.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"

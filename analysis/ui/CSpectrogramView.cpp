@@ -10,7 +10,7 @@
 #include "analysis/SpectrogramAnalysis.h"
 #include "analysis/ui/AnalysisWindowSupport.h"
 #include "analysis/ui/CSpectrogramPane.h"
-#include "app/ui/PrintRoutines.h"
+#include "widgets/PrintRoutines.h"
 #include "app/ui/ViewAnalysisOpeners.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"

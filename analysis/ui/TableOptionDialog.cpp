@@ -4,7 +4,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 #include "platform/UserPrompts.h"
 
 namespace vocomet {

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 #include "core/COrielDoc.h"
 #include "platform/UserPrompts.h"
 

@@ -6,7 +6,7 @@
 #include <exception>
 
 #include "app/StatusTable.h"
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 
 namespace vocomet {
 

@@ -9,7 +9,7 @@
 
 #include "app/LabelListRows.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 #include "core/COrielDoc.h"
 
 namespace vocomet {

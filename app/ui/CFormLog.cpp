@@ -9,7 +9,7 @@
 
 #include "app/LogFile.h"
 #include "app/ui/CFrameLog.h"
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 #include "platform/File.h"
 #include "platform/UserPrompts.h"
 

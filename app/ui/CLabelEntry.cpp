@@ -15,7 +15,7 @@
 
 #include "app/LabelEntryText.h"
 #include "app/ui/LabelFont.h"
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 #include "app/ui/QtUserPrompts.h"
 
 namespace vocomet {

@@ -14,9 +14,9 @@
 #include "acquisition/ui/CFrameRecordPlay.h"
 #include "app/ViewMessages.h"
 #include "app/ui/CFrameLabelView.h"
-#include "app/ui/DrawingRoutines.h"
+#include "widgets/DrawingRoutines.h"
 #include "app/ui/ViewRendal.h"
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 

@@ -11,10 +11,12 @@
 
 #include "app/TraceFetcher.h"
 #include "app/ZoomScroll.h"
-#include "app/ui/DrawingRoutines.h"
-#include "app/ui/QtText.h"
+#include "widgets/DrawingRoutines.h"
+#include "widgets/QtText.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
+#include "platform/Pixels.h"
+#include "widgets/PixelRects.h"
 
 namespace vocomet {
 
@@ -26,17 +28,7 @@ constexpr platform::ColorRef kGreen = 0x00FF00;
 constexpr platform::ColorRef kBlue = 0xFF0000;
 // Surfaces wider than this are printer pages: marks scale with the text.
 constexpr int kScreenWidthLimit = 2000;
-constexpr double kPixelLimit = 1.0e7;
-
-int Trunc(double v) {
-    if (std::isnan(v))
-        return 0;
-    return static_cast<int>(std::clamp(v, -kPixelLimit, kPixelLimit));
-}
-
-QRect ToQRect(const platform::Rect& r) {
-    return QRect(r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0));
-}
+using platform::Trunc;
 
 std::string Format(const char* format, double value) {
     char buffer[64];

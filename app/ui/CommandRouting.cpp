@@ -17,7 +17,7 @@
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 
 namespace vocomet {
 

@@ -17,6 +17,7 @@
 
 #include <QMenu>
 
+#include "acquisition/AcquisitionState.h"
 #include "acquisition/ui/CFormRecordPlay.h"
 #include "acquisition/ui/CFrameRecordPlay.h"
 #include "app/StatusTable.h"
@@ -26,7 +27,7 @@
 #include "app/ui/CLabelEntry.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/CStatusWindow.h"
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 

@@ -21,17 +21,14 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/DrawingRoutines.h"
-#include "app/ui/PrintRoutines.h"
+#include "widgets/DrawingRoutines.h"
+#include "widgets/PrintRoutines.h"
 #include "core/COrielDoc.h"
+#include "widgets/PixelRects.h"
 
 namespace vocomet {
 
 namespace {
-
-QRect ToQRect(const platform::Rect& r) {
-    return QRect(r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0));
-}
 
 std::vector<PictureChannelBox> ToChannelBoxes(const std::vector<PictureBox>& boxes) {
     std::vector<PictureChannelBox> out;

@@ -24,7 +24,7 @@
 #include "app/ViewMessages.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CommandRouting.h"
-#include "app/ui/DrawingRoutines.h"
+#include "widgets/DrawingRoutines.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"

@@ -1,4 +1,4 @@
-#include "app/ui/CButtonST.h"
+#include "widgets/CButtonST.h"
 
 #include <QApplication>
 #include <QDir>

@@ -13,7 +13,7 @@
 
 #include "app/TempFolder.h"
 #include "app/ui/CChildFrame.h"
-#include "app/ui/CLabel.h"
+#include "widgets/CLabel.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielApp.h"
 #include "app/ui/COrielView.h"

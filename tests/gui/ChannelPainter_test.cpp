@@ -15,7 +15,7 @@
 #include "app/ViewLayout.h"
 #include "app/WaveformColumns.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/NativeReaders.h"

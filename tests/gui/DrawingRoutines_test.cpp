@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/DrawingRoutines.h"
+#include "widgets/DrawingRoutines.h"
 #include "platform/File.h"
 #include "support/TestPaths.h"
 

@@ -28,7 +28,7 @@
 #include "app/ui/CFormLog.h"
 #include "app/ui/CFrameLog.h"
 #include "app/ui/CMainFrame.h"
-#include "app/ui/DrawingRoutines.h"
+#include "widgets/DrawingRoutines.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/ViewAnalysisOpeners.h"
 #include "core/ApplicationState.h"

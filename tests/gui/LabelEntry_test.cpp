@@ -12,7 +12,7 @@
 
 #include "app/ui/CLabelEntry.h"
 #include "app/ui/LabelFont.h"
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 #include "support/ScriptedPrompts.h"
 
 namespace vocomet {

@@ -15,7 +15,7 @@
 #include "app/ui/CFrameLabelView.h"
 #include "app/ui/CLabelEntry.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/NativeReaders.h"

@@ -16,7 +16,7 @@
 #include "app/ui/CFrameLog.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "support/ScriptedPrompts.h"

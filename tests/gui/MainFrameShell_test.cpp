@@ -40,7 +40,7 @@
 #include "app/ui/CFormControl.h"
 #include "app/ui/CFrameLog.h"
 #include "app/ui/CommandRouting.h"
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 #include "app/ui/MainFrameCommands.h"
 #include "app/ui/MainToolBar.h"
 #include "app/ui/ViewChannelCommands.h"

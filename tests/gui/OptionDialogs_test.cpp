@@ -28,7 +28,7 @@
 #include "analysis/AnalysisServices.h"
 #include "app/ui/CDialogOptionDisplay.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "support/ScriptedPrompts.h"

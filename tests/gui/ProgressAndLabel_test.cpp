@@ -11,9 +11,9 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include "app/ui/CLabel.h"
-#include "app/ui/CProgressDialog.h"
-#include "app/ui/QtText.h"
+#include "widgets/CLabel.h"
+#include "widgets/CProgressDialog.h"
+#include "widgets/QtText.h"
 #include "support/TestPaths.h"
 
 namespace vocomet {

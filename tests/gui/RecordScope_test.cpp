@@ -15,7 +15,7 @@
 #include "acquisition/CUSBThread.h"
 #include "acquisition/ui/CFormRecordScope.h"
 #include "acquisition/ui/CFormRecordScopeFrame.h"
-#include "app/ui/CButtonST.h"
+#include "widgets/CButtonST.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/ByteCodec.h"

@@ -34,7 +34,7 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielApp.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/DrawingRoutines.h"
+#include "widgets/DrawingRoutines.h"
 #include "app/ui/ViewAnalysisOpeners.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"

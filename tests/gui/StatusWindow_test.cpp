@@ -12,7 +12,7 @@
 
 #include "app/StatusTable.h"
 #include "app/ui/CFormControl.h"
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/NativeReaders.h"

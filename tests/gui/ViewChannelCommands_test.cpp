@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/ui/COrielView.h"
-#include "app/ui/CProgressDialog.h"
+#include "widgets/CProgressDialog.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/FileTypeCode.h"

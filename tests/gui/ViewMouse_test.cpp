@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/AcquisitionState.h"
 #include "app/StatusTable.h"
 #include "app/ViewMessages.h"
 #include "app/ui/CFormControl.h"

@@ -23,7 +23,7 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/ViewPrinting.h"
-#include "app/ui/PrintRoutines.h"
+#include "widgets/PrintRoutines.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "core/NativeReaders.h"

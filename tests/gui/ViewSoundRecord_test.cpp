@@ -18,10 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/AcquisitionState.h"
 #include "acquisition/CUSBThread.h"
 #include "acquisition/ui/CFormRecordScope.h"
 #include "acquisition/ui/CFormRecordScopeFrame.h"
-#include "app/ui/CButtonST.h"
+#include "widgets/CButtonST.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/MainFrameCommands.h"

@@ -1,4 +1,4 @@
-#include "app/ui/CProgressDialog.h"
+#include "widgets/CProgressDialog.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -10,8 +10,8 @@
 #include <climits>
 #include <cmath>
 
-#include "app/ui/CLabel.h"
-#include "app/ui/QtText.h"
+#include "widgets/CLabel.h"
+#include "widgets/QtText.h"
 
 namespace vocomet {
 

@@ -1,4 +1,4 @@
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "app/ui/CButtonST.h"
+#include "widgets/CButtonST.h"
 
 #include <QDesktopServices>
 #include <QEnterEvent>
@@ -9,15 +9,12 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
+#include "widgets/PixelRects.h"
 
 namespace vocomet {
 
 namespace {
-
-QRect ToQRect(const platform::Rect& r) {
-    return QRect(r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0));
-}
 
 platform::Rect ToRect(const QRect& r) {
     return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};

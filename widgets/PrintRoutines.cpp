@@ -1,4 +1,4 @@
-#include "app/ui/PrintRoutines.h"
+#include "widgets/PrintRoutines.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "app/ui/CLabel.h"
+#include "widgets/CLabel.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -7,7 +7,7 @@
 #include <QPalette>
 #include <QUrl>
 
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 
 namespace vocomet {
 

@@ -1,4 +1,4 @@
-#include "app/ui/GridTableView.h"
+#include "widgets/GridTableView.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/ui/DrawingRoutines.h"
+#include "widgets/DrawingRoutines.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -9,26 +9,16 @@
 #include <vector>
 
 #include "app/WaveformColumns.h"
-#include "app/ui/QtText.h"
+#include "widgets/QtText.h"
 #include "platform/File.h"
+#include "platform/Pixels.h"
+#include "widgets/PixelRects.h"
 
 namespace vocomet {
 
 namespace {
 
-// Far outside any surface, well inside int: what a huge or infinite value
-// is drawn at.
-constexpr double kPixelLimit = 1.0e7;
-
-// trunc(v), clamped into drawable coordinates; NaN counts as 0.
-int Trunc(double v) {
-    if (std::isnan(v))
-        return 0;
-    return static_cast<int>(std::clamp(v, -kPixelLimit, kPixelLimit));
-}
-
-int RightOf(const QRect& r) { return r.x() + r.width(); }
-int BottomOf(const QRect& r) { return r.y() + r.height(); }
+using platform::Trunc;
 
 // Saves the painter's state and draws unsmoothed, as pixel tests expect.
 class PainterState {
