@@ -186,8 +186,9 @@ TEST_F(FormantPlot, ChartStaysInItsAreaAndFontAndColourAreChosen) {
                 (area.contains(x, y) ? inside : outside) += ink ? 1 : 0;
             }
         EXPECT_EQ(outside, 0) << size.width() << "x" << size.height();
-        if (size.width() > 600)
+        if (size.width() > 600) {
             EXPECT_GT(inside, 100);
+        }
         EXPECT_FALSE(area.intersects(view->findChild<GridTableView*>()->geometry()));
     }
 

@@ -202,12 +202,14 @@ TEST_F(RecordRendal, CancelToTheSaveQuestionKeepsRecordingAndSampling) {
         EXPECT_TRUE(WaitUntil([&] { return form.Worker()->BlocksWritten() >= written + 3; }));
         EXPECT_TRUE(WaitUntil([&] { return form.BlocksDrawn() >= drawn + 3; }));
     }
-    // Yes then keeps everything recorded in the document.
+    // Yes then keeps everything recorded in the document (which lets go of
+    // the raw file once it has loaded it).
+    const std::shared_ptr<platform::File> raw = doc->rendalRecordingFile;
     prompts.answers = {platform::Answer::Yes};
     cancel->click();
     EXPECT_EQ(device->Outstanding(), 0u);
     EXPECT_TRUE(doc->IsDataLoaded());
-    const std::int64_t frames = doc->rendalRecordingFile->GetLength() / 32;
+    const std::int64_t frames = raw->GetLength() / 32;
     EXPECT_GT(frames, 0);
     EXPECT_EQ(doc->Channel(0).sampleCount, static_cast<double>(frames));
     ASSERT_TRUE(WaitUntil([&] { return guard.isNull(); }));
@@ -286,8 +288,9 @@ TEST_F(RecordRendal, ScopeShowsEachEnabledChannelAndItsHintOpensTheOptions) {
         SCOPED_TRACE(j);
         const QRect strip = view.Strip(j);
         EXPECT_GT(strip.height(), 20);
-        if (j > 0)
+        if (j > 0) {
             EXPECT_GT(strip.top(), view.Strip(j - 1).bottom());
+        }
         EXPECT_TRUE(HasColour(view.TracePicture(), strip.adjusted(1, 1, -1, -1), Qt::black));
     }
     // A click on the hint opens the record/play options.

@@ -287,8 +287,9 @@ TEST_F(ViewPlayRendal, EachCommandPlaysItsRangeAndTheCursorRunsToItsEnd) {
             ASSERT_TRUE(ch.ReadSample(c.range.first + k, x));
             ASSERT_EQ(EncodeUsb2PlaySample(x), words[before + static_cast<std::size_t>(k)]) << k;
         }
-        if (words.size() > before + static_cast<std::size_t>(c.range.Count()))
+        if (words.size() > before + static_cast<std::size_t>(c.range.Count())) {
             EXPECT_EQ(0xFFFE, words[before + static_cast<std::size_t>(c.range.Count())]) << "silence after the range";
+        }
     }
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
 }
