@@ -197,7 +197,7 @@ bool TryLoadFramesIntoMemory(const platform::File& file, const NativeFileDescrip
     }
     LoadSummaries summaries(n, d.frameCount);
     const std::size_t frameBytes = n * sizeof(float);
-    const std::size_t framesPerPiece = FramesPerSummaryPiece(frameBytes);
+    const std::size_t framesPerPiece = FramesPerSummaryPiece(frameBytes, d.frameCount);
     PiecesResult result = PiecesResult::Done;
     try {
         result = FillBlocksInPieces(d.frameCount, blocks, framesPerPiece, framesPerPiece * frameBytes, summaries,

@@ -77,7 +77,7 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
     // Every core reads pieces of the frames of its own and folds them into
     // the fine blocks where they belong. A piece holds whole fine blocks,
     // so the summaries are those of one pass in order.
-    const std::size_t framesPerPiece = FramesPerSummaryPiece(static_cast<std::size_t>(frameBytes));
+    const std::size_t framesPerPiece = FramesPerSummaryPiece(static_cast<std::size_t>(frameBytes), frameCount);
     PiecesResult result = PiecesResult::Done;
     try {
         result = RunFramePieces(
@@ -138,9 +138,12 @@ bool ReadFloatsLE(const platform::File& file, std::int64_t offset, float* out, s
     return true;
 }
 
-std::size_t FramesPerSummaryPiece(std::size_t frameBytes) {
+std::size_t FramesPerSummaryPiece(std::size_t frameBytes, std::int64_t frameCount) {
     const auto fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
-    return std::max<std::size_t>(1, kSummaryPieceBytes / std::max<std::size_t>(frameBytes, 1) / fine) * fine;
+    const std::size_t blocks = std::max<std::size_t>(1, kSummaryPieceBytes / std::max<std::size_t>(frameBytes, 1) / fine);
+    const auto neededBlocks = static_cast<std::size_t>(
+        std::max<std::int64_t>(1, (frameCount + static_cast<std::int64_t>(fine) - 1) / static_cast<std::int64_t>(fine)));
+    return std::min(blocks, neededBlocks) * fine;
 }
 
 PiecesResult RunFramePieces(std::int64_t frameCount, std::size_t framesPerPiece, std::size_t bufferBytes,

@@ -182,8 +182,10 @@ PiecesResult FillBlocksInPieces(std::int64_t frameCount, const std::vector<platf
 bool ReadFloatsLE(const platform::File& file, std::int64_t offset, float* out, std::size_t count);
 
 // Frames per piece for frames of frameBytes bytes: whole fine summary
-// blocks (see LoadSummaries::AddPiece), about half a megabyte.
-std::size_t FramesPerSummaryPiece(std::size_t frameBytes);
+// blocks (see LoadSummaries::AddPiece), about half a megabyte, and no more
+// than the frameCount frames of the recording need (a short file's work
+// buffers are as small as it is).
+std::size_t FramesPerSummaryPiece(std::size_t frameBytes, std::int64_t frameCount);
 
 // Frames are spread into channel blocks in tiles of this many frames, which
 // stay in the first-level cache while every channel takes its values.

@@ -198,7 +198,7 @@ const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, Reco
     }
     LoadSummaries summaries(w.channels, w.frames);
     const std::size_t frameBytes = w.channels * sizeof(float);
-    const std::size_t framesPerPiece = FramesPerSummaryPiece(frameBytes);
+    const std::size_t framesPerPiece = FramesPerSummaryPiece(frameBytes, w.frames);
     // A worker's buffer: the piece's bytes as read, then its float frames
     // (at a multiple of 64 bytes).
     const std::size_t rawBytes = (framesPerPiece * w.blockAlign + 63) / 64 * 64;
