@@ -24,13 +24,6 @@ using namespace vocomet;
 
 namespace {
 
-std::set<std::string> Listing(const std::string& dir) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
 // Writes frames of n float32 values (ramps) to file.
 void WriteFloatFrames(platform::File& file, std::int64_t frames, int n) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(frames * n) * 4);
@@ -78,7 +71,7 @@ TEST_F(ScratchFilesTest, ASessionClosedUnsavedLeavesTheTempFolderAsItFoundIt) {
     for (int c = 0; c < 2; ++c)
         fixture.channels.push_back(test::RampChannel("ch", kRate, 300 * static_cast<int>(kRate), 0.0f, 0.001f));
     test::WriteNativeFixture(userFile, fixture);
-    const std::set<std::string> found = Listing(dir);
+    const std::set<std::string> found = test::FolderListing(dir);
     ASSERT_TRUE(platform::BeginScratchRun(dir));
 
     // Open a recording long enough to be read from a scratch copy, with the
@@ -126,11 +119,11 @@ TEST_F(ScratchFilesTest, ASessionClosedUnsavedLeavesTheTempFolderAsItFoundIt) {
     rendalDoc.reset();
     platform::WaitForBackgroundCloses();
     // Gone with their documents already, not only at the end.
-    std::set<std::string> left = Listing(dir);
+    std::set<std::string> left = test::FolderListing(dir);
     std::erase_if(left, [](const std::string& n) { return n.rfind(platform::kScratchRunPrefix, 0) == 0; });
     EXPECT_EQ(left, found);
     platform::EndScratchRun();
-    EXPECT_EQ(Listing(dir), found);
+    EXPECT_EQ(test::FolderListing(dir), found);
     EXPECT_TRUE(fs::exists(userFile));
 }
 

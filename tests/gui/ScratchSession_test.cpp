@@ -39,13 +39,6 @@
 namespace vocomet {
 namespace {
 
-std::set<std::string> Listing(const std::string& dir) {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
 CFormRecordRendal* OpenRendalForm(COrielApp& app) {
     for (QMdiSubWindow* w : app.MainFrame()->MdiArea()->subWindowList())
         if (auto* f = qobject_cast<CFormRecordRendalFrame*>(w); f && f->isVisible())
@@ -79,7 +72,7 @@ TEST(ScratchSession, OpenAnalyseRecordCloseUnsavedAndQuitLeavesTheTempFolderAsFo
         first.ExitInstance();
     }
     const std::string tmp = start + "/tmp";
-    const std::set<std::string> found = Listing(tmp);
+    const std::set<std::string> found = test::FolderListing(tmp);
 
     // Five minutes at 100 Hz: long enough to be read from a scratch copy.
     test::FixtureFile fixture;
@@ -97,7 +90,7 @@ TEST(ScratchSession, OpenAnalyseRecordCloseUnsavedAndQuitLeavesTheTempFolderAsFo
     ASSERT_TRUE(doc.Channel(0).IsFileBacked());
     for (int c = 0; c < doc.GetChannelCount(); ++c)
         ASSERT_EQ(doc.Channel(c).ComputeIntensity(), 0);
-    ASSERT_GT(Listing(tmp).size(), found.size() + 2) << "a scratch copy, its curves and this run's record";
+    ASSERT_GT(test::FolderListing(tmp).size(), found.size() + 2) << "a scratch copy, its curves and this run's record";
     // An edit's undo copy goes with its view.
     opened->GetView()->SaveUndoFile();
     ASSERT_TRUE(std::filesystem::exists(opened->GetView()->Edits().UndoPath()));
@@ -151,12 +144,12 @@ TEST(ScratchSession, OpenAnalyseRecordCloseUnsavedAndQuitLeavesTheTempFolderAsFo
     QPointer<CChildFrame> last(soundFrame);
     ASSERT_TRUE(QTest::qWaitFor([&] { return last.isNull(); }, 5000));
     platform::WaitForBackgroundCloses();
-    std::set<std::string> closed = Listing(tmp);
+    std::set<std::string> closed = test::FolderListing(tmp);
     std::erase_if(closed, [](const std::string& n) { return n.rfind(platform::kScratchRunPrefix, 0) == 0; });
     EXPECT_EQ(closed, found);
     app->ExitInstance();
     app.reset();
-    EXPECT_EQ(Listing(tmp), found);
+    EXPECT_EQ(test::FolderListing(tmp), found);
 }
 
 }  // namespace

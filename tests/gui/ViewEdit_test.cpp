@@ -14,21 +14,25 @@
 namespace vocomet {
 namespace {
 
+// An audio and an EGG ramp of 800 samples at 8000 Hz, as a native file.
+std::string WriteTwoChannels(const std::string& folder) {
+    test::FixtureFile file;
+    file.layout = test::FixtureLayout::KovPcFloat24;
+    file.channels.push_back(test::RampChannel("Audio", 8000.0, 800, -1.0f, 0.002f));
+    file.channels.push_back(test::RampChannel("EGG", 8000.0, 800, 0.5f, -0.001f));
+    const std::string path = folder + "/two.vcm";
+    test::WriteNativeFixture(path, file);
+    return path;
+}
+
 // Select All, Cut, Paste into a second view's empty document, Undo: what
 // the Edit menu runs, on real views.
 TEST(ViewEdit, CutPasteIntoAnEmptyDocumentAndUndo) {
     ApplicationState app;
     app.tempFolder = test::FreshTempDir();
     test::ScriptedPrompts prompts;
-    test::FixtureFile file;
-    file.layout = test::FixtureLayout::KovPcFloat24;
-    file.channels.push_back(test::RampChannel("Audio", 8000.0, 800, -1.0f, 0.002f));
-    file.channels.push_back(test::RampChannel("EGG", 8000.0, 800, 0.5f, -0.001f));
-    const std::string path = app.tempFolder + "/two.vcm";
-    test::WriteNativeFixture(path, file);
-
     COrielDoc doc(app, prompts);
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(doc.OnOpenDocument(WriteTwoChannels(app.tempFolder)));
     COrielView view(doc);
     view.resize(640, 480);
     view.show();
@@ -71,15 +75,8 @@ TEST(ViewEdit, UndoRedrawsTheStripsAndLeavesTheDocumentModified) {
     ApplicationState app;
     app.tempFolder = test::FreshTempDir();
     test::ScriptedPrompts prompts;
-    test::FixtureFile file;
-    file.layout = test::FixtureLayout::KovPcFloat24;
-    file.channels.push_back(test::RampChannel("Audio", 8000.0, 800, -1.0f, 0.002f));
-    file.channels.push_back(test::RampChannel("EGG", 8000.0, 800, 0.5f, -0.001f));
-    const std::string path = app.tempFolder + "/two.vcm";
-    test::WriteNativeFixture(path, file);
-
     COrielDoc doc(app, prompts);
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(doc.OnOpenDocument(WriteTwoChannels(app.tempFolder)));
     COrielView view(doc);
     view.resize(640, 480);
     view.show();

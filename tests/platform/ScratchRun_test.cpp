@@ -17,13 +17,6 @@ using namespace platform;
 
 namespace {
 
-std::set<std::string> Listing(const std::string& dir) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
 std::string Make(const std::string& dir, const std::string& name) {
     const std::string path = (fs::path(dir) / name).string();
     vocomet::test::WriteAll(path, "scratch");
@@ -75,10 +68,10 @@ TEST_F(ScratchRunTest, ARunThatDiedLeavesNothingForTheNextStart) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    ASSERT_EQ(Listing(dir).size(), 5u) << "three files, the record and the settings";
+    ASSERT_EQ(vocomet::test::FolderListing(dir).size(), 5u) << "three files, the record and the settings";
 
     ASSERT_TRUE(BeginScratchRun(dir));
-    std::set<std::string> left = Listing(dir);
+    std::set<std::string> left = vocomet::test::FolderListing(dir);
     EXPECT_EQ(left.count("VocometConf.cfg"), 1u);
     EXPECT_EQ(left.size(), 2u) << "the settings file and this run's record only";
     EXPECT_TRUE(fs::exists(keep));
@@ -114,13 +107,13 @@ TEST_F(ScratchRunTest, TheEndRemovesWhatThisRunLeftButNotWhatARunningInstanceUse
     Make(dir, "$$TempFile2");
     // $$TempFile3 was never made (its name was taken, or the create failed).
     OtherRun running(dir, "$$TempRun4242", shared + "\n", true);
-    const std::set<std::string> before = Listing(dir);
+    const std::set<std::string> before = vocomet::test::FolderListing(dir);
     ASSERT_EQ(before.size(), 4u);
 
     EndScratchRun();
     EXPECT_FALSE(fs::exists(mine));
     EXPECT_TRUE(fs::exists(shared));
-    EXPECT_EQ(Listing(dir), (std::set<std::string>{"$$TempFile2", "$$TempRun4242"}));
+    EXPECT_EQ(vocomet::test::FolderListing(dir), (std::set<std::string>{"$$TempFile2", "$$TempRun4242"}));
     NoteScratchFile(mine);  // after the end: noted nowhere, harmless
 }
 
@@ -134,8 +127,8 @@ TEST_F(ScratchRunTest, ARunMovesWithItsFolderAndANameIsNotedWithItsFullPath) {
     Make(dir, "$$TempFile1");
     // Another folder: the run in the first one ends and clears its files.
     ASSERT_TRUE(BeginScratchRun(other));
-    EXPECT_TRUE(Listing(dir).empty());
-    EXPECT_EQ(Listing(other).size(), 1u);
+    EXPECT_TRUE(vocomet::test::FolderListing(dir).empty());
+    EXPECT_EQ(vocomet::test::FolderListing(other).size(), 1u);
     EXPECT_FALSE(BeginScratchRun(dir + "/missing"));
 }
 

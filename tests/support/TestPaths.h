@@ -2,6 +2,7 @@
 // Test folders: each test gets a fresh, empty folder under the build tree
 // (kept after the run so failures can be inspected).
 
+#include <set>
 #include <string>
 
 namespace vocomet::test {
@@ -23,5 +24,8 @@ int RunCommand(const std::string& command);
 std::string ReadAll(const std::string& path);
 // Writes bytes as the whole file.
 void WriteAll(const std::string& path, const std::string& bytes);
+
+// The names of the entries of a folder.
+std::set<std::string> FolderListing(const std::string& dir);
 
 }  // namespace vocomet::test
