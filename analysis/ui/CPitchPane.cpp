@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "app/ui/CProgressDialog.h"
 #include "app/ui/DrawingRoutines.h"
 #include "app/ui/QtText.h"
+#include "app/ui/ViewPlay.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
@@ -60,17 +62,17 @@ CPitchPane::CPitchPane(COrielDoc& doc, QWidget* parent) : QWidget(parent), m_doc
     });
 }
 
-CPitchPane::~CPitchPane() {
-    // A playback this pane started ends with it.
-    if (m_playing && !m_detached)
-        m_doc.App().acquisition.StopSoundOutput();
-}
+// A playback this pane started ends with it (its playback, a child, stops
+// the output and the device workers first).
+CPitchPane::~CPitchPane() = default;
 
 void CPitchPane::DetachDocument() {
     m_detached = true;
     m_closing = true;
     m_newChannel = false;
     m_playing = false;
+    if (m_playback)
+        m_playback->StopAll();
     m_trackValid = false;
     m_track = PitchTrack{};
     m_background = QImage();
@@ -125,7 +127,8 @@ void CPitchPane::RequestComputation() {
         this,
         [this] {
             m_computeQueued = false;
-            if (!ComputeIfNeeded())
+            const QPointer<CPitchPane> alive(this);
+            if (!ComputeIfNeeded() && alive)
                 Close();
         },
         Qt::QueuedConnection);
@@ -162,13 +165,19 @@ bool CPitchPane::ComputeIfNeeded() {
             dialog->repaint();
             progress = std::move(dialog);
         }
+        PaneProgress guarded(this, *progress);
         m_computing = true;
         try {
-            outcome = ComputePitchTrack(source, ch->rate, settings, *progress);
+            outcome = ComputePitchTrack(source, ch->rate, settings, guarded);
         } catch (const std::exception&) {
             outcome.cancelled = true;
         }
+        // Closed while it ran: the pane (and maybe the document) is gone.
+        if (guarded.Gone())
+            return true;
         m_computing = false;
+        if (m_detached)
+            return false;
     }
     if (!outcome.error.empty()) {
         m_doc.Prompts().Message(outcome.error, platform::Buttons::Ok, platform::Icon::Warning);
@@ -498,6 +507,10 @@ void CPitchPane::paintEvent(QPaintEvent*) {
             dc.setPen(QPen(ToQColor(m_doc.displayColours[1]), 1));
             dc.drawLine(m_cursorX, plot.top(), m_cursorX, BottomOf(plot) - 1);
         }
+        if (const int play = m_playback ? m_playback->m_drawnX : -1; play >= 0 && !plot.isEmpty()) {
+            dc.setPen(QPen(ToQColor(m_doc.displayColours[1]), 1));
+            dc.drawLine(play, plot.top(), play, BottomOf(plot) - 1);
+        }
     }
     window.drawImage(0, 0, frame);
 }
@@ -546,6 +559,8 @@ void CPitchPane::wheelEvent(QWheelEvent* event) {
 
 void CPitchPane::StopPlayback() {
     m_playing = false;
+    if (m_playback)
+        m_playback->StopAll();
     m_doc.App().acquisition.StopSoundOutput();
 }
 

@@ -3,7 +3,9 @@
 // over the strips with the stream's clock until the selection's end.
 
 #include <QApplication>
+#include <QPointer>
 #include <QDir>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -11,18 +13,24 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <set>
+#include <type_traits>
 #include <thread>
 #include <vector>
 
 #include "acquisition/CSoundOut.h"
 #include "acquisition/CUSB2Thread.h"
 #include "acquisition/CUSBThread.h"
+#include "analysis/ui/CPitchPane.h"
+#include "analysis/ui/CSpectrogramPane.h"
 #include "app/PlayRoute.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/FakeAudio.h"
+#include "platform/Progress.h"
 #include "platform/usb/SimulatedAudioBox.h"
 #include "platform/usb/SimulatedRendal.h"
 #include "platform/usb/UsbTransport.h"
@@ -95,6 +103,109 @@ protected:
         void (COrielView::*command)();
         PlayRange range;
     };
+
+    // A pitch pane over the tone with its track, a fifth to three fifths of
+    // it selected by a drag, then zoomed in once.
+    // Selects a fifth to three fifths of the pane's plot by a drag.
+    static void SelectInPane(QWidget& pane, const QRect& plot) {
+        const int y = plot.center().y();
+        const auto send = [&](QEvent::Type type, int x, Qt::MouseButton button, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, QPointF(x, y), QPointF(pane.mapToGlobal(QPoint(x, y))), button, buttons,
+                          Qt::NoModifier);
+            QApplication::sendEvent(&pane, &e);
+        };
+        send(QEvent::MouseButtonPress, plot.left() + plot.width() / 5, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, plot.left() + plot.width() * 3 / 5, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, plot.left() + plot.width() * 3 / 5, Qt::LeftButton, Qt::NoButton);
+    }
+
+    static std::unique_ptr<CPitchPane> ShowPitchPane(COrielDoc& doc) {
+        auto pane = std::make_unique<CPitchPane>(doc);
+        pane->hooks.makeProgress = [] { return std::make_unique<platform::NullProgress>(); };
+        pane->resize(700, 400);
+        pane->show();
+        pane->SetChannel(0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pane->IsTrackValid(); }, 10000));
+        SelectInPane(*pane, pane->PlotRect());
+        EXPECT_TRUE(pane->Selection().SelectionExists());
+        pane->Zoom(static_cast<int>(PaneZoomMode::In));
+        EXPECT_TRUE(pane->Selection().Zoomed());
+        return pane;
+    }
+
+    // A spectrogram pane over samples 2000 to 9000 of the tone, a part of
+    // it selected by a drag.
+    static std::unique_ptr<CSpectrogramPane> ShowSpectrogramPane(COrielDoc& doc) {
+        auto pane = std::make_unique<CSpectrogramPane>(doc);
+        pane->hooks.makeProgress = [] { return std::make_unique<platform::NullProgress>(); };
+        pane->resize(700, 400);
+        pane->show();
+        pane->SetAnalysisSettings(0, nullptr, 11025, 11025, 2000, 9000, 2000 / 11.025, 9000 / 11.025,
+                                  doc.settings.spectrogram);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pane->IsSpectrogramValid(); }, 10000));
+        SelectInPane(*pane, QRect(pane->Layout().plot.left, pane->Layout().plot.top,
+                                  pane->Layout().plot.right - pane->Layout().plot.left,
+                                  pane->Layout().plot.bottom - pane->Layout().plot.top));
+        EXPECT_TRUE(pane->Selection().SelectionExists());
+        return pane;
+    }
+
+    template <typename Pane>
+    struct PaneCase {
+        const char* name;
+        void (Pane::*command)();
+        PlayRange range;
+    };
+
+    // All, the selection and the window of the pane; lowered: whole groups
+    // of four for the selection and the window.
+    template <typename Pane>
+    static std::vector<PaneCase<Pane>> Cases(Pane& pane, bool lowered) {
+        const auto whole = [lowered](double v) {
+            const auto s = static_cast<std::int64_t>(v);
+            return lowered ? s & ~std::int64_t{3} : s;
+        };
+        const AnalysisPaneSelection& sel = pane.Selection();
+        std::vector<PaneCase<Pane>> cases = {
+            {"selection", &Pane::PlaySelection, {whole(sel.SelectionStartSample()), whole(sel.SelectionEndSample())}},
+            {"window", &Pane::PlayWindow, {whole(sel.Shown().startSample), whole(sel.Shown().endSample)}}};
+        if constexpr (std::is_same_v<Pane, CPitchPane>)
+            cases.push_back({"all", &CPitchPane::PlayAll, {0, 11025}});
+        return cases;
+    }
+
+    // Plays each case from the pane: the cursor runs to the range's end in
+    // the pane's plot; decoded(k) is the device's k-th played sample of the
+    // range, encode the device's form of a document sample.
+    template <typename Pane, typename Played, typename Encode>
+    static void PlayFromPane(Pane& pane, COrielDoc& doc, const std::vector<PaneCase<Pane>>& cases,
+                             const std::function<bool()>& settled, Played played, Encode encode) {
+        CChannels& ch = doc.Channel(0);
+        for (const PaneCase<Pane>& c : cases) {
+            SCOPED_TRACE(c.name);
+            const std::size_t before = played().size();
+            (pane.*c.command)();
+            EXPECT_TRUE(pane.IsPlaying());
+            std::vector<int> seen;
+            for (int i = 0; i < 1000 && pane.IsPlaying(); ++i) {
+                QTest::qWait(5);
+                seen.push_back(pane.LastPlayCursorX());
+            }
+            EXPECT_FALSE(pane.IsPlaying());
+            EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+            EXPECT_GT(std::set<int>(seen.begin(), seen.end()).size(), 2u) << "the cursor moved";
+            EXPECT_EQ(pane.Selection().TimeToPoint(static_cast<double>(c.range.end) * 1000.0 / 11025.0),
+                      pane.LastPlayCursorX());
+            ASSERT_TRUE(settled());
+            const auto words = played();
+            ASSERT_GE(words.size(), before + static_cast<std::size_t>(c.range.Count()));
+            for (std::int64_t k = 0; k < c.range.Count(); ++k) {
+                float x = 0.0f;
+                ASSERT_TRUE(ch.ReadSample(c.range.first + k, x));
+                ASSERT_EQ(encode(x), words[before + static_cast<std::size_t>(k)]) << k;
+            }
+        }
+    }
 
     std::shared_ptr<platform::FakeAudioBackend> backend = std::make_shared<platform::FakeAudioBackend>();
     ApplicationState app;
@@ -293,6 +404,68 @@ TEST_F(ViewPlayRendal, EachCommandPlaysItsRangeAndTheCursorRunsToItsEnd) {
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
 }
 
+TEST_F(ViewPlayRendal, PitchPanePlaysEachRangeWithItsOwnCursorAndItsWorkerGoesWithIt) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    auto pane = ShowPitchPane(doc);
+    device->StartClock(std::chrono::milliseconds(2), 1);
+    PlayFromPane(
+        *pane, doc, Cases(*pane, false), [&] { return Settled(); }, [&] { return device->PlayedWords(); },
+        [](float x) { return EncodeUsb2PlaySample(x); });
+
+    // A press stops it: the device is told and plays nothing more.
+    device->StartClock(std::chrono::milliseconds(100), 1);
+    pane->PlayAll();
+    QTest::qWait(150);
+    ASSERT_TRUE(pane->IsPlaying());
+    const QRect plot = pane->PlotRect();
+    QTest::mouseClick(pane.get(), Qt::LeftButton, Qt::NoModifier, plot.center());
+    EXPECT_FALSE(pane->IsPlaying());
+    ASSERT_TRUE(Settled());
+    const std::size_t played = device->PlayedWords().size();
+    QTest::qWait(250);
+    EXPECT_EQ(played, device->PlayedWords().size()) << "played after the press";
+
+    // The pane goes while its device plays: its worker and transfers go first.
+    pane->PlayAll();
+    QTest::qWait(150);
+    ASSERT_TRUE(device->IsPlaying());
+    pane.reset();
+    EXPECT_EQ(0u, device->Outstanding());
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+}
+
+TEST_F(ViewPlayRendal, SpectrogramPanePlaysEachRangeWithItsOwnCursorAndItsWorkerGoesWithIt) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    auto pane = ShowSpectrogramPane(doc);
+    device->StartClock(std::chrono::milliseconds(2), 1);
+    PlayFromPane(
+        *pane, doc, Cases(*pane, false), [&] { return Settled(); }, [&] { return device->PlayedWords(); },
+        [](float x) { return EncodeUsb2PlaySample(x); });
+
+    device->StartClock(std::chrono::milliseconds(100), 1);
+    pane->PlayWindow();
+    QTest::qWait(150);
+    ASSERT_TRUE(pane->IsPlaying());
+    QTest::mouseClick(pane.get(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
+    EXPECT_FALSE(pane->IsPlaying());
+    ASSERT_TRUE(Settled());
+    const std::size_t played = device->PlayedWords().size();
+    QTest::qWait(250);
+    EXPECT_EQ(played, device->PlayedWords().size()) << "played after the press";
+
+    pane->PlayWindow();
+    QTest::qWait(150);
+    ASSERT_TRUE(device->IsPlaying());
+    pane.reset();
+    EXPECT_EQ(0u, device->Outstanding());
+}
+
 TEST_F(ViewPlayRendal, APressStopsItAndNoWorkerOutlivesItsView) {
     if (!test::HaveTool("sox"))
         GTEST_SKIP() << "sox is not installed";
@@ -392,6 +565,77 @@ TEST_F(ViewPlayAudioBox, EachCommandPlaysItsRangeAndTheCursorFollowsThePlayedBlo
         setupSent |= r.setup.bRequest == platform::usb::SimulatedAudioBox::kDspSetup;
     EXPECT_TRUE(setupSent);
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+}
+
+TEST_F(ViewPlayAudioBox, PitchPanePlaysEachRangeWithItsOwnCursorAndStopsWithIt) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    auto pane = ShowPitchPane(doc);
+    box->StartClock(std::chrono::milliseconds(5));
+    const auto settled = [&] {
+        return QTest::qWaitFor([&] { return box->Outstanding() == 0 && !box->IsPlaying(); }, 5000);
+    };
+    PlayFromPane(
+        *pane, doc, Cases(*pane, true), settled, [&] { return box->PlayedChannel(0); },
+        [](float x) { return Decoded(x); });
+
+    // A press stops it; the box plays nothing more.
+    box->StartClock(std::chrono::milliseconds(40), 1);
+    pane->PlayAll();
+    QTest::qWait(150);
+    ASSERT_TRUE(pane->IsPlaying());
+    QTest::mouseClick(pane.get(), Qt::LeftButton, Qt::NoModifier, pane->PlotRect().center());
+    EXPECT_FALSE(pane->IsPlaying());
+    EXPECT_FALSE(app.acquisition.usbThread->IsBusy());
+    ASSERT_TRUE(settled());
+    const std::size_t played = box->PlayedChannel(0).size();
+    QTest::qWait(200);
+    EXPECT_EQ(played, box->PlayedChannel(0).size()) << "played after the press";
+
+    // The pane goes while the box plays its samples: the worker stops first.
+    pane->PlayAll();
+    QTest::qWait(100);
+    ASSERT_TRUE(app.acquisition.usbThread->IsBusy());
+    pane.reset();
+    EXPECT_FALSE(app.acquisition.usbThread->IsBusy());
+    EXPECT_EQ(0u, box->Outstanding());
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+}
+
+TEST_F(ViewPlayAudioBox, SpectrogramPanePlaysEachRangeWithItsOwnCursorAndStopsWithIt) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    auto pane = ShowSpectrogramPane(doc);
+    box->StartClock(std::chrono::milliseconds(5));
+    const auto settled = [&] {
+        return QTest::qWaitFor([&] { return box->Outstanding() == 0 && !box->IsPlaying(); }, 5000);
+    };
+    PlayFromPane(
+        *pane, doc, Cases(*pane, true), settled, [&] { return box->PlayedChannel(0); },
+        [](float x) { return Decoded(x); });
+
+    box->StartClock(std::chrono::milliseconds(40), 1);
+    pane->PlayWindow();
+    QTest::qWait(100);
+    ASSERT_TRUE(pane->IsPlaying());
+    QTest::mouseClick(pane.get(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
+    EXPECT_FALSE(pane->IsPlaying());
+    EXPECT_FALSE(app.acquisition.usbThread->IsBusy());
+    ASSERT_TRUE(settled());
+    const std::size_t played = box->PlayedChannel(0).size();
+    QTest::qWait(200);
+    EXPECT_EQ(played, box->PlayedChannel(0).size()) << "played after the press";
+
+    pane->PlayWindow();
+    QTest::qWait(100);
+    ASSERT_TRUE(app.acquisition.usbThread->IsBusy());
+    pane.reset();
+    EXPECT_FALSE(app.acquisition.usbThread->IsBusy());
+    EXPECT_EQ(0u, box->Outstanding());
 }
 
 TEST_F(ViewPlayAudioBox, APressStopsItAndAViewThatGoesLeavesNothingPlaying) {
