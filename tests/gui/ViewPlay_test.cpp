@@ -302,6 +302,51 @@ TEST_F(ViewPlay, SelectionPlaysAndTheCursorRunsToItsEnd) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+// The pane's window on the sound card: the device renders its samples and
+// the pane's cursor follows the stream's clock to the window's end.
+template <typename Pane>
+void PlayPaneWindowOnSoundCard(Pane& pane, COrielDoc& doc, platform::FakeAudioBackend& backend) {
+    const PaneRange& shown = pane.Selection().Shown();
+    const PlayRange range{static_cast<std::int64_t>(shown.startSample), static_cast<std::int64_t>(shown.endSample)};
+    pane.PlayWindow();
+    ASSERT_TRUE(pane.IsPlaying());
+    platform::FakeAudioStream* stream = backend.LastStream();
+    ASSERT_NE(nullptr, stream);
+    const int start = pane.LastPlayCursorX();
+    QTimer device;
+    QObject::connect(&device, &QTimer::timeout, [stream] { stream->Pump(110); });
+    device.start(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !pane.IsPlaying(); }, 10000));
+    device.stop();
+    EXPECT_LT(start, pane.LastPlayCursorX());
+    EXPECT_EQ(pane.Selection().TimeToPoint(static_cast<double>(range.end) * 1000.0 / 11025.0), pane.LastPlayCursorX());
+    const std::vector<std::int16_t> rendered = stream->Rendered();
+    ASSERT_GE(rendered.size(), static_cast<std::size_t>(range.Count()));
+    for (std::int64_t k = 0; k < range.Count(); ++k) {
+        float x = 0.0f;
+        ASSERT_TRUE(doc.Channel(0).ReadSample(range.first + k, x));
+        ASSERT_EQ(CSoundOut::ToPcm16(x), rendered[static_cast<std::size_t>(k)]) << k;
+    }
+}
+
+TEST_F(ViewPlay, AnalysisPanesPlayTheirWindowWithTheirOwnCursor) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    {
+        SCOPED_TRACE("pitch");
+        auto pane = ShowPitchPane(doc);
+        PlayPaneWindowOnSoundCard(*pane, doc, *backend);
+    }
+    {
+        SCOPED_TRACE("spectrogram");
+        auto pane = ShowSpectrogramPane(doc);
+        PlayPaneWindowOnSoundCard(*pane, doc, *backend);
+    }
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+}
+
 TEST_F(ViewPlay, StoppingOrHavingNoDeviceLeavesNoCursorRunning) {
     if (!test::HaveTool("sox"))
         GTEST_SKIP() << "sox is not installed";
