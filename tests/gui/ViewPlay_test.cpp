@@ -168,6 +168,19 @@ protected:
         return pane;
     }
 
+    // Runs check on a pitch pane, then on a spectrogram pane, of the tone.
+    template <typename Check>
+    static void ForBothPanes(COrielDoc& doc, Check check) {
+        {
+            SCOPED_TRACE("pitch");
+            check(ShowPitchPane(doc));
+        }
+        {
+            SCOPED_TRACE("spectrogram");
+            check(ShowSpectrogramPane(doc));
+        }
+    }
+
     template <typename Pane>
     struct PaneCase {
         const char* name;
@@ -334,16 +347,7 @@ TEST_F(ViewPlay, AnalysisPanesPlayTheirWindowWithTheirOwnCursor) {
         GTEST_SKIP() << "sox is not installed";
     COrielDoc doc(app, prompts);
     ASSERT_TRUE(OpenTone(doc));
-    {
-        SCOPED_TRACE("pitch");
-        auto pane = ShowPitchPane(doc);
-        PlayPaneWindowOnSoundCard(*pane, doc, *backend);
-    }
-    {
-        SCOPED_TRACE("spectrogram");
-        auto pane = ShowSpectrogramPane(doc);
-        PlayPaneWindowOnSoundCard(*pane, doc, *backend);
-    }
+    ForBothPanes(doc, [&](auto pane) { PlayPaneWindowOnSoundCard(*pane, doc, *backend); });
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
 }
 
@@ -503,14 +507,7 @@ TEST_F(ViewPlayRendal, AnalysisPanesPlayEachRangeWithTheirOwnCursorAndTheirWorke
         GTEST_SKIP() << "sox is not installed";
     COrielDoc doc(app, prompts);
     ASSERT_TRUE(OpenTone(doc));
-    {
-        SCOPED_TRACE("pitch");
-        PlayThroughPane(doc, ShowPitchPane(doc));
-    }
-    {
-        SCOPED_TRACE("spectrogram");
-        PlayThroughPane(doc, ShowSpectrogramPane(doc));
-    }
+    ForBothPanes(doc, [&](auto pane) { PlayThroughPane(doc, std::move(pane)); });
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
 }
 
@@ -653,14 +650,7 @@ TEST_F(ViewPlayAudioBox, AnalysisPanesPlayEachRangeWithTheirOwnCursorAndStopWith
         GTEST_SKIP() << "sox is not installed";
     COrielDoc doc(app, prompts);
     ASSERT_TRUE(OpenTone(doc));
-    {
-        SCOPED_TRACE("pitch");
-        PlayThroughPane(doc, ShowPitchPane(doc));
-    }
-    {
-        SCOPED_TRACE("spectrogram");
-        PlayThroughPane(doc, ShowSpectrogramPane(doc));
-    }
+    ForBothPanes(doc, [&](auto pane) { PlayThroughPane(doc, std::move(pane)); });
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
 }
 
