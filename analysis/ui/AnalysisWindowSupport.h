@@ -6,6 +6,7 @@
 // its kind. UI thread only.
 
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <span>
@@ -13,6 +14,7 @@
 
 #include "app/ui/AnalysisWindowCommands.h"
 #include "core/ApplicationSettings.h"
+#include "platform/Progress.h"
 #include "platform/WinTypes.h"
 
 class QAction;
@@ -91,6 +93,30 @@ void SavePictureBitmap(const QWidget& widget, platform::UserPrompts& prompts, co
 // title followed by the kind's suffix, and its normal position is the
 // placement shared by every window of its kind, stored on every move and
 // resize (unless maximised or minimised) once the window has been placed.
+// The progress of a pane's computation that also asks to stop once the pane
+// is gone: the progress window lets events through while the work runs, so
+// the window can be closed (and its pane deleted) in the middle of it. The
+// pane checks Gone() before it touches itself again.
+class PaneProgress final : public platform::Progress {
+public:
+    PaneProgress(QObject* pane, platform::Progress& inner) : m_pane(pane), m_inner(inner) {}
+    bool Gone() const { return m_pane.isNull(); }
+    void SetText(const std::string& text) override {
+        if (!Gone())
+            m_inner.SetText(text);
+    }
+    void SetFraction(double fraction) override {
+        if (!Gone())
+            m_inner.SetFraction(fraction);
+    }
+    // The inner poll delivers waiting events: the pane may go during it.
+    bool AbortRequested() override { return Gone() || m_inner.AbortRequested() || Gone(); }
+
+private:
+    QPointer<QObject> m_pane;
+    platform::Progress& m_inner;
+};
+
 class PlacedAnalysisFrame : public QMdiSubWindow, public AnalysisWindowCommands {
     Q_OBJECT
 public:

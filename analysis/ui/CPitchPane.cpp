@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "widgets/CProgressDialog.h"
 #include "widgets/DrawingRoutines.h"
 #include "widgets/QtText.h"
+#include "app/ui/ViewPlay.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
@@ -52,17 +54,17 @@ CPitchPane::CPitchPane(COrielDoc& doc, QWidget* parent) : QWidget(parent), m_doc
     });
 }
 
-CPitchPane::~CPitchPane() {
-    // A playback this pane started ends with it.
-    if (m_playing && !m_detached)
-        m_doc.App().acquisition.StopSoundOutput();
-}
+// A playback this pane started ends with it (its playback, a child, stops
+// the output and the device workers first).
+CPitchPane::~CPitchPane() = default;
 
 void CPitchPane::DetachDocument() {
     m_detached = true;
     m_closing = true;
     m_newChannel = false;
     m_playing = false;
+    if (m_playback)
+        m_playback->StopAll();
     m_trackValid = false;
     m_track = PitchTrack{};
     m_background = QImage();
@@ -117,7 +119,8 @@ void CPitchPane::RequestComputation() {
         this,
         [this] {
             m_computeQueued = false;
-            if (!ComputeIfNeeded())
+            const QPointer<CPitchPane> alive(this);
+            if (!ComputeIfNeeded() && alive)
                 Close();
         },
         Qt::QueuedConnection);
@@ -154,13 +157,19 @@ bool CPitchPane::ComputeIfNeeded() {
             dialog->repaint();
             progress = std::move(dialog);
         }
+        PaneProgress guarded(this, *progress);
         m_computing = true;
         try {
-            outcome = ComputePitchTrack(source, ch->rate, settings, *progress);
+            outcome = ComputePitchTrack(source, ch->rate, settings, guarded);
         } catch (const std::exception&) {
             outcome.cancelled = true;
         }
+        // Closed while it ran: the pane (and maybe the document) is gone.
+        if (guarded.Gone())
+            return true;
         m_computing = false;
+        if (m_detached)
+            return false;
     }
     if (!outcome.error.empty()) {
         m_doc.Prompts().Message(outcome.error, platform::Buttons::Ok, platform::Icon::Warning);
@@ -490,6 +499,10 @@ void CPitchPane::paintEvent(QPaintEvent*) {
             dc.setPen(QPen(ToQColor(m_doc.displayColours[1]), 1));
             dc.drawLine(m_cursorX, plot.top(), m_cursorX, BottomOf(plot) - 1);
         }
+        if (const int play = m_playback ? m_playback->m_drawnX : -1; play >= 0 && !plot.isEmpty()) {
+            dc.setPen(QPen(ToQColor(m_doc.displayColours[1]), 1));
+            dc.drawLine(play, plot.top(), play, BottomOf(plot) - 1);
+        }
     }
     window.drawImage(0, 0, frame);
 }
@@ -538,6 +551,8 @@ void CPitchPane::wheelEvent(QWheelEvent* event) {
 
 void CPitchPane::StopPlayback() {
     m_playing = false;
+    if (m_playback)
+        m_playback->StopAll();
     m_doc.App().acquisition.StopSoundOutput();
 }
 

@@ -48,6 +48,7 @@ class CChannels;
 class CFrameLog;
 class COrielDoc;
 class COrielView;
+struct PlayRange;
 
 inline constexpr const char* kPitchDisplayError =
     "Error in setting up display.\nThis could be due to low memory. Please close some windows and try "
@@ -111,7 +112,12 @@ public:
     QRect AudioStrip() const { return m_audioStrip; }
     QRect IntensityStrip() const { return m_intensityStrip; }
     QRect LabelStrip() const { return m_labelStrip; }
+    // Sound this pane asked for plays (on any road) and its cursor runs.
     bool IsPlaying() const { return m_playing; }
+    // Where the play cursor stands or stood when it stopped (-1: never ran).
+    int LastPlayCursorX() const;
+    // Moves the play cursor to where the sound is; ends it with the sound.
+    void AdvancePlayCursor();
     double MarkerTime() const { return m_markerTime; }
     double MarkerPitch() const { return m_markerPitch; }
     double MarkerIntensity() const { return m_markerIntensity; }
@@ -185,6 +191,9 @@ private:
     int LabelStripHeight(bool* present) const;
     void SyncScrollBar();
     void StopPlayback();
+    // Plays range on the road the main view would take, with this pane's
+    // play cursor.
+    void StartPlay(const PlayRange& range, int mode);
     void ShowValues();
     // Passes a press, move or release on to the main view and the
     // spectrogram pane.
@@ -216,6 +225,7 @@ private:
     double m_markerPitch = 0.0;
     double m_markerIntensity = 0.0;
     bool m_playing = false;
+    class ViewPlayback* m_playback = nullptr;  // made at the first play
 };
 
 }  // namespace vocomet

@@ -16,6 +16,7 @@
 #include "app/PlayRoute.h"
 #include "app/ui/CFrameLog.h"
 #include "widgets/PrintRoutines.h"
+#include "app/ui/ViewPlay.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/UserPrompts.h"
@@ -72,51 +73,39 @@ bool CPitchPane::CanPlay(int mode) const {
     return static_cast<PlayMode>(mode) != PlayMode::Selection || m_sel.SelectionExists();
 }
 
-namespace {
-
-// Plays range on the sound card (the device roads play through their own
-// workers, which are not this window's): true only when sound plays.
-bool RequestPlay(COrielDoc& doc, const PlayRange& range) {
-    AcquisitionState& acquisition = doc.App().acquisition;
-    if (ChoosePlayRoad(acquisition) != PlayRoad::SoundCard)
-        return false;
-    if (CFrameRecordPlay* frame = acquisition.recordPlayFrame; frame && frame->Form())
-        frame->Form()->ReadSoundCardRate();
-    return PlayOnSoundCard(doc, range, nullptr);
+void CPitchPane::StartPlay(const PlayRange& range, int mode) {
+    if (!m_playback)
+        m_playback = MakePanePlayback(*this, m_doc.App().acquisition, [this] { AdvancePlayCursor(); });
+    m_playing = PlayFromPane(m_doc, *m_playback, range, static_cast<PlayMode>(mode));
+    AdvancePlayCursor();
 }
 
-}  // namespace
+int CPitchPane::LastPlayCursorX() const { return m_playback ? m_playback->m_lastX : -1; }
+
+void CPitchPane::AdvancePlayCursor() {
+    if (m_detached && m_playback)
+        m_playback->End();
+    m_playing = m_playback && m_playback->Advance([this](double t) { return m_sel.TimeToPoint(t); });
+}
 
 void CPitchPane::PlayAll() {
     if (!CanPlay(static_cast<int>(PlayMode::All)))
         return;
-    try {
-        m_playing = RequestPlay(m_doc, {0, WholeSamples(m_sel.SampleCount())});
-    } catch (const std::exception&) {
-        m_playing = false;
-    }
+    StartPlay({0, WholeSamples(m_sel.SampleCount())}, static_cast<int>(PlayMode::All));
 }
 
 void CPitchPane::PlaySelection() {
     if (!CanPlay(static_cast<int>(PlayMode::Selection)))
         return;
-    try {
-        m_playing =
-            RequestPlay(m_doc, {WholeSamples(m_sel.SelectionStartSample()), WholeSamples(m_sel.SelectionEndSample())});
-    } catch (const std::exception&) {
-        m_playing = false;
-    }
+    StartPlay({WholeSamples(m_sel.SelectionStartSample()), WholeSamples(m_sel.SelectionEndSample())},
+              static_cast<int>(PlayMode::Selection));
 }
 
 void CPitchPane::PlayWindow() {
     if (!CanPlay(static_cast<int>(PlayMode::Window)))
         return;
-    try {
-        const PaneRange& shown = m_sel.Shown();
-        m_playing = RequestPlay(m_doc, {WholeSamples(shown.startSample), WholeSamples(shown.endSample)});
-    } catch (const std::exception&) {
-        m_playing = false;
-    }
+    const PaneRange& shown = m_sel.Shown();
+    StartPlay({WholeSamples(shown.startSample), WholeSamples(shown.endSample)}, static_cast<int>(PlayMode::Window));
 }
 
 // ---- log entries --------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -15,6 +16,7 @@
 #include "app/ui/ChannelPainter.h"
 #include "widgets/DrawingRoutines.h"
 #include "widgets/QtText.h"
+#include "app/ui/ViewPlay.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
@@ -139,8 +141,12 @@ void CSpectrogramPane::QueueCompute() {
 }
 
 bool CSpectrogramPane::ComputeIfNeeded() {
-    if (m_computePending && m_settingsPresent && !m_computing)
+    if (m_computePending && m_settingsPresent && !m_computing) {
+        const QPointer<CSpectrogramPane> alive(this);
         Compute();
+        if (!alive)
+            return false;
+    }
     return m_valid;
 }
 
@@ -172,7 +178,11 @@ void CSpectrogramPane::Compute() {
             std::unique_ptr<platform::Progress> progress = hooks.makeProgress ? hooks.makeProgress()
                                                                                 : m_doc.MakeProgress();
             platform::NullProgress none;
-            outcome = ComputeSpectrogram(source, in, progress ? *progress : none);
+            PaneProgress guarded(this, progress ? *progress : none);
+            outcome = ComputeSpectrogram(source, in, guarded);
+            // Closed while it ran: the pane is gone, nothing more to do.
+            if (guarded.Gone())
+                return;
         } catch (const std::exception&) {
             outcome = {};
             outcome.error = kSpectrogramRoutineError;
@@ -398,6 +408,10 @@ void CSpectrogramPane::DrawOverlays(QPainter& dc) const {
         dc.drawLine(x, plot.bottom(), x, plot.top());
         dc.drawLine(plot.left(), y, plot.right(), y);
     }
+    if (const int play = m_playback ? m_playback->m_drawnX : -1; play >= 0) {
+        dc.setPen(QPen(ToQColor(m_doc.displayColours[1]), 1));
+        dc.drawLine(play, plot.top(), play, plot.bottom());
+    }
     // The mouse's cross-hair, when the document asks for it.
     if (m_hover.x() >= 0 && m_doc.settings.display.mouseReadout != 0 && plot.contains(m_hover)) {
         dc.setPen(QPen(ToQColor(m_doc.displayColours[1]), 1));
@@ -419,7 +433,12 @@ void CSpectrogramPane::paintEvent(QPaintEvent*) {
 
 // ---- cursor and selection -------------------------------------------------------
 
-void CSpectrogramPane::StopPanePlayback() { m_doc.App().acquisition.StopSoundOutput(); }
+void CSpectrogramPane::StopPanePlayback() {
+    m_playing = false;
+    if (m_playback)
+        m_playback->StopAll();
+    m_doc.App().acquisition.StopSoundOutput();
+}
 
 void CSpectrogramPane::BeginMouseSelection(unsigned /*flags*/, platform::Point point, double timeMs, int source) {
     try {

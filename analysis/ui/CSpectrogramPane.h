@@ -136,6 +136,12 @@ public:
     void PlayWindow();
     bool CanPlaySelection() const { return m_valid && SelectionExists(); }
     bool CanPlayWindow() const { return m_valid; }
+    // Sound this pane asked for plays (on any road) and its cursor runs.
+    bool IsPlaying() const { return m_playing; }
+    // Where the play cursor stands or stood when it stopped (-1: never ran).
+    int LastPlayCursorX() const;
+    // Moves the play cursor to where the sound is; ends it with the sound.
+    void AdvancePlayCursor();
     void LogAtMarker();
     void LogDuration();
     void LogFormantsAtMarker();
@@ -204,6 +210,9 @@ private:
     void DrawOverlays(QPainter& dc) const;
     int AnalysedSlot() const;
     void StopPanePlayback();
+    // Plays first .. end on the road the main view would take, with this
+    // pane's play cursor.
+    void StartPlay(double first, double end, int mode);
     void TellOthers(int which, unsigned flags, platform::Point point, double timeMs);
 
     COrielDoc& m_doc;
@@ -238,6 +247,8 @@ private:
     double m_markerHz = 0.0;
     double m_trackHz = 0.0;
     QPoint m_hover{-1, -1};  // the cross-hair, (-1, -1) when not shown
+    bool m_playing = false;
+    class ViewPlayback* m_playback = nullptr;  // made at the first play
 };
 
 }  // namespace vocomet

@@ -19,6 +19,7 @@
 #include "app/LogEntryBuilders.h"
 #include "app/PictureExport.h"
 #include "app/PlayRoute.h"
+#include "app/ui/ViewPlay.h"
 #include "app/SpectrogramLogEntries.h"
 #include "app/ui/CFrameLog.h"
 #include "widgets/PrintRoutines.h"
@@ -50,41 +51,32 @@ QMdiArea* AreaOf(QWidget* w) {
 
 namespace {
 
-// The sound card plays the range of the first channel slot; the device
-// roads play through their own workers, which this pane does not drive.
-// With nothing to play nothing is started and nothing is said.
-void PlaySamples(COrielDoc& doc, double first, double end) {
-    if (!doc.IsDataLoaded() || doc.GetChannelCount() < 1)
-        return;
-    AcquisitionState& acquisition = doc.App().acquisition;
-    if (ChoosePlayRoad(acquisition) != PlayRoad::SoundCard)
-        return;
-    if (CFrameRecordPlay* frame = acquisition.recordPlayFrame; frame && frame->Form())
-        frame->Form()->ReadSoundCardRate();
-    const auto whole = [](double v) {
-        return v > 0.0 && v < 9.0e18 ? static_cast<std::int64_t>(v) : std::int64_t{0};
-    };
-    PlayOnSoundCard(doc, vocomet::PlayRange{whole(first), whole(end)}, nullptr);
-}
+std::int64_t WholeSample(double v) { return v > 0.0 && v < 9.0e18 ? static_cast<std::int64_t>(v) : 0; }
 
 }  // namespace
 
+void CSpectrogramPane::StartPlay(double first, double end, int mode) {
+    if (!m_playback)
+        m_playback = MakePanePlayback(*this, m_doc.App().acquisition, [this] { AdvancePlayCursor(); });
+    m_playing = PlayFromPane(m_doc, *m_playback, {WholeSample(first), WholeSample(end)}, static_cast<PlayMode>(mode));
+    AdvancePlayCursor();
+}
+
+int CSpectrogramPane::LastPlayCursorX() const { return m_playback ? m_playback->m_lastX : -1; }
+
+void CSpectrogramPane::AdvancePlayCursor() {
+    m_playing = m_playback && m_playback->Advance([this](double t) { return m_selection.TimeToPoint(t); });
+}
+
 void CSpectrogramPane::PlaySelection() {
-    if (!CanPlaySelection())
-        return;
-    try {
-        PlaySamples(m_doc, m_selection.SelectionStartSample(), m_selection.SelectionEndSample());
-    } catch (const std::exception&) {
-    }
+    if (CanPlaySelection())
+        StartPlay(m_selection.SelectionStartSample(), m_selection.SelectionEndSample(),
+                  static_cast<int>(PlayMode::Selection));
 }
 
 void CSpectrogramPane::PlayWindow() {
-    if (!CanPlayWindow())
-        return;
-    try {
-        PlaySamples(m_doc, m_startSample, m_endSample);
-    } catch (const std::exception&) {
-    }
+    if (CanPlayWindow())
+        StartPlay(m_startSample, m_endSample, static_cast<int>(PlayMode::Window));
 }
 
 // ---- log entries ----------------------------------------------------------------

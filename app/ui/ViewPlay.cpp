@@ -8,6 +8,8 @@
 #include "app/ui/ViewPlay.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -15,8 +17,11 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QTimer>
+#include <QWidget>
 
 #include "acquisition/CSoundOut.h"
+#include "acquisition/AcquisitionView.h"
+#include "acquisition/CUSB2Thread.h"
 #include "acquisition/CUSBHardware.h"
 #include "acquisition/CUSBThread.h"
 #include "acquisition/ui/CFormRecordPlay.h"
@@ -29,6 +34,69 @@
 #include "core/COrielDoc.h"
 
 namespace vocomet {
+
+namespace {
+
+constexpr auto kStopWait = std::chrono::milliseconds(2000);
+
+}  // namespace
+
+// A window's USB 2 worker. A child of its playback: the worker goes with it
+// (it quits and its transfers are taken back first). A playback that ran
+// to its end is stopped at once (the device told, its transfers taken
+// back), unless a newer one was posted meanwhile.
+class RendalViewPlayback final : public QObject, public AcquisitionView {
+public:
+    explicit RendalViewPlayback(QObject& owner) : QObject(&owner) {
+        worker.Start();
+    }
+    ~RendalViewPlayback() override {
+        worker.stopFlag = 1;
+        worker.WaitRunEnded(kStopWait);
+    }
+
+    // Worker thread: only queued here. Runs end in the order they were
+    // posted, so the count tells which one this was.
+    void SetViewTimer(int, int) override {}
+    void StoreLatestBlock(const std::int32_t*, std::size_t) override {}
+    void ClearPlayCursorRunning() override {
+        const int ended = ++m_runsEnded;
+        QMetaObject::invokeMethod(this, [this, ended] { RunEnded(ended); }, Qt::QueuedConnection);
+    }
+    int GetPlayBlockSize() const override { return 8192; }
+
+    void Post() {
+        worker.stopFlag = 0;
+        worker.recordingFlag = 0;
+        worker.PostThreadMessage(CUSB2Thread::kPlay, 0, this);
+        ++m_posted;
+        running = true;
+    }
+
+    // The stop routine: stop flag, the run's end waited for, then the stop
+    // message. True when a playback was running.
+    bool Stop() {
+        const bool was = running;
+        running = false;
+        worker.stopFlag = 1;
+        worker.WaitRunEnded(kStopWait);
+        if (was)
+            worker.PostThreadMessage(CUSB2Thread::kStop);
+        return was;
+    }
+
+    CUSB2Thread worker;
+    bool running = false;
+
+private:
+    void RunEnded(int ended) {
+        if (ended == m_posted && running)
+            Stop();
+    }
+
+    std::atomic<int> m_runsEnded{0};
+    int m_posted = 0;
+};
 
 namespace {
 
@@ -92,7 +160,8 @@ bool PlayThroughAudioBox(COrielDoc& doc, CUSBThread& worker, ViewPlayback& playb
 
 ViewPlayback& COrielView::Playback() {
     if (!m_playback) {
-        m_playback = new ViewPlayback(*this, m_doc.App().acquisition);
+        m_playback = new ViewPlayback(*this, m_doc.App().acquisition, [this] { AdvancePlayCursor(); },
+                                      [this](int x) { viewport()->update(QRect(x, 0, 1, viewport()->height())); });
         if (!hooks.advancePlayCursor)
             hooks.advancePlayCursor = [this] { AdvancePlayCursor(); };
         if (!hooks.stopPlayCursor)
@@ -112,58 +181,74 @@ int COrielView::LastPlayCursorX() const { return m_playback ? m_playback->m_last
 bool COrielView::StopPlayCursor() {
     if (!m_playback)
         return false;
-    const bool running = m_playback->m_running;
-    if (m_playback->Ours())
-        m_doc.App().acquisition.StopSoundOutput();
-    const bool device = StopRendalPlayback() | m_playback->StopBox();
-    m_playback->End();
+    return m_playback->StopAll();
+}
+
+bool ViewPlayback::StopRendal() { return m_rendal && m_rendal->Stop(); }
+
+bool ViewPlayback::StopAll() {
+    const bool running = m_running;
+    if (Ours())
+        m_acquisition.StopSoundOutput();
+    const bool device = StopRendal() | StopBox();
+    End();
     return running || device;
+}
+
+ViewPlayback::Position ViewPlayback::Now() {
+    Position p;
+    p.timeMs = m_startMs;
+    if (m_source == Source::Clock) {
+        p.timeMs += static_cast<double>(m_clock.elapsed());
+        p.ended = p.timeMs >= m_endMs;
+    } else if (m_source == Source::AudioBox) {
+        p.timeMs = std::min(m_endMs, p.timeMs + static_cast<double>(m_deviceFrames.load()) * 1000.0 / m_rate);
+        if (m_deviceEnded.load()) {
+            // The run is over: the cursor stops where the sound did.
+            m_boxPlaying = false;
+            p.ended = true;
+            return p;
+        }
+    } else {
+        const CSoundOut* out = m_acquisition.soundOut.get();
+        // Stopped or replaced by someone else: the cursor goes.
+        if (!Ours() || (!out->IsPlaying() && !out->HasEnded())) {
+            p.gone = true;
+            return p;
+        }
+        p.ended = out->HasEnded();
+        p.timeMs += static_cast<double>(out->PlayedFrames()) * 1000.0 / m_rate;
+    }
+    if (p.ended)
+        p.timeMs = m_endMs;
+    return p;
+}
+
+bool ViewPlayback::Advance(const std::function<int(double)>& timeToX) {
+    if (!m_running)
+        return false;
+    const Position now = Now();
+    if (now.gone) {
+        End();
+        return false;
+    }
+    m_lastX = timeToX(now.timeMs);
+    if (now.ended) {
+        End();
+        return false;
+    }
+    MoveDrawn(m_lastX);
+    return true;
 }
 
 void COrielView::AdvancePlayCursor() {
     if (!m_playback || !m_playback->m_running)
         return;
-    ViewPlayback& p = *m_playback;
     if (m_doc.GetChannelCount() < 1) {
-        p.End();
+        m_playback->End();
         return;
     }
-    bool ended = false;
-    double t = p.m_startMs;
-    if (p.m_source == ViewPlayback::Source::Clock) {
-        t += static_cast<double>(p.m_clock.elapsed());
-        ended = t >= p.m_endMs;
-    } else if (p.m_source == ViewPlayback::Source::AudioBox) {
-        t = std::min(p.m_endMs, t + static_cast<double>(p.m_deviceFrames.load()) * 1000.0 / p.m_rate);
-        ended = p.m_deviceEnded.load();
-        if (ended) {
-            // The run is over: the cursor stops where the sound did.
-            p.m_boxPlaying = false;
-            p.m_lastX = PlayCursorX(m_doc.Channel(0), t);
-            p.End();
-            return;
-        }
-    } else {
-        const CSoundOut* out = m_doc.App().acquisition.soundOut.get();
-        // Stopped or replaced by someone else: the cursor goes.
-        if (!p.Ours() || (!out->IsPlaying() && !out->HasEnded())) {
-            p.End();
-            return;
-        }
-        ended = out->HasEnded();
-        t += static_cast<double>(out->PlayedFrames()) * 1000.0 / p.m_rate;
-    }
-    if (ended)
-        t = p.m_endMs;
-    const int x = PlayCursorX(m_doc.Channel(0), t);
-    p.m_lastX = x;
-    if (ended) {
-        // The sound is over: the cursor stops at its end and leaves the
-        // picture.
-        p.End();
-        return;
-    }
-    p.MoveDrawn(x);
+    m_playback->Advance([this](double t) { return PlayCursorX(m_doc.Channel(0), t); });
 }
 
 void COrielView::PaintPlayCursor(QPainter& window, const QRect& area) {
@@ -177,46 +262,91 @@ void COrielView::PaintPlayCursor(QPainter& window, const QRect& area) {
 
 void COrielView::OnOptionsRecordPlay() { ToggleRecordPlayOptions(m_doc.App(), &m_doc); }
 
+bool PlayThroughRendal(const COrielDoc& doc, ViewPlayback& playback, const PlayRange& range) {
+    if (!playback.m_rendal)
+        playback.m_rendal = new RendalViewPlayback(playback);
+    RendalViewPlayback& rendal = *playback.m_rendal;
+    // A playback still running stops first, its transfers taken back.
+    rendal.Stop();
+    if (doc.GetChannelCount() < 1)
+        return false;
+    const CChannels& channel0 = doc.Channel(0);
+    if (channel0.rate <= 0.0 || range.end < range.first)
+        return false;
+    Usb2PlayRequest request;
+    request.firstSample = range.first;
+    request.endSample = range.end;
+    request.channelCount = doc.GetChannelCount();
+    if (channel0.HasSamples()) {
+        // The span travels with the request, so later edits cannot reach it.
+        request.memory = std::make_shared<std::vector<float>>(SpanOf(channel0, range));
+    } else if (doc.GetDataFile() && doc.GetDataFile()->IsOpen()) {
+        request.file = doc.GetDataFile();
+    } else {
+        return false;
+    }
+    rendal.worker.SetPlayRequest(std::move(request));
+    rendal.Post();
+    // The device says nothing of its progress: the cursor follows the clock.
+    playback.Begin(range, channel0.rate, ViewPlayback::Source::Clock);
+    return true;
+}
+
+ViewPlayback* MakePanePlayback(QWidget& pane, AcquisitionState& acquisition, std::function<void()> advance) {
+    QWidget* w = &pane;
+    return new ViewPlayback(pane, acquisition, std::move(advance),
+                            [w](int x) { w->update(QRect(x, 0, 1, w->height())); });
+}
+
+bool PlayFromPane(COrielDoc& doc, ViewPlayback& playback, PlayRange range, PlayMode mode) {
+    if (ChoosePlayRoad(doc.App().acquisition) == PlayRoad::AudioBox && mode != PlayMode::All) {
+        range.first &= ~std::int64_t{3};
+        range.end &= ~std::int64_t{3};
+    }
+    try {
+        return PlayOnRoad(doc, playback, range);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool PlayOnRoad(COrielDoc& doc, ViewPlayback& playback, const PlayRange& range) {
+    if (!doc.IsDataLoaded() || doc.GetChannelCount() < 1)
+        return false;
+    AcquisitionState& acquisition = doc.App().acquisition;
+    const PlayRoad road = ChoosePlayRoad(acquisition);
+    const CChannels& channel0 = doc.Channel(0);
+    if (road == PlayRoad::AudioBox) {
+        // The application's worker plays; without it nothing does.
+        if (!acquisition.usbThread || !PlayThroughAudioBox(doc, *acquisition.usbThread, playback, range))
+            return false;
+        playback.Begin(range, static_cast<double>(static_cast<int>(channel0.rate)), ViewPlayback::Source::AudioBox);
+        return true;
+    }
+    if (CFrameRecordPlay* frame = acquisition.recordPlayFrame; frame && frame->Form())
+        frame->Form()->ReadSoundCardRate();
+    if (road == PlayRoad::Rendal)
+        return PlayThroughRendal(doc, playback, range);
+    const double rate = static_cast<double>(static_cast<int>(channel0.rate));
+    if (rate <= 0.0 || !PlayOnSoundCard(doc, range, &playback))
+        return false;
+    playback.Begin(range, rate);
+    return true;
+}
+
 void COrielView::Play(int mode) {
     COrielDoc& doc = m_doc;
     if (!doc.IsDataLoaded() || doc.GetChannelCount() < 1)
         return;
-    AcquisitionState& acquisition = doc.App().acquisition;
-    const PlayRoad road = ChoosePlayRoad(acquisition);
-    if (road == PlayRoad::AudioBox) {
-        // The application's worker plays; without it nothing does.
-        if (!acquisition.usbThread)
-            return;
-        const CChannels& channel0 = doc.Channel(0);
-        const PlayRange range =
-            PlayRangeOf(channel0, static_cast<PlayMode>(mode), mode != static_cast<int>(PlayMode::All));
-        ViewPlayback& playback = Playback();
-        if (!PlayThroughAudioBox(doc, *acquisition.usbThread, playback, range))
-            return;
-        playback.Begin(range, static_cast<double>(static_cast<int>(channel0.rate)), ViewPlayback::Source::AudioBox);
-        AdvancePlayCursor();
-        return;
-    }
-    if (CFrameRecordPlay* frame = acquisition.recordPlayFrame; frame && frame->Form())
-        frame->Form()->ReadSoundCardRate();
-    if (road == PlayRoad::Rendal) {
-        // The sixteen-channel system plays through its own worker.
-        PlayThroughRendal(mode);
-        return;
-    }
-
-    const CChannels& channel0 = doc.Channel(0);
-    const PlayRange range = PlayRangeOf(channel0, static_cast<PlayMode>(mode));
-    const double rate = static_cast<double>(static_cast<int>(channel0.rate));
-    if (rate <= 0.0)
-        return;
-    ViewPlayback& playback = Playback();
-    if (!PlayOnSoundCard(doc, range, &playback)) {
-        // Nothing plays: a cursor of an output that is gone goes too.
-        AdvancePlayCursor();
-        return;
-    }
-    playback.Begin(range, rate);
+    // The device roads play whole groups of four: the audio box for a
+    // selection or the window, the sixteen-channel system for a selection.
+    const PlayRoad road = ChoosePlayRoad(doc.App().acquisition);
+    const bool aligned = road == PlayRoad::AudioBox   ? mode != static_cast<int>(PlayMode::All)
+                         : road == PlayRoad::Rendal ? mode == static_cast<int>(PlayMode::Selection)
+                                                    : false;
+    const PlayRange range = PlayRangeOf(doc.Channel(0), static_cast<PlayMode>(mode), aligned);
+    PlayOnRoad(doc, Playback(), range);
+    // Nothing plays: a cursor of an output that is gone goes too.
     AdvancePlayCursor();
 }
 

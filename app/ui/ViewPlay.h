@@ -19,17 +19,21 @@
 
 class QMainWindow;
 class QMenu;
+class QWidget;
 
 namespace vocomet {
 
 class CChildFrame;
 
-// What a view keeps of the playback it started. A child of the view: it
-// goes with it, and first makes sure no player thread can reach it.
+// What a window keeps of the playback it started (the main view, the pitch
+// and spectrogram panes). A child of the window: it goes with it, and first
+// makes sure no player thread can reach it.
 //
 // What moves the play cursor: the sound card's stream clock, the frames
 // the audio box's worker reports played, or, for a device that reports
 // nothing (the sixteen-channel system), the time since the playback began.
+// `advance` runs on the window's thread whenever the cursor may have moved;
+// `repaintColumn` repaints one column of the window.
 class ViewPlayback final : public QObject, public SoundOutClient, public UsbThreadClient {
 public:
     // How often the cursor is moved while sound plays.
@@ -37,16 +41,20 @@ public:
 
     enum class Source { SoundCard, Clock, AudioBox };
 
-    ViewPlayback(COrielView& view, AcquisitionState& acquisition)
-        : QObject(&view), m_view(view), m_acquisition(acquisition) {
+    ViewPlayback(QObject& owner, AcquisitionState& acquisition, std::function<void()> advance,
+                 std::function<void(int)> repaintColumn)
+        : QObject(&owner),
+          m_acquisition(acquisition),
+          m_advance(std::move(advance)),
+          m_repaintColumn(std::move(repaintColumn)) {
         m_tick.setInterval(kTickMs);
-        QObject::connect(&m_tick, &QTimer::timeout, this, [this] { m_view.AdvancePlayCursor(); });
+        QObject::connect(&m_tick, &QTimer::timeout, this, [this] { m_advance(); });
     }
 
-    // Runs while the view goes (its own parts are gone): only the
-    // acquisition state is touched. The output this view plays stops, and
+    // Runs while the window goes (its own parts are gone): only the
+    // acquisition state is touched. The output this window plays stops, and
     // with it every call from its threads; the audio box's worker stops a
-    // playback of this view's samples and forgets this client.
+    // playback of this window's samples and forgets this client.
     ~ViewPlayback() override {
         if (Ours())
             m_acquisition.StopSoundOutput();
@@ -57,29 +65,29 @@ public:
         }
     }
 
-    // Feeding or worker thread: only noted and queued to the view's thread.
+    // Feeding or worker thread: only noted and queued to the window's thread.
     void OnBlockPlayed(std::int64_t frames) override {
         m_deviceFrames.store(frames);
-        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { m_advance(); }, Qt::QueuedConnection);
     }
     void OnPlayEnded() override {
-        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { m_advance(); }, Qt::QueuedConnection);
     }
     void OnRunEnded() override {
         m_deviceEnded.store(true);
-        QMetaObject::invokeMethod(this, [this] { m_view.AdvancePlayCursor(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { m_advance(); }, Qt::QueuedConnection);
     }
 
     bool Ours() const { return m_acquisition.soundOut && m_acquisition.soundOut->GetClient() == this; }
 
-    // The audio box's road: this view's cookie with the application's
+    // The audio box's road: this window's cookie with the application's
     // worker (registered at the first playback).
     int Cookie(CUSBThread& worker) {
         if (!m_cookie)
             m_cookie = worker.RegisterClient(this);
         return m_cookie;
     }
-    // Ends a playback of this view on the audio box (stop flag, then its
+    // Ends a playback of this window on the audio box (stop flag, then its
     // end waited for); true when one was going.
     bool StopBox() {
         // A run that has ended is not stopped again: the worker may have
@@ -90,6 +98,25 @@ public:
             m_acquisition.usbThread->StopRun();
         return was;
     }
+    // Ends a playback of this window on the sixteen-channel system; true
+    // when one was going.
+    bool StopRendal();
+    // Stops whatever this window plays on any road and ends the cursor;
+    // true when sound or the cursor was going.
+    bool StopAll();
+
+    // Where the sound is now. `gone`: it was stopped or replaced by someone
+    // else (the cursor goes); `ended`: it has played to its end (timeMs is
+    // where it stopped).
+    struct Position {
+        double timeMs = 0.0;
+        bool ended = false;
+        bool gone = false;
+    };
+    Position Now();
+    // Moves the cursor to where the sound is (x from its time); at the end
+    // the cursor stops there and leaves the picture. True while it runs.
+    bool Advance(const std::function<int(double)>& timeToX);
 
     void Begin(const PlayRange& range, double rate, Source source = Source::SoundCard) {
         m_running = true;
@@ -113,16 +140,16 @@ public:
     void MoveDrawn(int x) {
         if (x == m_drawnX)
             return;
-        const int h = m_view.viewport()->height();
         if (m_drawnX >= 0)
-            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
+            m_repaintColumn(m_drawnX);
         m_drawnX = x;
         if (m_drawnX >= 0)
-            m_view.viewport()->update(QRect(m_drawnX, 0, 1, h));
+            m_repaintColumn(m_drawnX);
     }
 
-    COrielView& m_view;
     AcquisitionState& m_acquisition;
+    std::function<void()> m_advance;
+    std::function<void(int)> m_repaintColumn;
     QTimer m_tick;
     QElapsedTimer m_clock;
     bool m_running = false;
@@ -140,8 +167,25 @@ public:
     double m_endMs = 0.0;
     int m_drawnX = -1;  // the column drawn now
     int m_lastX = -1;   // where the cursor stands or stood
+    // The sixteen-channel system's worker of this window (made on first use).
+    class RendalViewPlayback* m_rendal = nullptr;
 };
 
+
+// Plays range of the document through the road the main view takes (the
+// audio box, the sixteen-channel system or the sound card) and starts
+// playback's cursor; false when nothing plays (a cursor still going is
+// ended on the device roads).
+bool PlayOnRoad(COrielDoc& doc, ViewPlayback& playback, const PlayRange& range);
+// An analysis pane's playback: its cursor is a column of the pane.
+ViewPlayback* MakePanePlayback(QWidget& pane, AcquisitionState& acquisition, std::function<void()> advance);
+// What an analysis pane plays: range on the main view's road, the audio box
+// playing a selection or a window from and to whole groups of four samples.
+// False when nothing plays.
+bool PlayFromPane(COrielDoc& doc, ViewPlayback& playback, PlayRange range, PlayMode mode);
+// The sixteen-channel system's part of it: a playback of this window still
+// going stops first; false when nothing was posted.
+bool PlayThroughRendal(const COrielDoc& doc, ViewPlayback& playback, const PlayRange& range);
 
 // Adds the "Record/Play" menu (before the Options menu) with Play All, Play
 // Selection and Play Window, and "Record/Play..." to optionsMenu. Their

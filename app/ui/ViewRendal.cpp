@@ -24,67 +24,8 @@ namespace vocomet {
 namespace {
 
 constexpr WindowPlacement kDefaultRecordFormPlacement{50, 50, 700, 400};
-constexpr auto kStopWait = std::chrono::milliseconds(2000);
 
 }  // namespace
-
-// The view's USB 2 worker. A child of the view: the worker goes with it
-// (it quits and its transfers are taken back first). A playback that ran
-// to its end is stopped at once (the device told, its transfers taken
-// back), unless a newer one was posted meanwhile.
-class RendalViewPlayback final : public QObject, public AcquisitionView {
-public:
-    explicit RendalViewPlayback(COrielView& view) : QObject(&view) {
-        setObjectName(QStringLiteral("rendalPlayback"));
-        worker.Start();
-    }
-    ~RendalViewPlayback() override {
-        worker.stopFlag = 1;
-        worker.WaitRunEnded(kStopWait);
-    }
-
-    // Worker thread: only queued here. Runs end in the order they were
-    // posted, so the count tells which one this was.
-    void SetViewTimer(int, int) override {}
-    void StoreLatestBlock(const std::int32_t*, std::size_t) override {}
-    void ClearPlayCursorRunning() override {
-        const int ended = ++m_runsEnded;
-        QMetaObject::invokeMethod(this, [this, ended] { RunEnded(ended); }, Qt::QueuedConnection);
-    }
-    int GetPlayBlockSize() const override { return 8192; }
-
-    void Post() {
-        worker.stopFlag = 0;
-        worker.recordingFlag = 0;
-        worker.PostThreadMessage(CUSB2Thread::kPlay, 0, this);
-        ++m_posted;
-        running = true;
-    }
-
-    // The stop routine: stop flag, the run's end waited for, then the stop
-    // message. True when a playback was running.
-    bool Stop() {
-        const bool was = running;
-        running = false;
-        worker.stopFlag = 1;
-        worker.WaitRunEnded(kStopWait);
-        if (was)
-            worker.PostThreadMessage(CUSB2Thread::kStop);
-        return was;
-    }
-
-    CUSB2Thread worker;
-    bool running = false;
-
-private:
-    void RunEnded(int ended) {
-        if (ended == m_posted && running)
-            Stop();
-    }
-
-    std::atomic<int> m_runsEnded{0};
-    int m_posted = 0;
-};
 
 void InstallRendalRecordRoad(COrielView& view) {
     QPointer<COrielView> v(&view);
@@ -148,43 +89,13 @@ void COrielView::StartRendalRecording() {
 void COrielView::PlayThroughRendal(int mode) {
     if (!m_doc.IsDataLoaded() || m_doc.GetChannelCount() < 1)
         return;
-    auto* playback = findChild<RendalViewPlayback*>(QStringLiteral("rendalPlayback"), Qt::FindDirectChildrenOnly);
-    if (!playback)
-        playback = new RendalViewPlayback(*this);
-    // A playback still running stops first, its transfers taken back.
-    playback->Stop();
-    const CChannels& channel0 = m_doc.Channel(0);
     // Only a selection starts and ends on whole groups of four samples.
-    const PlayRange range = PlayRangeOf(channel0, static_cast<PlayMode>(mode), mode == static_cast<int>(PlayMode::Selection));
-    if (channel0.rate <= 0.0 || range.end < range.first)
-        return;
-    Usb2PlayRequest request;
-    request.firstSample = range.first;
-    request.endSample = range.end;
-    request.channelCount = m_doc.GetChannelCount();
-    if (channel0.HasSamples()) {
-        // The span travels with the request, so later edits cannot reach it.
-        const float* s = channel0.samples.data();
-        const std::int64_t end = std::min<std::int64_t>(range.end, channel0.ReadableCount());
-        auto span = std::make_shared<std::vector<float>>(static_cast<std::size_t>(range.end - range.first), 0.0f);
-        for (std::int64_t k = range.first; k < end; ++k)
-            (*span)[static_cast<std::size_t>(k - range.first)] = s[k];
-        request.memory = std::move(span);
-    } else if (m_doc.GetDataFile() && m_doc.GetDataFile()->IsOpen()) {
-        request.file = m_doc.GetDataFile();
-    } else {
-        return;
-    }
-    playback->worker.SetPlayRequest(std::move(request));
-    playback->Post();
-    // The device says nothing of its progress: the cursor follows the clock.
-    Playback().Begin(range, channel0.rate, ViewPlayback::Source::Clock);
-    AdvancePlayCursor();
+    const PlayRange range =
+        PlayRangeOf(m_doc.Channel(0), static_cast<PlayMode>(mode), mode == static_cast<int>(PlayMode::Selection));
+    if (vocomet::PlayThroughRendal(m_doc, Playback(), range))
+        AdvancePlayCursor();
 }
 
-bool COrielView::StopRendalPlayback() {
-    auto* playback = findChild<RendalViewPlayback*>(QStringLiteral("rendalPlayback"), Qt::FindDirectChildrenOnly);
-    return playback && playback->Stop();
-}
+bool COrielView::StopRendalPlayback() { return m_playback && m_playback->StopRendal(); }
 
 }  // namespace vocomet

@@ -357,6 +357,24 @@ TEST_F(PitchWindow, RefusedSettingsAndACancelCloseTheWindow) {
     EXPECT_TRUE(child->isVisible());
 }
 
+TEST_F(PitchWindow, ClosedDuringItsComputationStopsIt) {
+    QPointer<CPitchFrame> f = OpenFromMenu();
+    ASSERT_TRUE(f);
+    auto pollsAfterClose = std::make_shared<int>(0);
+    f->Pane()->hooks.makeProgress = [w = f.data(), pollsAfterClose] {
+        return std::make_unique<test::ClosingProgress>(w, pollsAfterClose);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.isNull(); }, 10000));
+    QTest::qWait(30);
+    EXPECT_EQ(*pollsAfterClose, 0);
+    EXPECT_EQ(doc->pitchView, nullptr);
+    EXPECT_TRUE(prompts.messages.empty());
+    // The document opens the window again and measures.
+    CPitchPane* again = OpenAndCompute();
+    ASSERT_NE(again, nullptr);
+    EXPECT_GT(Voiced(again->Track()), 0);
+}
+
 TEST_F(PitchWindow, ADocumentFrameDestroyedFirstTakesTheWindowWithIt) {
     CPitchPane* pane = OpenAndCompute();
     ASSERT_NE(pane, nullptr);

@@ -304,6 +304,21 @@ TEST_F(SpectrogramWindow, ADocumentFrameDestroyedFirstTakesTheWindowWithIt) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.isNull(); }, 5000));
 }
 
+TEST_F(SpectrogramWindow, ClosedDuringItsComputationStopsIt) {
+    QPointer<CSpectrogramFrame> f = Open(&COrielView::OnAnalysisSpectrogramAll);
+    ASSERT_TRUE(f);
+    auto pollsAfterClose = std::make_shared<int>(0);
+    f->GetView()->Pane()->hooks.makeProgress = [w = f.data(), pollsAfterClose] {
+        return std::make_unique<test::ClosingProgress>(w, pollsAfterClose);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.isNull(); }, 10000));
+    QTest::qWait(30);
+    EXPECT_EQ(*pollsAfterClose, 0);
+    EXPECT_EQ(doc->spectrogramView, nullptr);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(child->isVisible());
+}
+
 TEST_F(SpectrogramWindow, TooSmallComputesNothingAndPaintsWhite) {
     CSpectrogramFrame* f = Open(&COrielView::OnAnalysisSpectrogramWindow);
     ASSERT_NE(f, nullptr);

@@ -1,5 +1,6 @@
 #include "gui/SpeechWindowFixture.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -14,6 +15,16 @@
 #include "support/TestPaths.h"
 
 namespace vocomet::test {
+
+bool ClosingProgress::AbortRequested() {
+    if (m_window) {
+        m_window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    } else {
+        ++*m_pollsAfterClose;
+    }
+    return false;
+}
 
 bool SpeakToWav(const std::string& wavPath, const std::string& text) {
     return RunCommand("espeak-ng -w '" + wavPath + "' '" + text + "' >/dev/null 2>&1") == 0;

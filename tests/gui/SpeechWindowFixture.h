@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "app/ui/CChildFrame.h"
@@ -18,6 +20,7 @@
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/ProfileStore.h"
+#include "platform/Progress.h"
 #include "support/ScriptedPrompts.h"
 
 namespace vocomet::test {
@@ -27,6 +30,23 @@ namespace vocomet::test {
 // gives, by object name, the widest text a read-out must have room for
 // (otherwise its current text).
 void ExpectReadoutsWhole(QWidget* window, const std::map<QString, QString>& widest = {});
+
+// A computation's progress whose first poll closes the window and runs the
+// deferred deletes, as a nested event loop may; it counts the polls that
+// come once the window is gone (a computation that goes on without its
+// window).
+class ClosingProgress final : public platform::Progress {
+public:
+    ClosingProgress(QWidget* window, std::shared_ptr<int> pollsAfterClose)
+        : m_window(window), m_pollsAfterClose(std::move(pollsAfterClose)) {}
+    void SetText(const std::string&) override {}
+    void SetFraction(double) override {}
+    bool AbortRequested() override;
+
+private:
+    QPointer<QWidget> m_window;
+    std::shared_ptr<int> m_pollsAfterClose;
+};
 
 // Speaks the text into a WAV file with espeak-ng; false when it fails.
 bool SpeakToWav(const std::string& wavPath, const std::string& text);

@@ -3,7 +3,10 @@
 // over the strips with the stream's clock until the selection's end.
 
 #include <QApplication>
+#include <QPointer>
 #include <QDir>
+#include <QImage>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -11,18 +14,24 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <set>
+#include <type_traits>
 #include <thread>
 #include <vector>
 
 #include "acquisition/CSoundOut.h"
 #include "acquisition/CUSB2Thread.h"
 #include "acquisition/CUSBThread.h"
+#include "analysis/ui/CPitchPane.h"
+#include "analysis/ui/CSpectrogramPane.h"
 #include "app/PlayRoute.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/FakeAudio.h"
+#include "platform/Progress.h"
 #include "platform/usb/SimulatedAudioBox.h"
 #include "platform/usb/SimulatedRendal.h"
 #include "platform/usb/UsbTransport.h"
@@ -95,6 +104,142 @@ protected:
         void (COrielView::*command)();
         PlayRange range;
     };
+
+    // A pitch pane over the tone with its track, a fifth to three fifths of
+    // it selected by a drag, then zoomed in once.
+    // Selects a fifth to three fifths of the pane's plot by a drag.
+    static void SelectInPane(QWidget& pane, const QRect& plot) {
+        const int y = plot.center().y();
+        const auto send = [&](QEvent::Type type, int x, Qt::MouseButton button, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, QPointF(x, y), QPointF(pane.mapToGlobal(QPoint(x, y))), button, buttons,
+                          Qt::NoModifier);
+            QApplication::sendEvent(&pane, &e);
+        };
+        send(QEvent::MouseButtonPress, plot.left() + plot.width() / 5, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, plot.left() + plot.width() * 3 / 5, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, plot.left() + plot.width() * 3 / 5, Qt::LeftButton, Qt::NoButton);
+    }
+
+    static QRect PlotOf(const CPitchPane& pane) { return pane.PlotRect(); }
+    static QRect PlotOf(const CSpectrogramPane& pane) {
+        const auto& p = pane.Layout().plot;
+        return QRect(p.left, p.top, p.right - p.left, p.bottom - p.top);
+    }
+
+    // The play cursor shows as a line in the pane while it runs and is gone
+    // once a press in the pane has stopped it.
+    template <typename Pane>
+    static void PressStopsTheShownCursor(Pane& pane) {
+        const int x = pane.LastPlayCursorX();
+        const int y = PlotOf(pane).top() + 2;
+        ASSERT_GE(x, 0);
+        const QRgb playing = pane.grab().toImage().pixel(x, y);
+        QTest::mouseClick(&pane, Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
+        EXPECT_FALSE(pane.IsPlaying());
+        EXPECT_NE(playing, pane.grab().toImage().pixel(x, y)) << "the cursor line left the picture";
+    }
+
+    static std::unique_ptr<CPitchPane> ShowPitchPane(COrielDoc& doc) {
+        auto pane = std::make_unique<CPitchPane>(doc);
+        pane->hooks.makeProgress = [] { return std::make_unique<platform::NullProgress>(); };
+        pane->resize(700, 400);
+        pane->show();
+        pane->SetChannel(0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pane->IsTrackValid(); }, 10000));
+        SelectInPane(*pane, pane->PlotRect());
+        EXPECT_TRUE(pane->Selection().SelectionExists());
+        pane->Zoom(static_cast<int>(PaneZoomMode::In));
+        EXPECT_TRUE(pane->Selection().Zoomed());
+        return pane;
+    }
+
+    // A spectrogram pane over samples 2000 to 9000 of the tone, a part of
+    // it selected by a drag.
+    static std::unique_ptr<CSpectrogramPane> ShowSpectrogramPane(COrielDoc& doc) {
+        auto pane = std::make_unique<CSpectrogramPane>(doc);
+        pane->hooks.makeProgress = [] { return std::make_unique<platform::NullProgress>(); };
+        pane->resize(700, 400);
+        pane->show();
+        pane->SetAnalysisSettings(0, nullptr, 11025, 11025, 2000, 9000, 2000 / 11.025, 9000 / 11.025,
+                                  doc.settings.spectrogram);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pane->IsSpectrogramValid(); }, 10000));
+        SelectInPane(*pane, PlotOf(*pane));
+        EXPECT_TRUE(pane->Selection().SelectionExists());
+        return pane;
+    }
+
+    // Runs check on a pitch pane, then on a spectrogram pane, of the tone.
+    template <typename Check>
+    static void ForBothPanes(COrielDoc& doc, Check check) {
+        {
+            SCOPED_TRACE("pitch");
+            check(ShowPitchPane(doc));
+        }
+        {
+            SCOPED_TRACE("spectrogram");
+            check(ShowSpectrogramPane(doc));
+        }
+    }
+
+    template <typename Pane>
+    struct PaneCase {
+        const char* name;
+        void (Pane::*command)();
+        PlayRange range;
+    };
+
+    // All, the selection and the window of the pane; lowered: whole groups
+    // of four for the selection and the window.
+    template <typename Pane>
+    static std::vector<PaneCase<Pane>> Cases(Pane& pane, bool lowered) {
+        const auto whole = [lowered](double v) {
+            const auto s = static_cast<std::int64_t>(v);
+            return lowered ? s & ~std::int64_t{3} : s;
+        };
+        const AnalysisPaneSelection& sel = pane.Selection();
+        std::vector<PaneCase<Pane>> cases = {
+            {"selection", &Pane::PlaySelection, {whole(sel.SelectionStartSample()), whole(sel.SelectionEndSample())}},
+            {"window", &Pane::PlayWindow, {whole(sel.Shown().startSample), whole(sel.Shown().endSample)}}};
+        if constexpr (std::is_same_v<Pane, CPitchPane>)
+            cases.push_back({"all", &CPitchPane::PlayAll, {0, 11025}});
+        return cases;
+    }
+
+    // Plays each case from the pane: the cursor runs to the range's end in
+    // the pane's plot; decoded(k) is the device's k-th played sample of the
+    // range, encode the device's form of a document sample.
+    template <typename Pane, typename Played, typename Encode>
+    static void PlayFromPane(Pane& pane, COrielDoc& doc, const std::vector<PaneCase<Pane>>& cases,
+                             const std::function<bool()>& settled, Played played, Encode encode) {
+        CChannels& ch = doc.Channel(0);
+        for (const PaneCase<Pane>& c : cases) {
+            SCOPED_TRACE(c.name);
+            const std::size_t before = played().size();
+            (pane.*c.command)();
+            EXPECT_TRUE(pane.IsPlaying());
+            // It starts at the range's start and runs, never back, to its end.
+            const int start = pane.LastPlayCursorX();
+            EXPECT_EQ(pane.Selection().TimeToPoint(static_cast<double>(c.range.first) * 1000.0 / 11025.0), start);
+            std::vector<int> seen{start};
+            for (int i = 0; i < 1000 && pane.IsPlaying(); ++i) {
+                QTest::qWait(5);
+                seen.push_back(pane.LastPlayCursorX());
+            }
+            EXPECT_FALSE(pane.IsPlaying());
+            EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+            EXPECT_LT(start, pane.LastPlayCursorX());
+            EXPECT_EQ(pane.Selection().TimeToPoint(static_cast<double>(c.range.end) * 1000.0 / 11025.0),
+                      pane.LastPlayCursorX());
+            ASSERT_TRUE(settled());
+            const auto words = played();
+            ASSERT_GE(words.size(), before + static_cast<std::size_t>(c.range.Count()));
+            for (std::int64_t k = 0; k < c.range.Count(); ++k) {
+                float x = 0.0f;
+                ASSERT_TRUE(ch.ReadSample(c.range.first + k, x));
+                ASSERT_EQ(encode(x), words[before + static_cast<std::size_t>(k)]) << k;
+            }
+        }
+    }
 
     std::shared_ptr<platform::FakeAudioBackend> backend = std::make_shared<platform::FakeAudioBackend>();
     ApplicationState app;
@@ -170,6 +315,42 @@ TEST_F(ViewPlay, SelectionPlaysAndTheCursorRunsToItsEnd) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+// The pane's window on the sound card: the device renders its samples and
+// the pane's cursor follows the stream's clock to the window's end.
+template <typename Pane>
+void PlayPaneWindowOnSoundCard(Pane& pane, COrielDoc& doc, platform::FakeAudioBackend& backend) {
+    const PaneRange& shown = pane.Selection().Shown();
+    const PlayRange range{static_cast<std::int64_t>(shown.startSample), static_cast<std::int64_t>(shown.endSample)};
+    pane.PlayWindow();
+    ASSERT_TRUE(pane.IsPlaying());
+    platform::FakeAudioStream* stream = backend.LastStream();
+    ASSERT_NE(nullptr, stream);
+    const int start = pane.LastPlayCursorX();
+    QTimer device;
+    QObject::connect(&device, &QTimer::timeout, [stream] { stream->Pump(110); });
+    device.start(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !pane.IsPlaying(); }, 10000));
+    device.stop();
+    EXPECT_LT(start, pane.LastPlayCursorX());
+    EXPECT_EQ(pane.Selection().TimeToPoint(static_cast<double>(range.end) * 1000.0 / 11025.0), pane.LastPlayCursorX());
+    const std::vector<std::int16_t> rendered = stream->Rendered();
+    ASSERT_GE(rendered.size(), static_cast<std::size_t>(range.Count()));
+    for (std::int64_t k = 0; k < range.Count(); ++k) {
+        float x = 0.0f;
+        ASSERT_TRUE(doc.Channel(0).ReadSample(range.first + k, x));
+        ASSERT_EQ(CSoundOut::ToPcm16(x), rendered[static_cast<std::size_t>(k)]) << k;
+    }
+}
+
+TEST_F(ViewPlay, AnalysisPanesPlayTheirWindowWithTheirOwnCursor) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    ForBothPanes(doc, [&](auto pane) { PlayPaneWindowOnSoundCard(*pane, doc, *backend); });
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+}
+
 TEST_F(ViewPlay, StoppingOrHavingNoDeviceLeavesNoCursorRunning) {
     if (!test::HaveTool("sox"))
         GTEST_SKIP() << "sox is not installed";
@@ -238,6 +419,32 @@ protected:
     }
     void TearDown() override { device->StopClock(); }
 
+    // Each range of the pane plays on the system, a press stops it, and the
+    // pane going takes its worker and transfers with it.
+    template <typename Pane>
+    void PlayThroughPane(COrielDoc& doc, std::unique_ptr<Pane> pane) {
+        device->StartClock(std::chrono::milliseconds(2), 1);
+        PlayFromPane(
+            *pane, doc, Cases(*pane, false), [&] { return Settled(); }, [&] { return device->PlayedWords(); },
+            [](float x) { return EncodeUsb2PlaySample(x); });
+
+        device->StartClock(std::chrono::milliseconds(100), 1);
+        pane->PlayWindow();
+        QTest::qWait(150);
+        ASSERT_TRUE(pane->IsPlaying());
+        PressStopsTheShownCursor(*pane);
+        ASSERT_TRUE(Settled());
+        const std::size_t played = device->PlayedWords().size();
+        QTest::qWait(250);
+        EXPECT_EQ(played, device->PlayedWords().size()) << "played after the press";
+
+        pane->PlayWindow();
+        QTest::qWait(150);
+        ASSERT_TRUE(device->IsPlaying());
+        pane.reset();
+        EXPECT_EQ(0u, device->Outstanding());
+    }
+
     // True once the device has nothing queued and plays no more.
     bool Settled() {
         return QTest::qWaitFor([&] { return device->Outstanding() == 0 && !device->IsPlaying(); }, 5000);
@@ -294,6 +501,17 @@ TEST_F(ViewPlayRendal, EachCommandPlaysItsRangeAndTheCursorRunsToItsEnd) {
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
 }
 
+
+
+TEST_F(ViewPlayRendal, AnalysisPanesPlayEachRangeWithTheirOwnCursorAndTheirWorkerGoesWithThem) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    ForBothPanes(doc, [&](auto pane) { PlayThroughPane(doc, std::move(pane)); });
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+}
+
 TEST_F(ViewPlayRendal, APressStopsItAndNoWorkerOutlivesItsView) {
     if (!test::HaveTool("sox"))
         GTEST_SKIP() << "sox is not installed";
@@ -337,6 +555,37 @@ protected:
     void TearDown() override {
         app.acquisition.usbThread.reset();
         box->StopClock();
+    }
+
+    // Each range of the pane plays on the box, a press stops it, and the
+    // pane going stops the worker first.
+    template <typename Pane>
+    void PlayThroughPane(COrielDoc& doc, std::unique_ptr<Pane> pane) {
+        box->StartClock(std::chrono::milliseconds(5));
+        const auto settled = [&] {
+            return QTest::qWaitFor([&] { return box->Outstanding() == 0 && !box->IsPlaying(); }, 5000);
+        };
+        PlayFromPane(
+            *pane, doc, Cases(*pane, true), settled, [&] { return box->PlayedChannel(0); },
+            [](float x) { return Decoded(x); });
+
+        box->StartClock(std::chrono::milliseconds(40), 1);
+        pane->PlayWindow();
+        QTest::qWait(100);
+        ASSERT_TRUE(pane->IsPlaying());
+        PressStopsTheShownCursor(*pane);
+        EXPECT_FALSE(app.acquisition.usbThread->IsBusy());
+        ASSERT_TRUE(settled());
+        const std::size_t played = box->PlayedChannel(0).size();
+        QTest::qWait(200);
+        EXPECT_EQ(played, box->PlayedChannel(0).size()) << "played after the press";
+
+        pane->PlayWindow();
+        QTest::qWait(100);
+        ASSERT_TRUE(app.acquisition.usbThread->IsBusy());
+        pane.reset();
+        EXPECT_FALSE(app.acquisition.usbThread->IsBusy());
+        EXPECT_EQ(0u, box->Outstanding());
     }
 
     // The box's decoding of a played sample.
@@ -392,6 +641,17 @@ TEST_F(ViewPlayAudioBox, EachCommandPlaysItsRangeAndTheCursorFollowsThePlayedBlo
     for (const auto& r : box->RequestLog())
         setupSent |= r.setup.bRequest == platform::usb::SimulatedAudioBox::kDspSetup;
     EXPECT_TRUE(setupSent);
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
+}
+
+
+
+TEST_F(ViewPlayAudioBox, AnalysisPanesPlayEachRangeWithTheirOwnCursorAndStopWithThem) {
+    if (!test::HaveTool("sox"))
+        GTEST_SKIP() << "sox is not installed";
+    COrielDoc doc(app, prompts);
+    ASSERT_TRUE(OpenTone(doc));
+    ForBothPanes(doc, [&](auto pane) { PlayThroughPane(doc, std::move(pane)); });
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
 }
 
