@@ -7,8 +7,6 @@
 #include <cmath>
 
 #include "acquisition/CSoundOut.h"
-#include "acquisition/ui/CFormRecordPlay.h"
-#include "acquisition/ui/CFrameRecordPlay.h"
 #include "analysis/ui/AnalysisWindowSupport.h"
 #include "analysis/ui/CPitchPane.h"
 #include "app/PictureExport.h"

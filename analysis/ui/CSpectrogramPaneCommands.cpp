@@ -10,8 +10,6 @@
 #include <memory>
 
 #include "acquisition/AcquisitionState.h"
-#include "acquisition/ui/CFormRecordPlay.h"
-#include "acquisition/ui/CFrameRecordPlay.h"
 #include "analysis/ui/AnalysisWindowSupport.h"
 #include "analysis/ui/CFormPlotFormantFrame.h"
 #include "analysis/ui/CFormPlotFormantView.h"

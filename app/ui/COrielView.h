@@ -324,8 +324,9 @@ public:
 
     // ---- record command, audio box road (ViewRecordScope.cpp) ----
 
-    // Record/Play > Record: labels emptied, a never-saved modified document
-    // offered for saving, then timer 1 starts the recording.
+    // Record/Play > Record: the document's analysis windows closed, a
+    // never-saved modified document offered for saving, the labels emptied
+    // once that question is answered, then timer 1 starts the recording.
     void OnRecordPlayRecord();
     // Timer 1: with the audio box, the record-and-scope form on this
     // document with a fresh recording file.
@@ -338,9 +339,6 @@ public:
     // Timer 1 with the sixteen-channel system: the record form on this
     // document with a fresh recording file.
     void StartRendalRecording();
-    // The USB 2 play road: channel 0 of the mode's range through the view's
-    // own worker; a playback still running stops first.
-    void PlayThroughRendal(int mode);
     // Ends this view's USB 2 playback; true when one was running.
     bool StopRendalPlayback();
 

@@ -86,16 +86,6 @@ void COrielView::StartRendalRecording() {
     ApplyZoom(5);
 }
 
-void COrielView::PlayThroughRendal(int mode) {
-    if (!m_doc.IsDataLoaded() || m_doc.GetChannelCount() < 1)
-        return;
-    // Only a selection starts and ends on whole groups of four samples.
-    const PlayRange range =
-        PlayRangeOf(m_doc.Channel(0), static_cast<PlayMode>(mode), mode == static_cast<int>(PlayMode::Selection));
-    if (vocomet::PlayThroughRendal(m_doc, Playback(), range))
-        AdvancePlayCursor();
-}
-
 bool COrielView::StopRendalPlayback() { return m_playback && m_playback->StopRendal(); }
 
 }  // namespace vocomet
