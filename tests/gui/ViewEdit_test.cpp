@@ -25,6 +25,12 @@ std::string WriteTwoChannels(const std::string& folder) {
     return path;
 }
 
+void ShowAt640x480(COrielView& view) {
+    view.resize(640, 480);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+}
+
 // Select All, Cut, Paste into a second view's empty document, Undo: what
 // the Edit menu runs, on real views.
 TEST(ViewEdit, CutPasteIntoAnEmptyDocumentAndUndo) {
@@ -34,9 +40,7 @@ TEST(ViewEdit, CutPasteIntoAnEmptyDocumentAndUndo) {
     COrielDoc doc(app, prompts);
     ASSERT_TRUE(doc.OnOpenDocument(WriteTwoChannels(app.tempFolder)));
     COrielView view(doc);
-    view.resize(640, 480);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_NO_FATAL_FAILURE(ShowAt640x480(view));
 
     EXPECT_FALSE(view.CanEditCopy());
     view.OnEditSelectAll();
@@ -78,9 +82,7 @@ TEST(ViewEdit, UndoRedrawsTheStripsAndLeavesTheDocumentModified) {
     COrielDoc doc(app, prompts);
     ASSERT_TRUE(doc.OnOpenDocument(WriteTwoChannels(app.tempFolder)));
     COrielView view(doc);
-    view.resize(640, 480);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_NO_FATAL_FAILURE(ShowAt640x480(view));
     const QImage opened = view.viewport()->grab().toImage();
 
     const auto selectStretch = [&](double first, double end) {

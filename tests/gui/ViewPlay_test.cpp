@@ -501,8 +501,6 @@ TEST_F(ViewPlayRendal, EachCommandPlaysItsRangeAndTheCursorRunsToItsEnd) {
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
 }
 
-
-
 TEST_F(ViewPlayRendal, AnalysisPanesPlayEachRangeWithTheirOwnCursorAndTheirWorkerGoesWithThem) {
     if (!test::HaveTool("sox"))
         GTEST_SKIP() << "sox is not installed";
@@ -643,8 +641,6 @@ TEST_F(ViewPlayAudioBox, EachCommandPlaysItsRangeAndTheCursorFollowsThePlayedBlo
     EXPECT_TRUE(setupSent);
     EXPECT_TRUE(prompts.messages.empty()) << prompts.LastMessage();
 }
-
-
 
 TEST_F(ViewPlayAudioBox, AnalysisPanesPlayEachRangeWithTheirOwnCursorAndStopWithThem) {
     if (!test::HaveTool("sox"))
