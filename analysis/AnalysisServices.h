@@ -46,6 +46,9 @@ class COptionCalibration;
 class COptionEGG;
 class COptionEGGChannelAssign;
 
+// An analysis window or its view could not be made.
+inline constexpr const char* kCannotCreateView = "Error in creating the requested view.";
+
 // The source flag of a mirrored mouse event: 0 when the event comes from
 // another window, which passes its own cursor time with it.
 inline constexpr int kMouseFromOtherWindow = 0;

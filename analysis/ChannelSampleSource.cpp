@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "core/CChannels.h"
+#include "core/COrielDoc.h"
 #include "platform/ByteCodec.h"
 #include "platform/File.h"
 
@@ -96,6 +97,14 @@ double FrameCentreSample(double start, double length) { return start + length / 
 
 double FrameCentreMs(double start, double length, double rate) {
     return rate > 0.0 ? FrameCentreSample(start, length) * 1000.0 / rate : 0.0;
+}
+
+int AnalysedChannel(const COrielDoc& doc) {
+    const int count = std::min(doc.GetChannelCount(), kDocumentSlots);
+    for (int i = 0; i < count; ++i)
+        if (doc.Channel(i).audioFlag == 1)
+            return i;
+    return -1;
 }
 
 }  // namespace vocomet

@@ -11,7 +11,8 @@
 // positional, so any number of sources may read the same file at once.
 //
 // Also here: the one mapping from an analysis frame to the time it stands
-// for (the centre of the frame), used by every frame-based result.
+// for (the centre of the frame), used by every frame-based result, and the
+// channel the analysis windows read.
 
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,11 @@ class File;
 namespace vocomet {
 
 class CChannels;
+class COrielDoc;
+
+// Index of the analysed channel: the first in use whose audio flag is 1;
+// -1 when there is none.
+int AnalysedChannel(const COrielDoc& doc);
 
 class ChannelSampleSource {
 public:

@@ -46,6 +46,16 @@ struct LogEntry {
     int UsedCount() const;
 };
 
+// Where the measurement commands of every window put their entries: the
+// open log window. UI thread only.
+class LogSink {
+public:
+    virtual ~LogSink() = default;
+    virtual void AddEntry(const LogEntry& entry) = 0;
+    // A run of entries (a selection's rows, a cycle list) as one batch.
+    virtual void AddEntries(std::span<const LogEntry> entries) = 0;
+};
+
 // text cut to at most kLogTextBytes bytes.
 std::string CutLogText(std::string_view text);
 

@@ -9,6 +9,7 @@
 // acquisition/ (acquisition/AcquisitionState.h brings their definitions).
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -51,6 +52,9 @@ struct AcquisitionState {
     std::shared_ptr<platform::AudioBackend> audioBackend;
     std::unique_ptr<CSoundIn> soundIn;    // null when none
     CFrameRecordPlay* recordPlayFrame = nullptr;
+    // Set with recordPlayFrame: reads the sound-card rate the window shows
+    // into its play settings, which every playback does first.
+    std::function<void()> readRecordPlayRate;
     std::unique_ptr<CUSBThread> usbThread;  // made at start-up
 
     // The record and play commands use the audio box when it is present,

@@ -90,6 +90,10 @@ CFrameRecordPlay* CreateRecordPlayFrame(QWidget& mainFrame, ApplicationState& ap
     frame->setGeometry(at.x(), at.y(), kRecordPlayWidth, kRecordPlayHeight);
     frame->hide();
     app.acquisition.recordPlayFrame = frame;
+    app.acquisition.readRecordPlayRate = [&acquisition = app.acquisition] {
+        if (CFrameRecordPlay* f = acquisition.recordPlayFrame; f && f->Form())
+            f->Form()->ReadSoundCardRate();
+    };
     if (frame->CreateForm()) {
         frame->Form()->LoadSettings();
         frame->Form()->ArrangeForMode();

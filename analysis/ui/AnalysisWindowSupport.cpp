@@ -2,13 +2,10 @@
 
 #include <QAction>
 #include <QImage>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
-#include <QMdiArea>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMoveEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -19,30 +16,11 @@
 #include "analysis/AnalysisServices.h"
 #include "app/BitmapFile.h"
 #include "app/PictureExport.h"
-#include "app/ui/CChildFrame.h"
-#include "app/ui/CMainFrame.h"
-#include "app/ui/CommandRouting.h"
-#include "app/ui/COrielView.h"
 #include "widgets/PrintRoutines.h"
 #include "core/COrielDoc.h"
 #include "platform/UserPrompts.h"
 
 namespace vocomet {
-
-namespace {
-
-// The document frames of the document in the area.
-template <typename Each>
-void ForEachDocumentFrame(QMdiArea* area, const COrielDoc& doc, Each each) {
-    if (!area)
-        return;
-    for (QMdiSubWindow* w : area->subWindowList())
-        if (auto* f = qobject_cast<CChildFrame*>(w); f && &f->GetDocument() == &doc)
-            if (!each(*f))
-                return;
-}
-
-}  // namespace
 
 int FlowReadouts(std::span<const ReadoutPair> pairs, int left, int top, int width) {
     int x = left, y = top, rowHeight = 0;
@@ -71,15 +49,6 @@ int FlowReadouts(std::span<const ReadoutPair> pairs, int left, int top, int widt
     return y + rowHeight;
 }
 
-COrielView* MainViewOf(QMdiArea* area, const COrielDoc& doc) {
-    COrielView* view = nullptr;
-    ForEachDocumentFrame(area, doc, [&view](CChildFrame& f) {
-        view = f.GetView();
-        return false;
-    });
-    return view;
-}
-
 QAction* ActionTexted(QMenu* menu, const char* text) {
     if (!menu)
         return nullptr;
@@ -87,34 +56,6 @@ QAction* ActionTexted(QMenu* menu, const char* text) {
         if (a->text() == QLatin1String(text))
             return a;
     return nullptr;
-}
-
-QMenu* MenuNamed(CMainFrame& frame, const char* objectName, const QString& title) {
-    for (QAction* a : frame.menuBar()->actions()) {
-        QMenu* m = a->menu();
-        if (m && (m->objectName() == QLatin1String(objectName) || (!title.isEmpty() && m->title() == title)))
-            return m;
-    }
-    return nullptr;
-}
-
-void AddAnalysisLogEntry(CMainFrame& frame, const char* text, const QKeySequence& keys) {
-    QMdiArea* area = frame.MdiArea();
-    QAction* a = frame.LogMenu()->addAction(QString::fromLatin1(text), keys, &frame, [area, text] {
-        if (AnalysisWindowCommands* w = ActiveAnalysisWindow(area); w && w->HasLogCommand(text))
-            w->OnLogCommand(text);
-    });
-    DeclareAnalysisCommand(
-        a, [text](const AnalysisWindowCommands& w) { return w.HasLogCommand(text); },
-        [text](const AnalysisWindowCommands& w) { return w.CanLogCommand(text); });
-}
-
-void OnDocumentFrameDestroyed(QMdiArea* area, const COrielDoc& doc, QObject* context,
-                              std::function<void()> onDestroyed) {
-    ForEachDocumentFrame(area, doc, [&](CChildFrame& f) {
-        QObject::connect(&f, &QObject::destroyed, context, onDestroyed);
-        return true;
-    });
 }
 
 namespace {
@@ -136,7 +77,7 @@ void MirrorStep(Target& target, MouseStep step, unsigned flags, platform::Point 
 
 }  // namespace
 
-void MirrorMouse(MouseStep step, COrielView* view, AnalysisPane* pane, unsigned flags, platform::Point point,
+void MirrorMouse(MouseStep step, MouseMirror* view, AnalysisPane* pane, unsigned flags, platform::Point point,
                  double timeMs) {
     if (view)
         MirrorStep(*view, step, flags, point, timeMs);

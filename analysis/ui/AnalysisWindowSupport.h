@@ -1,9 +1,8 @@
 #pragma once
-// What the analysis windows (pitch, spectrogram, FFT/LPC) share: finding the
-// document's main view and the shared menus' items, letting go of the
-// document when its frame is destroyed, saving a pane's picture as a
-// bitmap, and a frame that keeps the placement shared by every window of
-// its kind. UI thread only.
+// What the analysis windows (pitch, spectrogram, FFT/LPC) share: the
+// shared menus' items, mirroring a pane's mouse to the other windows,
+// saving a pane's picture as a bitmap, and a frame that keeps the placement
+// shared by every window of its kind. UI thread only.
 
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -12,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "core/ApplicationSettings.h"
 #include "platform/Progress.h"
 #include "platform/WinTypes.h"
@@ -33,9 +32,8 @@ class UserPrompts;
 namespace vocomet {
 
 class AnalysisPane;
-class CMainFrame;
 class COrielDoc;
-class COrielView;
+class MouseMirror;
 
 // The read-out header of an analysis window: caption and field pairs in
 // reading order, as many to a row as `width` holds, each caption as wide as
@@ -48,32 +46,15 @@ struct ReadoutPair {
 };
 int FlowReadouts(std::span<const ReadoutPair> pairs, int left, int top, int width);
 
-// The document's main view: the view of its document frame in the area.
-COrielView* MainViewOf(QMdiArea* area, const COrielDoc& doc);
-
 // The item of the menu with exactly this text, or none.
 QAction* ActionTexted(QMenu* menu, const char* text);
-
-// The main frame's menu with this object name, or (when title is not empty)
-// with this title; none when there is no such menu.
-QMenu* MenuNamed(CMainFrame& frame, const char* objectName, const QString& title = {});
-
-// Adds the Log menu entry text, which runs the active analysis window's log
-// command of that text, enabled by the window's rule.
-void AddAnalysisLogEntry(CMainFrame& frame, const char* text, const QKeySequence& keys);
-
-// A document frame destroyed outright (not closed) takes its document with
-// it before the analysis windows on it go: onDestroyed runs then, in
-// context, so the window lets go of the document.
-void OnDocumentFrameDestroyed(QMdiArea* area, const COrielDoc& doc, QObject* context,
-                              std::function<void()> onDestroyed);
 
 enum class MouseStep { Press, Move, Release };
 
 // Passes a pane's press, move or release on to the document's main view,
 // then to the other analysis pane, each with the pane's time; either may be
 // null (not there).
-void MirrorMouse(MouseStep step, COrielView* view, AnalysisPane* pane, unsigned flags, platform::Point point,
+void MirrorMouse(MouseStep step, MouseMirror* view, AnalysisPane* pane, unsigned flags, platform::Point point,
                  double timeMs);
 
 // Draws the frame of a printed picture of width x height (inches or mm),

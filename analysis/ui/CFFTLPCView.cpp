@@ -19,7 +19,7 @@
 #include "app/BitmapFile.h"
 #include "app/FftLpcLogEntries.h"
 #include "app/PictureExport.h"
-#include "app/ui/CFrameLog.h"
+#include "app/LogEntry.h"
 #include "widgets/DrawingRoutines.h"
 #include "widgets/PrintRoutines.h"
 #include "core/COrielDoc.h"

@@ -21,7 +21,7 @@
 #include "analysis/AnalysisServices.h"
 #include "analysis/FftLpcAnalysis.h"
 #include "widgets/DrawingRoutines.h"
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "core/DocumentSettings.h"
 
 class QLabel;
@@ -37,7 +37,7 @@ class UserPrompts;
 namespace vocomet {
 
 class COrielDoc;
-class CFrameLog;
+class LogSink;
 class CMathFunc;
 
 inline constexpr const char* kFftLpcBitmapName = "FFT-LPC ";
@@ -54,7 +54,7 @@ public:
     ~CFFTLPCView() override;
 
     // The measurement log window the log commands write to (null: closed).
-    std::function<CFrameLog*()> logFrame;
+    std::function<LogSink*()> logFrame;
 
     // Checks, stores, computes and redraws. Settings the window refuses:
     // its message, nothing stored, platform::UserException. A failure of

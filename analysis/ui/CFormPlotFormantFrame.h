@@ -26,7 +26,6 @@ class UserPrompts;
 namespace vocomet {
 
 class COrielDoc;
-class CMainFrame;
 class CFormPlotFormantView;
 
 inline constexpr const char* kPlotFormantViewFailure = "Error in creating the requested view.";
@@ -77,10 +76,5 @@ using PlotDocumentFactory = std::function<std::unique_ptr<COrielDoc>()>;
 // read is reported and leaves no window. Returns the window, or null.
 CFormPlotFormantFrame* OpenPlotFormantWindow(QMdiArea& area, platform::UserPrompts& prompts,
                                              WindowPlacement& placement, const PlotDocumentFactory& makeDocument);
-
-// Adds the "PlotFormants" menu before the Window menu: Open... always, and
-// the commands of the active plot window (Save, Save As..., Delete Row,
-// Insert Row, Save As bmp..., Print...), enabled by its state.
-void AddPlotFormantCommands(CMainFrame& frame, std::function<void()> onOpen);
 
 }  // namespace vocomet

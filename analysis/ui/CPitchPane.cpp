@@ -12,11 +12,11 @@
 
 #include "acquisition/AcquisitionState.h"
 #include "analysis/ChannelSampleSource.h"
-#include "app/ui/COrielView.h"
+#include "windows/MainViewLink.h"
 #include "widgets/CProgressDialog.h"
 #include "widgets/DrawingRoutines.h"
 #include "widgets/QtText.h"
-#include "app/ui/ViewPlay.h"
+#include "windows/ViewPlayback.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
@@ -73,8 +73,8 @@ void CPitchPane::DetachDocument() {
 
 QFont CPitchPane::AppFont() const {
     if (hooks.mainView)
-        if (COrielView* v = hooks.mainView())
-            return v->appFont;
+        if (MainViewLink* v = hooks.mainView())
+            return v->AppFont();
     return QApplication::font();
 }
 
@@ -603,7 +603,7 @@ void CPitchPane::EndMouseSelection(unsigned, platform::Point, double, int) {
 }
 
 void CPitchPane::Mirror(MouseStep step, unsigned flags, platform::Point point, double timeMs) {
-    COrielView* view = hooks.mainView ? hooks.mainView() : nullptr;
+    MainViewLink* view = hooks.mainView ? hooks.mainView() : nullptr;
     AnalysisPane* spectrogram = hooks.spectrogramPane ? hooks.spectrogramPane() : nullptr;
     MirrorMouse(step, view, spectrogram, flags, point, timeMs);
 }

@@ -45,9 +45,9 @@ class Progress;
 namespace vocomet {
 
 class CChannels;
-class CFrameLog;
+class LogSink;
 class COrielDoc;
-class COrielView;
+class MainViewLink;
 struct PlayRange;
 
 inline constexpr const char* kPitchDisplayError =
@@ -66,12 +66,12 @@ public:
 
     // What the pane reaches of other windows; empty: not there.
     struct Hooks {
-        // The document's main view (mirrored mouse events, log window).
-        std::function<COrielView*()> mainView;
+        // The document's main view (mirrored mouse events, its font).
+        std::function<MainViewLink*()> mainView;
         // The document's spectrogram pane (mirrored mouse events).
         std::function<AnalysisPane*()> spectrogramPane;
         // The measurement log window (null when closed).
-        std::function<CFrameLog*()> logFrame;
+        std::function<LogSink*()> logFrame;
         // After every move: time, pitch, selection duration, intensity.
         std::function<void(double, double, double, double)> showCursorValues;
         // The window goes (a failed or cancelled computation, a display

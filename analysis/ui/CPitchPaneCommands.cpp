@@ -12,9 +12,9 @@
 #include "app/PictureExport.h"
 #include "app/PitchLogEntries.h"
 #include "app/PlayRoute.h"
-#include "app/ui/CFrameLog.h"
+#include "app/LogEntry.h"
 #include "widgets/PrintRoutines.h"
-#include "app/ui/ViewPlay.h"
+#include "windows/ViewPlayback.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/UserPrompts.h"
@@ -129,7 +129,7 @@ void CPitchPane::LogPitchSelection() {
     if (!CanLogPitchSelection())
         return;
     try {
-        CFrameLog* log = hooks.logFrame();
+        LogSink* log = hooks.logFrame();
         for (const LogEntry& e :
              PitchSelectionEntries(m_doc.GetTitle(), m_track, m_sel.SelectionStartMs(), m_sel.SelectionEndMs(),
                                    [this](double t) { return IntensityAt(t); }))
@@ -142,7 +142,7 @@ void CPitchPane::LogPitchAll() {
     if (!CanLogPitchAll())
         return;
     try {
-        CFrameLog* log = hooks.logFrame();
+        LogSink* log = hooks.logFrame();
         for (const LogEntry& e : PitchAllEntries(m_doc.GetTitle(), m_track, [this](double t) { return IntensityAt(t); }))
             log->AddEntry(e);
     } catch (const std::exception&) {

@@ -12,11 +12,11 @@
 #include "acquisition/CSoundOut.h"
 #include "analysis/ChannelSampleSource.h"
 #include "analysis/ui/AnalysisWindowSupport.h"
-#include "app/ui/COrielView.h"
-#include "app/ui/ChannelPainter.h"
+#include "windows/MainViewLink.h"
+#include "app/StripScale.h"
 #include "widgets/DrawingRoutines.h"
 #include "widgets/QtText.h"
-#include "app/ui/ViewPlay.h"
+#include "windows/ViewPlayback.h"
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
 #include "platform/File.h"
@@ -31,7 +31,7 @@ namespace {
 constexpr int kDrawAudio = 7, kDrawLabels = 9, kFrequencyGridOn = 10, kFrequencyStep = 11,
               kTimeGridOn = 12, kTimeStep = 13;
 
-constexpr unsigned kLeft = COrielView::kLeftButton;
+constexpr unsigned kLeft = MainViewLink::kLeftButton;
 
 QRect ToQRect(const platform::Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
@@ -494,7 +494,7 @@ void CSpectrogramPane::EndMouseSelection(unsigned /*flags*/, platform::Point /*p
 
 void CSpectrogramPane::TellOthers(int which, unsigned flags, platform::Point point, double timeMs) {
     // The main view first, then the pitch pane, each with this pane's time.
-    COrielView* view = hooks.mainView ? hooks.mainView() : nullptr;
+    MainViewLink* view = hooks.mainView ? hooks.mainView() : nullptr;
     AnalysisPane* pitch = hooks.pitchPane ? hooks.pitchPane() : nullptr;
     const MouseStep step = which == 0 ? MouseStep::Press : which == 1 ? MouseStep::Move : MouseStep::Release;
     MirrorMouse(step, view, pitch, flags, point, timeMs);

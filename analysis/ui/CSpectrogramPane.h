@@ -44,8 +44,8 @@ class Progress;
 namespace vocomet {
 
 class COrielDoc;
-class COrielView;
-class CFrameLog;
+class MainViewLink;
+class LogSink;
 class CFormPlotFormantFrame;
 
 inline constexpr const char* kSpectrogramBitmapPrefix = "bmp_Spec_";
@@ -64,11 +64,11 @@ public:
     struct Hooks {
         // The document's main view (the first view), which mirrors the
         // pane's presses, moves and releases.
-        std::function<COrielView*()> mainView;
+        std::function<MainViewLink*()> mainView;
         // The pitch pane open on the document.
         std::function<AnalysisPane*()> pitchPane;
         // The measurement log window (null when closed).
-        std::function<CFrameLog*()> logFrame;
+        std::function<LogSink*()> logFrame;
         // The read-outs of the view: time, frequency, duration (-1 leaves one).
         std::function<void(double, double, double)> showCursorValues;
         // The progress window of the computation; default: the document's.

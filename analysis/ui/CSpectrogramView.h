@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "analysis/AnalysisServices.h"
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "core/DocumentSettings.h"
 
 class QLineEdit;

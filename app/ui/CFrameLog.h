@@ -26,7 +26,7 @@ class CMainFrame;
 inline constexpr const char* kLogUntitledTitle = "Untitled LogWindow";
 inline constexpr const char* kLogCannotCreateFrame = "Could not create the requested frame.";
 
-class CFrameLog : public QWidget {
+class CFrameLog : public QWidget, public LogSink {
     Q_OBJECT
 public:
     // placement is the log's persisted rectangle (left, top, right, bottom),
@@ -42,9 +42,8 @@ public:
     const std::string& GetLogTitle() const { return m_title; }
     const std::string& GetLogPath() const { return m_path; }
 
-    void AddEntry(const LogEntry& entry);
-    // A run of entries (a selection's rows, a cycle list) as one batch.
-    void AddEntries(std::span<const LogEntry> entries);
+    void AddEntry(const LogEntry& entry) override;
+    void AddEntries(std::span<const LogEntry> entries) override;
     bool SaveLog();
     int SaveLogAs();
     bool OpenLogFile(const std::string& path);

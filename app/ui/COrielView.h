@@ -45,6 +45,7 @@
 #include "app/ViewLayout.h"
 #include "app/ZoomScroll.h"
 #include "app/ui/ChannelPainter.h"
+#include "windows/MainViewLink.h"
 
 class QPrinter;
 
@@ -58,7 +59,7 @@ class CFrameLog;
 class CFrameLabelView;
 class CFFTLPCFrame;
 
-class COrielView : public QAbstractScrollArea {
+class COrielView : public QAbstractScrollArea, public MainViewLink {
     Q_OBJECT
 public:
     enum Surface { kBackground = 0, kClean = 1, kComposite = 2, kSelectionTint = 3, kPlayCursor = 4 };
@@ -141,6 +142,7 @@ public:
     int clickedChannel = -1;
     // The application font, in which names and scale labels are written.
     QFont appFont;
+    QFont AppFont() const override { return appFont; }
     // Overlays on the composite surface, set by the mouse tracking: the
     // selection band and the marker strip of the layout.
     bool selectionShown = false;
@@ -149,14 +151,12 @@ public:
 
     // ---- cursor, selection, labels, messages (ViewMouse.cpp) ----
 
-    // Mouse flags of the mirrored calls: bit 0 is the left button.
-    static constexpr unsigned kLeftButton = 1;
     // Press, move and release: from this view (source kFromView, point in
     // client pixels) or from a pane (kFromPane: the view puts the marker
     // and the band at timeMs, with no capture).
-    void BeginMouseSelection(unsigned flags, platform::Point point, double timeMs, int source);
-    void TrackMouse(unsigned flags, platform::Point point, double timeMs, int source);
-    void EndMouseSelection(unsigned flags, platform::Point point, double timeMs, int source);
+    void BeginMouseSelection(unsigned flags, platform::Point point, double timeMs, int source) override;
+    void TrackMouse(unsigned flags, platform::Point point, double timeMs, int source) override;
+    void EndMouseSelection(unsigned flags, platform::Point point, double timeMs, int source) override;
     // Label mode: a label from the entry dialog (isNew) or the edited hit
     // label into the clicked channel; a dragged label to its rectangle
     // (client pixels); the hit label out of the channel and every window.

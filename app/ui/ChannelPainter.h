@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/MinMaxSummaryCache.h"
+#include "app/StripScale.h"
 #include "core/ChannelRecords.h"
 #include "core/RecordList.h"
 #include "platform/WinTypes.h"
@@ -55,18 +56,6 @@ struct PaintContext {
     int stackHeight = 0;
     QFont appFont;
 };
-
-// Scale rule of a channel strip: baseline fraction k and the factors of the
-// split into trace and derived panes.
-struct StripScale {
-    double baseline = 0.5;   // k
-    double amplitude = 0.0;  // A, pixels per unit before the split
-    double split = 1.0;      // I: share of the amplitude the trace keeps
-    double shift = 0.0;      // s: extra baseline share of the trace
-};
-// The rule for a channel of strip height h; `previousBaseline` is what a
-// channel of scale mode 2 takes.
-StripScale StripScaleOf(const CChannels& channel, int h, double previousBaseline);
 
 // The top and bottom scale labels of a channel (empty when its mode has
 // none), leading blanks removed.

@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/COrielView.h"

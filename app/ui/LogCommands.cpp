@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CFrameLog.h"
 #include "app/ui/CMainFrame.h"

@@ -19,9 +19,10 @@
 #include "analysis/ui/CFFTLPCView.h"
 #include "analysis/ui/CPitchFrame.h"
 #include "analysis/ui/CSpectrogramFrame.h"
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CFrameLog.h"
 #include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
 #include "core/ApplicationState.h"
@@ -41,14 +42,6 @@ WindowPlacement TakePlacement(WindowPlacement& stored, const WindowPlacement& fa
     if (storeDefault)
         stored = fallback;
     return fallback;
-}
-
-int AnalysedChannel(const COrielDoc& doc) {
-    const int count = std::min(doc.GetChannelCount(), kDocumentSlots);
-    for (int i = 0; i < count; ++i)
-        if (doc.Channel(i).audioFlag == 1)
-            return i;
-    return -1;
 }
 
 namespace {

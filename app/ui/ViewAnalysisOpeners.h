@@ -4,13 +4,15 @@
 // run them.
 //
 // The pitch and spectrogram windows are made through window templates that
-// those windows register once at start-up; the templates are kept for the
-// life of the process, so each opening makes only its frame. Without a
-// registered template the command is disabled.
+// the shell registers once at start-up (PitchWindow.h, SpectrogramWindow.h);
+// the templates are kept for the life of the process, so each opening makes
+// only its frame. Without a registered template the command is disabled.
 
 #include <QString>
 #include <functional>
 
+#include "analysis/AnalysisServices.h"
+#include "analysis/ChannelSampleSource.h"
 #include "core/ApplicationSettings.h"
 
 class QMdiSubWindow;
@@ -22,8 +24,6 @@ class CMainFrame;
 class COrielDoc;
 class PitchViewService;
 class SpectrogramViewService;
-
-inline constexpr const char* kCannotCreateView = "Error in creating the requested view.";
 
 // Default placements of the analysis windows (left, top, width, height).
 inline constexpr WindowPlacement kFftLpcDefaultPlacement{50, 50, 400, 300};
@@ -49,10 +49,6 @@ AnalysisWindowTemplates& AnalysisTemplates();
 // The placement a window opens at: the stored one, or the default while the
 // stored one is all zero (then stored back when storeDefault is set).
 WindowPlacement TakePlacement(WindowPlacement& stored, const WindowPlacement& fallback, bool storeDefault);
-
-// Index of the analysed channel: the first in use whose audio flag is 1;
-// -1 when there is none.
-int AnalysedChannel(const COrielDoc& doc);
 
 // Adds "FFT/LPC" (Ctrl+F), "FFT/LPC Selection", "Spectrogram All"
 // (Ctrl+G), "Spectrogram Selection" (Ctrl+H), "Spectrogram Window" and

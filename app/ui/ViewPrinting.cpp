@@ -16,7 +16,7 @@
 
 #include "app/BitmapFile.h"
 #include "app/PictureExport.h"
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CommandRouting.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CFrameLabelView.h"
 #include "app/ui/CMainFrame.h"

@@ -27,7 +27,7 @@
 #include "analysis/ui/CPitchFrame.h"
 #include "analysis/ui/CPitchPane.h"
 #include "analysis/ui/CPitchView.h"
-#include "analysis/ui/PitchWindow.h"
+#include "app/ui/PitchWindow.h"
 #include "app/PitchLogEntries.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CFormLog.h"

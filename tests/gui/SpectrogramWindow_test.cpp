@@ -26,7 +26,7 @@
 #include "analysis/ui/CSpectrogramFrame.h"
 #include "analysis/ui/CSpectrogramPane.h"
 #include "analysis/ui/CSpectrogramView.h"
-#include "analysis/ui/SpectrogramWindow.h"
+#include "app/ui/SpectrogramWindow.h"
 #include "app/SpectrogramLogEntries.h"
 #include "app/ui/CChildFrame.h"
 #include "app/ui/CFormLog.h"

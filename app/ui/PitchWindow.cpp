@@ -1,4 +1,4 @@
-#include "analysis/ui/PitchWindow.h"
+#include "app/ui/PitchWindow.h"
 
 #include <QAction>
 #include <QKeySequence>
@@ -9,11 +9,13 @@
 #include <QVariant>
 
 #include "analysis/ui/AnalysisWindowSupport.h"
+#include "app/ui/AnalysisWindowLinks.h"
 #include "analysis/ui/CPitchFrame.h"
 #include "analysis/ui/CPitchPane.h"
 #include "analysis/ui/CPitchView.h"
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CFrameLog.h"
 #include "app/ui/COrielView.h"
 #include "app/ui/CommandRouting.h"
 #include "app/ui/MainFrameCommands.h"

@@ -1,4 +1,4 @@
-#include "analysis/ui/SpectrogramWindow.h"
+#include "app/ui/SpectrogramWindow.h"
 
 #include <QAction>
 #include <QKeySequence>
@@ -11,14 +11,16 @@
 
 #include "acquisition/ui/CFrameRecordPlay.h"
 #include "analysis/ui/AnalysisWindowSupport.h"
+#include "app/ui/AnalysisWindowLinks.h"
 #include "analysis/ui/CFormPlotFormantFrame.h"
 #include "analysis/ui/CSpectrogramFrame.h"
 #include "analysis/ui/CSpectrogramPane.h"
 #include "analysis/ui/CSpectrogramView.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CFrameLog.h"
 #include "app/ui/CommandRouting.h"
 #include "app/ui/COrielView.h"
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 #include "app/ui/MainFrameCommands.h"
 #include "app/ui/ViewAnalysisOpeners.h"
 #include "core/ApplicationState.h"

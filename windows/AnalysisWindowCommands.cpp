@@ -1,4 +1,4 @@
-#include "app/ui/AnalysisWindowCommands.h"
+#include "windows/AnalysisWindowCommands.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
