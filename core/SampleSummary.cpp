@@ -1,11 +1,17 @@
 #include "core/SampleSummary.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/SampleBlock.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vocomet {
 
@@ -19,25 +25,89 @@ constexpr float kNoHigh = -std::numeric_limits<float>::infinity();
 inline float Lower(float v, float lo) { return v < lo ? v : lo; }
 inline float Higher(float v, float hi) { return v > hi ? v : hi; }
 
-// Folds columns g .. g + W - 1 of `take` frames of n columns into lo / hi.
+// Columns folded in one sweep over a frame: 16 floats are one 64-byte
+// frame of a 16-channel recording, one cache line, held as four vectors of
+// lows and four of highs.
+constexpr std::size_t kSweepColumns = 16;
+
+// Folds columns 0 .. W - 1 of `take` frames, the frames step floats apart
+// from p on, into lo / hi: one pass over the frames, every column taking
+// its values in frame order, all of them held in registers meanwhile.
 template <std::size_t W>
-inline void FoldGroup(const float* p, std::size_t take, std::size_t n, std::size_t g, float* lo, float* hi) {
-    float l[W], h[W];
-    for (std::size_t c = 0; c < W; ++c) {
-        l[c] = lo[g + c];
-        h[c] = hi[g + c];
+void FoldSweepOf(const float* p, std::size_t take, std::size_t step, float* lo, float* hi) {
+#if defined(__SSE2__)
+    // Vectors of four columns, then the last few one by one. The
+    // processor's min/max return their second operand when either is a
+    // NaN: the very select of Lower / Higher, lane by lane.
+    constexpr std::size_t V = W / 4, R = W % 4;
+    __m128 l[V > 0 ? V : 1], h[V > 0 ? V : 1];
+    float rl[R > 0 ? R : 1], rh[R > 0 ? R : 1];
+    for (std::size_t i = 0; i < V; ++i) {
+        l[i] = _mm_loadu_ps(lo + 4 * i);
+        h[i] = _mm_loadu_ps(hi + 4 * i);
+    }
+    for (std::size_t c = 0; c < R; ++c) {
+        rl[c] = lo[4 * V + c];
+        rh[c] = hi[4 * V + c];
     }
     for (std::size_t k = 0; k < take; ++k) {
-        const float* frame = p + k * n + g;
+        const float* frame = p + k * step;
+        for (std::size_t i = 0; i < V; ++i) {
+            const __m128 x = _mm_loadu_ps(frame + 4 * i);
+            l[i] = _mm_min_ps(x, l[i]);
+            h[i] = _mm_max_ps(x, h[i]);
+        }
+        for (std::size_t c = 0; c < R; ++c) {
+            rl[c] = Lower(frame[4 * V + c], rl[c]);
+            rh[c] = Higher(frame[4 * V + c], rh[c]);
+        }
+    }
+    for (std::size_t i = 0; i < V; ++i) {
+        _mm_storeu_ps(lo + 4 * i, l[i]);
+        _mm_storeu_ps(hi + 4 * i, h[i]);
+    }
+    for (std::size_t c = 0; c < R; ++c) {
+        lo[4 * V + c] = rl[c];
+        hi[4 * V + c] = rh[c];
+    }
+#else
+    // Locals of a fixed count, which the compiler may keep in vector
+    // registers.
+    float l[W], h[W];
+    for (std::size_t c = 0; c < W; ++c) {
+        l[c] = lo[c];
+        h[c] = hi[c];
+    }
+    for (std::size_t k = 0; k < take; ++k) {
+        const float* frame = p + k * step;
         for (std::size_t c = 0; c < W; ++c) {
             l[c] = Lower(frame[c], l[c]);
             h[c] = Higher(frame[c], h[c]);
         }
     }
     for (std::size_t c = 0; c < W; ++c) {
-        lo[g + c] = l[c];
-        hi[g + c] = h[c];
+        lo[c] = l[c];
+        hi[c] = h[c];
     }
+#endif
+}
+
+using FoldSweepFunction = void (*)(const float*, std::size_t, std::size_t, float*, float*);
+
+template <std::size_t... I>
+constexpr std::array<FoldSweepFunction, sizeof...(I)> MakeFoldSweeps(std::index_sequence<I...>) {
+    return {&FoldSweepOf<I + 1>...};
+}
+
+// The sweep for every width from 1 to kSweepColumns.
+constexpr std::array<FoldSweepFunction, kSweepColumns> kFoldSweeps =
+    MakeFoldSweeps(std::make_index_sequence<kSweepColumns>{});
+
+// Folds every column of `take` frames of n columns, step floats apart:
+// a sweep per kSweepColumns adjacent columns.
+inline void FoldFrames(const float* p, std::size_t take, std::size_t step, std::size_t n, float* lo, float* hi) {
+    for (std::size_t g = 0; g < n; g += kSweepColumns)
+        kFoldSweeps[std::min(kSweepColumns, n - g) - 1](p + g, take, step, lo + g, hi + g);
 }
 
 // Room for count values, to be first touched by whoever writes them, in
@@ -157,15 +227,7 @@ void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount,
         const std::size_t inBlock = static_cast<std::size_t>(m_count % SampleSummary::kFineBlock);
         const std::size_t take = std::min(fine - inBlock, frameCount - f);
         const float* p = frames + f * step;
-        // Columns in groups of a fixed width held in locals, so the fold of
-        // a group is a few vector min/max instructions per frame.
-        std::size_t g = 0;
-        for (; g + 8 <= n; g += 8)
-            FoldGroup<8>(p, take, step, g, lo, hi);
-        for (; g + 4 <= n; g += 4)
-            FoldGroup<4>(p, take, step, g, lo, hi);
-        for (; g < n; ++g)
-            FoldGroup<1>(p, take, step, g, lo, hi);
+        FoldFrames(p, take, step, n, lo, hi);
         f += take;
         m_count += static_cast<std::int64_t>(take);
         if (m_count % SampleSummary::kFineBlock == 0)
@@ -196,27 +258,15 @@ void FrameSummaryBuilder::AddPieceAt(std::int64_t first, const float* frames, st
     auto block = static_cast<std::size_t>(first / SampleSummary::kFineBlock);
     // Each fine block is folded from +inf / -inf in frame order, as in
     // AddFrames, so the blocks are bit for bit those of an ordered build.
-    float lo[8], hi[8];
+    float lo[kSweepColumns], hi[kSweepColumns];
     for (std::size_t f = 0; f < frameCount; f += fine, ++block) {
         const std::size_t take = std::min(fine, frameCount - f);
         const float* p = frames + f * step;
-        std::size_t g = 0;
-        for (; g < n; g += 8) {
-            const std::size_t w = std::min<std::size_t>(8, n - g);
-            std::fill(lo, lo + 8, kNoLow);
-            std::fill(hi, hi + 8, kNoHigh);
-            const float* q = p + g;
-            if (w == 8) {
-                FoldGroup<8>(q, take, step, 0, lo, hi);
-            } else {
-                std::size_t c = 0;
-                if (w >= 4) {
-                    FoldGroup<4>(q, take, step, 0, lo, hi);
-                    c = 4;
-                }
-                for (; c < w; ++c)
-                    FoldGroup<1>(q, take, step, c, lo, hi);
-            }
+        for (std::size_t g = 0; g < n; g += kSweepColumns) {
+            const std::size_t w = std::min(kSweepColumns, n - g);
+            std::fill(lo, lo + w, kNoLow);
+            std::fill(hi, hi + w, kNoHigh);
+            kFoldSweeps[w - 1](p + g, take, step, lo, hi);
             for (std::size_t c = 0; c < w; ++c) {
                 m_fineMin[g + c][block] = lo[c];
                 m_fineMax[g + c][block] = hi[c];
