@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <limits>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/SampleBlock.h"
@@ -50,13 +55,17 @@ void FoldSweepOf(const float* p, std::size_t take, std::size_t step, float* lo, 
         rl[c] = lo[4 * V + c];
         rh[c] = hi[4 * V + c];
     }
+    // The loops over the columns are unrolled, so that the lows and highs
+    // stay in registers rather than in memory between frames.
     for (std::size_t k = 0; k < take; ++k) {
         const float* frame = p + k * step;
+#pragma GCC unroll 4
         for (std::size_t i = 0; i < V; ++i) {
             const __m128 x = _mm_loadu_ps(frame + 4 * i);
             l[i] = _mm_min_ps(x, l[i]);
             h[i] = _mm_max_ps(x, h[i]);
         }
+#pragma GCC unroll 4
         for (std::size_t c = 0; c < R; ++c) {
             rl[c] = Lower(frame[4 * V + c], rl[c]);
             rh[c] = Higher(frame[4 * V + c], rh[c]);
@@ -80,6 +89,7 @@ void FoldSweepOf(const float* p, std::size_t take, std::size_t step, float* lo, 
     }
     for (std::size_t k = 0; k < take; ++k) {
         const float* frame = p + k * step;
+#pragma GCC unroll 16
         for (std::size_t c = 0; c < W; ++c) {
             l[c] = Lower(frame[c], l[c]);
             h[c] = Higher(frame[c], h[c]);
@@ -102,6 +112,34 @@ constexpr std::array<FoldSweepFunction, sizeof...(I)> MakeFoldSweeps(std::index_
 // The sweep for every width from 1 to kSweepColumns.
 constexpr std::array<FoldSweepFunction, kSweepColumns> kFoldSweeps =
     MakeFoldSweeps(std::make_index_sequence<kSweepColumns>{});
+
+// Fine blocks folded into a tile before they are written out, column by
+// column: one run of stores per column rather than a store into every
+// column's level for every block.
+constexpr std::size_t kTileBlocks = 64;
+
+// Folds the fine blocks of columns 0 .. W - 1 of frameCount frames (whole
+// fine blocks but the last, at most kTileBlocks of them), each from
+// +inf / -inf, into rows of kSweepColumns values of lo / hi, one per block.
+template <std::size_t W>
+void FoldBlocksOf(const float* p, std::size_t frameCount, std::size_t step, float* lo, float* hi) {
+    constexpr auto fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
+    for (std::size_t f = 0, b = 0; f < frameCount; f += fine, ++b) {
+        float* l = lo + b * kSweepColumns;
+        float* h = hi + b * kSweepColumns;
+        std::fill(l, l + W, kNoLow);
+        std::fill(h, h + W, kNoHigh);
+        FoldSweepOf<W>(p + f * step, std::min(fine, frameCount - f), step, l, h);
+    }
+}
+
+template <std::size_t... I>
+constexpr std::array<FoldSweepFunction, sizeof...(I)> MakeFoldBlocks(std::index_sequence<I...>) {
+    return {&FoldBlocksOf<I + 1>...};
+}
+
+constexpr std::array<FoldSweepFunction, kSweepColumns> kFoldBlocks =
+    MakeFoldBlocks(std::make_index_sequence<kSweepColumns>{});
 
 // Folds every column of `take` frames of n columns, step floats apart:
 // a sweep per kSweepColumns adjacent columns.
@@ -258,18 +296,23 @@ void FrameSummaryBuilder::AddPieceAt(std::int64_t first, const float* frames, st
     auto block = static_cast<std::size_t>(first / SampleSummary::kFineBlock);
     // Each fine block is folded from +inf / -inf in frame order, as in
     // AddFrames, so the blocks are bit for bit those of an ordered build.
-    float lo[kSweepColumns], hi[kSweepColumns];
-    for (std::size_t f = 0; f < frameCount; f += fine, ++block) {
-        const std::size_t take = std::min(fine, frameCount - f);
+    alignas(64) float lo[kTileBlocks * kSweepColumns];
+    alignas(64) float hi[kTileBlocks * kSweepColumns];
+    const std::size_t tileFrames = kTileBlocks * fine;
+    for (std::size_t f = 0; f < frameCount; f += tileFrames, block += kTileBlocks) {
+        const std::size_t take = std::min(tileFrames, frameCount - f);
+        const std::size_t blocks = (take + fine - 1) / fine;
         const float* p = frames + f * step;
         for (std::size_t g = 0; g < n; g += kSweepColumns) {
             const std::size_t w = std::min(kSweepColumns, n - g);
-            std::fill(lo, lo + w, kNoLow);
-            std::fill(hi, hi + w, kNoHigh);
-            kFoldSweeps[w - 1](p + g, take, step, lo, hi);
+            kFoldBlocks[w - 1](p + g, take, step, lo, hi);
             for (std::size_t c = 0; c < w; ++c) {
-                m_fineMin[g + c][block] = lo[c];
-                m_fineMax[g + c][block] = hi[c];
+                float* __restrict outLo = m_fineMin[g + c].data() + block;
+                float* __restrict outHi = m_fineMax[g + c].data() + block;
+                for (std::size_t b = 0; b < blocks; ++b) {
+                    outLo[b] = lo[b * kSweepColumns + c];
+                    outHi[b] = hi[b * kSweepColumns + c];
+                }
             }
         }
     }
@@ -284,7 +327,7 @@ std::vector<SampleSummary> FrameSummaryBuilder::Finish() {
     std::vector<SampleSummary> out(m_n);
     constexpr auto kPerBlock = static_cast<std::size_t>(SampleSummary::kBlock / SampleSummary::kFineBlock);
     constexpr auto kPerCoarse = static_cast<std::size_t>(SampleSummary::kCoarseBlock / SampleSummary::kBlock);
-    for (std::size_t c = 0; c < m_n; ++c) {
+    auto finishColumn = [&](std::size_t c) {
         SampleSummary& s = out[c];
         s.m_count = m_count;
         SampleSummary::Level& fineLevel = s.m_levels[0];
@@ -296,7 +339,46 @@ std::vector<SampleSummary> FrameSummaryBuilder::Finish() {
         fineLevel.max = std::move(m_fineMax[c]);
         m_fineMin[c] = {};
         m_fineMax[c] = {};
+    };
+    // The columns of an hour take a good part of a second one after the
+    // other: then every core takes the next column as it comes free.
+    constexpr std::int64_t kValuesWorthThreads = std::int64_t{1} << 24;
+    std::atomic<std::size_t> next{0};
+    auto takeColumns = [&] {
+        for (std::size_t c; (c = next.fetch_add(1)) < m_n;)
+            finishColumn(c);
+    };
+    std::vector<std::future<void>> helpers;
+    if (m_n > 1 && m_count * static_cast<std::int64_t>(m_n) >= kValuesWorthThreads) {
+        const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+        for (std::size_t t = 1; t < std::min(cores, m_n); ++t) {
+            try {
+                helpers.push_back(std::async(std::launch::async, takeColumns));
+            } catch (const std::system_error&) {
+                break;  // fewer helpers; this thread takes what is left
+            } catch (const std::bad_alloc&) {
+                break;
+            }
+        }
     }
+    // The helpers work on this frame's locals: they end before it does.
+    std::exception_ptr failed;
+    try {
+        takeColumns();
+    } catch (...) {
+        failed = std::current_exception();
+        next = m_n;
+    }
+    for (std::future<void>& h : helpers) {
+        try {
+            h.get();
+        } catch (...) {
+            if (!failed)
+                failed = std::current_exception();
+        }
+    }
+    if (failed)
+        std::rethrow_exception(failed);
     m_count = 0;
     std::fill(m_lo.begin(), m_lo.end(), kNoLow);
     std::fill(m_hi.begin(), m_hi.end(), kNoHigh);
