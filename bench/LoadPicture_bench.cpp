@@ -34,7 +34,7 @@
 // ratio_first_picture_wav at most 3.
 //
 // The files are made in a folder beside the benchmark program and removed
-// at the end; so is the application's temp folder in it.
+// at the end; so are the application's temp folder and settings in it.
 
 #include <benchmark/benchmark.h>
 
@@ -44,6 +44,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QSettings>
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -168,6 +169,10 @@ struct RunningApp {
     std::unique_ptr<vocomet::COrielApp> app;
 
     explicit RunningApp(const fs::path& folder) {
+        // The recent-file list goes into the work folder, not the user's
+        // settings.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString((folder / "settings").string()));
         vocomet::COrielApp::Options o;
         o.prompts = &prompts;
         o.profile = &profile;
@@ -292,6 +297,7 @@ void OpenToFirstPicture(benchmark::State& state, Kind kind, double seconds, cons
     std::error_code ec;
     bench::Drop(path);
     fs::remove_all(folder / "tmp", ec);
+    fs::remove_all(folder / "settings", ec);
     bench::Drop(folder / "VocometConf.cfg");
     fs::remove(folder, ec);  // only when empty
 }
