@@ -2,9 +2,9 @@
 // What the benchmarks share: prompts that say nothing, a work folder beside
 // the benchmark program, native and WAV recordings of any length written in
 // large blocks, the yardsticks the file benchmarks are measured against
-// (cat, cp, cp with fsync, fresh memory), the median of paired ratios, and
-// long speech made by espeak-ng with Praat's stopwatch as an analysis
-// yardstick.
+// (cat in this process, the system's cat with its CPU time, cp, cp with
+// fsync, fresh memory), the median of paired ratios, and long speech made
+// by espeak-ng with Praat's stopwatch as an analysis yardstick.
 //
 // Paired ratios: these machines are noisy, so a benchmark times its
 // yardstick and then its subject, again and again, and reports the median
@@ -13,8 +13,10 @@
 // The benchmarks of hour-long recordings (gigabytes on disk, minutes of
 // run time) only run when VOCOMET_BENCH_HOUR=1 is set.
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -162,6 +164,42 @@ inline double CatSeconds(const fs::path& path) {
     volatile std::uint64_t keep = sum;
     (void)keep;
     return took;
+}
+
+// The system's own cat of a file: its wall time (spawn to exit) and its
+// CPU seconds, user and system, from its own rusage.
+struct CatRun {
+    double seconds = 0.0;
+    double cpuSeconds = 0.0;
+};
+
+// Runs /bin/cat path >/dev/null (posix_spawn, then wait4). Throws when cat
+// cannot be run or fails.
+inline CatRun CatProcess(const fs::path& path) {
+    CatRun run;
+    rusage usage{};
+    run.seconds = Seconds([&] {
+        const std::string a = path.string();
+        char arg0[] = "cat";
+        char* argv[] = {arg0, const_cast<char*>(a.c_str()), nullptr};
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        const int err = ::posix_spawn(&pid, "/bin/cat", &actions, nullptr, argv, environ);
+        ::posix_spawn_file_actions_destroy(&actions);
+        if (err)
+            throw std::system_error(err, std::generic_category(), "cannot run /bin/cat");
+        int status = 0;
+        while (::wait4(pid, &status, 0, &usage) < 0)
+            if (errno != EINTR)
+                throw std::system_error(errno, std::generic_category(), "wait4");
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            throw std::runtime_error("/bin/cat failed");
+    });
+    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+    run.cpuSeconds = s(usage.ru_utime) + s(usage.ru_stime);
+    return run;
 }
 
 // Runs the system's own /bin/cp from to to (posix_spawn, then waitpid); with

@@ -1,11 +1,22 @@
 #include "core/SampleSummary.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <limits>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "platform/SampleBlock.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vocomet {
 
@@ -19,25 +30,122 @@ constexpr float kNoHigh = -std::numeric_limits<float>::infinity();
 inline float Lower(float v, float lo) { return v < lo ? v : lo; }
 inline float Higher(float v, float hi) { return v > hi ? v : hi; }
 
-// Folds columns g .. g + W - 1 of `take` frames of n columns into lo / hi.
+// Columns folded in one sweep over a frame: 16 floats are one 64-byte
+// frame of a 16-channel recording, one cache line, held as four vectors of
+// lows and four of highs.
+constexpr std::size_t kSweepColumns = 16;
+
+// Folds columns 0 .. W - 1 of `take` frames, the frames step floats apart
+// from p on, into lo / hi: one pass over the frames, every column taking
+// its values in frame order, all of them held in registers meanwhile.
 template <std::size_t W>
-inline void FoldGroup(const float* p, std::size_t take, std::size_t n, std::size_t g, float* lo, float* hi) {
+void FoldSweepOf(const float* p, std::size_t take, std::size_t step, float* lo, float* hi) {
+#if defined(__SSE2__)
+    // Vectors of four columns, then the last few one by one. The
+    // processor's min/max return their second operand when either is a
+    // NaN: the very select of Lower / Higher, lane by lane.
+    constexpr std::size_t V = W / 4, R = W % 4;
+    __m128 l[V > 0 ? V : 1], h[V > 0 ? V : 1];
+    float rl[R > 0 ? R : 1], rh[R > 0 ? R : 1];
+    for (std::size_t i = 0; i < V; ++i) {
+        l[i] = _mm_loadu_ps(lo + 4 * i);
+        h[i] = _mm_loadu_ps(hi + 4 * i);
+    }
+    for (std::size_t c = 0; c < R; ++c) {
+        rl[c] = lo[4 * V + c];
+        rh[c] = hi[4 * V + c];
+    }
+    // The loops over the columns are unrolled, so that the lows and highs
+    // stay in registers rather than in memory between frames.
+    for (std::size_t k = 0; k < take; ++k) {
+        const float* frame = p + k * step;
+#pragma GCC unroll 4
+        for (std::size_t i = 0; i < V; ++i) {
+            const __m128 x = _mm_loadu_ps(frame + 4 * i);
+            l[i] = _mm_min_ps(x, l[i]);
+            h[i] = _mm_max_ps(x, h[i]);
+        }
+#pragma GCC unroll 4
+        for (std::size_t c = 0; c < R; ++c) {
+            rl[c] = Lower(frame[4 * V + c], rl[c]);
+            rh[c] = Higher(frame[4 * V + c], rh[c]);
+        }
+    }
+    for (std::size_t i = 0; i < V; ++i) {
+        _mm_storeu_ps(lo + 4 * i, l[i]);
+        _mm_storeu_ps(hi + 4 * i, h[i]);
+    }
+    for (std::size_t c = 0; c < R; ++c) {
+        lo[4 * V + c] = rl[c];
+        hi[4 * V + c] = rh[c];
+    }
+#else
+    // Locals of a fixed count, which the compiler may keep in vector
+    // registers.
     float l[W], h[W];
     for (std::size_t c = 0; c < W; ++c) {
-        l[c] = lo[g + c];
-        h[c] = hi[g + c];
+        l[c] = lo[c];
+        h[c] = hi[c];
     }
     for (std::size_t k = 0; k < take; ++k) {
-        const float* frame = p + k * n + g;
+        const float* frame = p + k * step;
+#pragma GCC unroll 16
         for (std::size_t c = 0; c < W; ++c) {
             l[c] = Lower(frame[c], l[c]);
             h[c] = Higher(frame[c], h[c]);
         }
     }
     for (std::size_t c = 0; c < W; ++c) {
-        lo[g + c] = l[c];
-        hi[g + c] = h[c];
+        lo[c] = l[c];
+        hi[c] = h[c];
     }
+#endif
+}
+
+using FoldSweepFunction = void (*)(const float*, std::size_t, std::size_t, float*, float*);
+
+template <std::size_t... I>
+constexpr std::array<FoldSweepFunction, sizeof...(I)> MakeFoldSweeps(std::index_sequence<I...>) {
+    return {&FoldSweepOf<I + 1>...};
+}
+
+// The sweep for every width from 1 to kSweepColumns.
+constexpr std::array<FoldSweepFunction, kSweepColumns> kFoldSweeps =
+    MakeFoldSweeps(std::make_index_sequence<kSweepColumns>{});
+
+// Fine blocks folded into a tile before they are written out, column by
+// column: one run of stores per column rather than a store into every
+// column's level for every block.
+constexpr std::size_t kTileBlocks = 64;
+
+// Folds the fine blocks of columns 0 .. W - 1 of frameCount frames (whole
+// fine blocks but the last, at most kTileBlocks of them), each from
+// +inf / -inf, into rows of kSweepColumns values of lo / hi, one per block.
+template <std::size_t W>
+void FoldBlocksOf(const float* p, std::size_t frameCount, std::size_t step, float* lo, float* hi) {
+    constexpr auto fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
+    for (std::size_t f = 0, b = 0; f < frameCount; f += fine, ++b) {
+        float* l = lo + b * kSweepColumns;
+        float* h = hi + b * kSweepColumns;
+        std::fill(l, l + W, kNoLow);
+        std::fill(h, h + W, kNoHigh);
+        FoldSweepOf<W>(p + f * step, std::min(fine, frameCount - f), step, l, h);
+    }
+}
+
+template <std::size_t... I>
+constexpr std::array<FoldSweepFunction, sizeof...(I)> MakeFoldBlocks(std::index_sequence<I...>) {
+    return {&FoldBlocksOf<I + 1>...};
+}
+
+constexpr std::array<FoldSweepFunction, kSweepColumns> kFoldBlocks =
+    MakeFoldBlocks(std::make_index_sequence<kSweepColumns>{});
+
+// Folds every column of `take` frames of n columns, step floats apart:
+// a sweep per kSweepColumns adjacent columns.
+inline void FoldFrames(const float* p, std::size_t take, std::size_t step, std::size_t n, float* lo, float* hi) {
+    for (std::size_t g = 0; g < n; g += kSweepColumns)
+        kFoldSweeps[std::min(kSweepColumns, n - g) - 1](p + g, take, step, lo + g, hi + g);
 }
 
 // Room for count values, to be first touched by whoever writes them, in
@@ -157,15 +265,7 @@ void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount,
         const std::size_t inBlock = static_cast<std::size_t>(m_count % SampleSummary::kFineBlock);
         const std::size_t take = std::min(fine - inBlock, frameCount - f);
         const float* p = frames + f * step;
-        // Columns in groups of a fixed width held in locals, so the fold of
-        // a group is a few vector min/max instructions per frame.
-        std::size_t g = 0;
-        for (; g + 8 <= n; g += 8)
-            FoldGroup<8>(p, take, step, g, lo, hi);
-        for (; g + 4 <= n; g += 4)
-            FoldGroup<4>(p, take, step, g, lo, hi);
-        for (; g < n; ++g)
-            FoldGroup<1>(p, take, step, g, lo, hi);
+        FoldFrames(p, take, step, n, lo, hi);
         f += take;
         m_count += static_cast<std::int64_t>(take);
         if (m_count % SampleSummary::kFineBlock == 0)
@@ -196,30 +296,23 @@ void FrameSummaryBuilder::AddPieceAt(std::int64_t first, const float* frames, st
     auto block = static_cast<std::size_t>(first / SampleSummary::kFineBlock);
     // Each fine block is folded from +inf / -inf in frame order, as in
     // AddFrames, so the blocks are bit for bit those of an ordered build.
-    float lo[8], hi[8];
-    for (std::size_t f = 0; f < frameCount; f += fine, ++block) {
-        const std::size_t take = std::min(fine, frameCount - f);
+    alignas(64) float lo[kTileBlocks * kSweepColumns];
+    alignas(64) float hi[kTileBlocks * kSweepColumns];
+    const std::size_t tileFrames = kTileBlocks * fine;
+    for (std::size_t f = 0; f < frameCount; f += tileFrames, block += kTileBlocks) {
+        const std::size_t take = std::min(tileFrames, frameCount - f);
+        const std::size_t blocks = (take + fine - 1) / fine;
         const float* p = frames + f * step;
-        std::size_t g = 0;
-        for (; g < n; g += 8) {
-            const std::size_t w = std::min<std::size_t>(8, n - g);
-            std::fill(lo, lo + 8, kNoLow);
-            std::fill(hi, hi + 8, kNoHigh);
-            const float* q = p + g;
-            if (w == 8) {
-                FoldGroup<8>(q, take, step, 0, lo, hi);
-            } else {
-                std::size_t c = 0;
-                if (w >= 4) {
-                    FoldGroup<4>(q, take, step, 0, lo, hi);
-                    c = 4;
-                }
-                for (; c < w; ++c)
-                    FoldGroup<1>(q, take, step, c, lo, hi);
-            }
+        for (std::size_t g = 0; g < n; g += kSweepColumns) {
+            const std::size_t w = std::min(kSweepColumns, n - g);
+            kFoldBlocks[w - 1](p + g, take, step, lo, hi);
             for (std::size_t c = 0; c < w; ++c) {
-                m_fineMin[g + c][block] = lo[c];
-                m_fineMax[g + c][block] = hi[c];
+                float* __restrict outLo = m_fineMin[g + c].data() + block;
+                float* __restrict outHi = m_fineMax[g + c].data() + block;
+                for (std::size_t b = 0; b < blocks; ++b) {
+                    outLo[b] = lo[b * kSweepColumns + c];
+                    outHi[b] = hi[b * kSweepColumns + c];
+                }
             }
         }
     }
@@ -234,7 +327,7 @@ std::vector<SampleSummary> FrameSummaryBuilder::Finish() {
     std::vector<SampleSummary> out(m_n);
     constexpr auto kPerBlock = static_cast<std::size_t>(SampleSummary::kBlock / SampleSummary::kFineBlock);
     constexpr auto kPerCoarse = static_cast<std::size_t>(SampleSummary::kCoarseBlock / SampleSummary::kBlock);
-    for (std::size_t c = 0; c < m_n; ++c) {
+    auto finishColumn = [&](std::size_t c) {
         SampleSummary& s = out[c];
         s.m_count = m_count;
         SampleSummary::Level& fineLevel = s.m_levels[0];
@@ -246,7 +339,46 @@ std::vector<SampleSummary> FrameSummaryBuilder::Finish() {
         fineLevel.max = std::move(m_fineMax[c]);
         m_fineMin[c] = {};
         m_fineMax[c] = {};
+    };
+    // The columns of an hour take a good part of a second one after the
+    // other: then every core takes the next column as it comes free.
+    constexpr std::int64_t kValuesWorthThreads = std::int64_t{1} << 24;
+    std::atomic<std::size_t> next{0};
+    auto takeColumns = [&] {
+        for (std::size_t c; (c = next.fetch_add(1)) < m_n;)
+            finishColumn(c);
+    };
+    std::vector<std::future<void>> helpers;
+    if (m_n > 1 && m_count * static_cast<std::int64_t>(m_n) >= kValuesWorthThreads) {
+        const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+        for (std::size_t t = 1; t < std::min(cores, m_n); ++t) {
+            try {
+                helpers.push_back(std::async(std::launch::async, takeColumns));
+            } catch (const std::system_error&) {
+                break;  // fewer helpers; this thread takes what is left
+            } catch (const std::bad_alloc&) {
+                break;
+            }
+        }
     }
+    // The helpers work on this frame's locals: they end before it does.
+    std::exception_ptr failed;
+    try {
+        takeColumns();
+    } catch (...) {
+        failed = std::current_exception();
+        next = m_n;
+    }
+    for (std::future<void>& h : helpers) {
+        try {
+            h.get();
+        } catch (...) {
+            if (!failed)
+                failed = std::current_exception();
+        }
+    }
+    if (failed)
+        std::rethrow_exception(failed);
     m_count = 0;
     std::fill(m_lo.begin(), m_lo.end(), kNoLow);
     std::fill(m_hi.begin(), m_hi.end(), kNoHigh);

@@ -85,9 +85,10 @@ private:
 };
 
 // Builds the summaries of every column of interleaved float frames handed
-// over in order (any number of frames per call), frame-major: one pass over
-// each tile of frames serves all columns, with the per-column fold in the
-// innermost loop so the compiler can vectorise it.
+// over in order (any number of frames per call), frame-major: each frame is
+// read once for up to 16 adjacent columns, their lows and highs held in
+// vector registers (a 16-channel frame is one cache line); wider frames take
+// one such sweep per 16 columns.
 class FrameSummaryBuilder {
 public:
     explicit FrameSummaryBuilder(int channelsPerFrame);

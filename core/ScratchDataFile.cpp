@@ -60,19 +60,18 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
     const std::int64_t sourceLength = source.GetLength();
     if (offset > sourceLength || frameCount > (sourceLength - offset) / frameBytes)
         return CopyResult::SourceShort;
-    // The system copies the frames on its own thread while this one reads
-    // them once for the summaries: the recording can be shown when they are
-    // made, and reads of what the copy has not reached yet go to the source.
-    m_file->StartBackgroundFill(source, offset, frameCount * frameBytes);
-    if (!summaries.Active() || summaries.Columns() != columns) {
+    // The system copies the frames on its own thread once the summaries are
+    // made: the recording can be shown then, and reads of what the copy has
+    // not reached yet go to the source. Started before, the copy would take
+    // half the memory bandwidth the summaries' pass runs on, and that pass
+    // is what the first picture waits for.
+    const auto startCopy = [&] {
+        m_file->StartBackgroundFill(source, offset, frameCount * frameBytes);
         shown.Update(1.0, 1.0);
         return CopyResult::Copied;
-    }
-
-    if (!summaries.StartPieces()) {
-        shown.Update(1.0, 1.0);
-        return CopyResult::Copied;  // no summaries, then; the copy goes on
-    }
+    };
+    if (!summaries.Active() || summaries.Columns() != columns || !summaries.StartPieces())
+        return startCopy();  // no summaries, then
 
     // Every core reads pieces of the frames of its own and folds them into
     // the fine blocks where they belong. A piece holds whole fine blocks,
@@ -92,8 +91,7 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
     } catch (const std::bad_alloc&) {
         // Out of memory costs only the summaries; a read error ends the load.
         summaries.Finish();
-        shown.Update(1.0, 1.0);
-        return CopyResult::Copied;
+        return startCopy();
     }
     switch (result) {
     case PiecesResult::Aborted: return CopyResult::Aborted;
@@ -101,8 +99,7 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
     case PiecesResult::Done: break;
     }
     summaries.EndPieces();
-    shown.Update(1.0, 1.0);
-    return CopyResult::Copied;
+    return startCopy();
 }
 
 PiecesResult FillBlocksInPieces(std::int64_t frameCount, const std::vector<platform::BlockBytes>& blocks,

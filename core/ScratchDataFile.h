@@ -41,10 +41,11 @@ class ThrottledProgress;
 // The columns fall into groups of at most kGroupColumns, each with a
 // builder of its own, so that several threads can each summarise a group of
 // the same frames (every column still takes its values in frame order, so
-// the summaries are those of one pass).
+// the summaries are those of one pass). A group is as wide as one sweep of
+// the builder's fold: up to 16 channels, every frame is read once.
 class LoadSummaries {
 public:
-    static constexpr std::size_t kGroupColumns = 4;
+    static constexpr std::size_t kGroupColumns = 16;
 
     // For frames of columns values each, frames of them in all.
     LoadSummaries(std::size_t columns, std::int64_t frames);
@@ -102,10 +103,12 @@ public:
     // Fills the file with frameCount frames of columns little-endian
     // float32 values from source at offset, by the system's copy on a
     // thread of the file's own (see platform::File::StartBackgroundFill:
-    // until it ends, reads of what it has not reached go to the source),
-    // while this thread reads the frames once for the summaries, with the
-    // progress shown and the user able to abort. Returns when the summaries
-    // are made; the copy may still be going on. SourceShort when the source
+    // until it ends, reads of what it has not reached go to the source).
+    // The summaries are made first, every core reading the frames once,
+    // with the progress shown and the user able to abort; only then does
+    // the copy start, so that it does not compete with them for the memory
+    // bandwidth. Returns when the summaries are made and the copy has
+    // started; it may still be going on. SourceShort when the source
     // holds fewer frames (nothing is copied then). Read errors and a file
     // that cannot be set up throw platform::FileException.
     CopyResult CopyFrames(const platform::File& source, std::int64_t offset, std::int64_t frameCount,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -556,6 +557,62 @@ TEST_F(DocTest, ScratchDataFilesGoWithTheRecordingsThatReadThem) {
     doc.reset();
     EXPECT_TRUE(scratchFiles().empty());
     EXPECT_EQ(ReadAll(userFile), "the user's recording");
+}
+
+TEST_F(DocTest, ScratchCopyStartsOnceTheSummariesAreMade) {
+    // Frames of two columns behind a header, enough for several summary
+    // pieces read by several threads.
+    constexpr std::size_t kFrames = 300000, kColumns = 2, kHeader = 100;
+    std::vector<float> frames(kFrames * kColumns);
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        frames[i] = static_cast<float>(i % 977) * (i % 2 ? -0.001f : 0.001f);
+    const std::string sourcePath = PathIn("frames.bin");
+    {
+        platform::File out(sourcePath, platform::File::Mode::Create);
+        const std::vector<char> header(kHeader, 'h');
+        out.Write(header.data(), header.size());
+        out.Write(frames.data(), frames.size() * sizeof(float));
+    }
+    platform::File source(sourcePath, platform::File::Mode::Read);
+    COrielDoc doc(app, prompts);
+    ScratchDataFile scratch(doc);
+
+    // The pass asks after an abort while it runs: the copy, which sets the
+    // file's length when it starts, must not have started yet.
+    struct Watching final : platform::Progress {
+        ScratchDataFile* scratch = nullptr;
+        int asked = 0;
+        std::int64_t longest = 0;
+        void SetText(const std::string&) override {}
+        void SetFraction(double) override {}
+        bool AbortRequested() override {
+            ++asked;
+            longest = std::max(longest, scratch->File().GetLength());
+            return false;
+        }
+    } watching;
+    watching.scratch = &scratch;
+    ThrottledProgress shown(&watching);
+    LoadSummaries summaries(kColumns, static_cast<std::int64_t>(kFrames));
+    ASSERT_EQ(scratch.CopyFrames(source, kHeader, kFrames, kColumns, shown, summaries),
+              ScratchDataFile::CopyResult::Copied);
+    EXPECT_GT(watching.asked, 0);
+    EXPECT_EQ(watching.longest, 0) << "the copy ran beside the summaries' pass";
+
+    const std::vector<std::shared_ptr<const SampleSummary>> made = summaries.Finish();
+    ASSERT_EQ(made.size(), kColumns);
+    for (std::size_t c = 0; c < kColumns; ++c) {
+        std::vector<float> column(kFrames);
+        for (std::size_t f = 0; f < kFrames; ++f)
+            column[f] = frames[f * kColumns + c];
+        const SampleSummary want = SampleSummary::FromSamples(column);
+        EXPECT_EQ(made[c]->GetLevel(0).min, want.GetLevel(0).min) << c;
+        EXPECT_EQ(made[c]->GetLevel(0).max, want.GetLevel(0).max) << c;
+    }
+    ASSERT_TRUE(scratch.File().WaitForBackgroundFill());
+    std::vector<float> copied(frames.size());
+    ASSERT_EQ(scratch.File().ReadAt(0, copied.data(), copied.size() * sizeof(float)), copied.size() * sizeof(float));
+    EXPECT_EQ(copied, frames);
 }
 
 // ---- Save As ------------------------------------------------------------------------------

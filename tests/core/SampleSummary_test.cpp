@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -133,6 +134,82 @@ TEST(SampleSummary, PiecesOutOfOrderFromSeveralThreadsGiveTheInOrderSummary) {
             SCOPED_TRACE("channels " + std::to_string(k.channels) + " column " + std::to_string(c));
             ExpectSameSummary(got[c], want[c]);
         }
+    }
+}
+
+// The same blocks bit for bit: a -0 where a +0 should be is a fault too.
+void ExpectSameBits(const SampleSummary& got, const SampleSummary& want) {
+    ASSERT_EQ(got.SampleCount(), want.SampleCount());
+    for (int l = 0; l < SampleSummary::LevelCount(); ++l) {
+        const SampleSummary::Level& a = got.GetLevel(l);
+        const SampleSummary::Level& b = want.GetLevel(l);
+        ASSERT_EQ(a.min.size(), b.min.size()) << "level " << l;
+        for (std::size_t i = 0; i < a.min.size(); ++i) {
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(a.min[i]), std::bit_cast<std::uint32_t>(b.min[i]))
+                << "level " << l << " block " << i << ": " << a.min[i] << " for " << b.min[i];
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(a.max[i]), std::bit_cast<std::uint32_t>(b.max[i]))
+                << "level " << l << " block " << i << ": " << a.max[i] << " for " << b.max[i];
+        }
+    }
+}
+
+TEST(SampleSummary, EveryWidthOfFramesGivesEachColumnItsOwnSummary) {
+    // Every width the fold sweeps: one column, parts of a vector, whole
+    // vectors, one cache line of 16 columns and beyond it. The values mix
+    // NaNs (in every column, so in every lane), infinities and zeros of both
+    // signs (the first of equal extremes is kept, as in a full scan), over
+    // a frame count that ends inside a fine block.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float special[] = {std::nanf(""), inf, -inf, 0.0f, -0.0f, 1.0f, -1.0f};
+    std::mt19937 rng(23);
+    std::uniform_int_distribution<int> pick(0, 9);
+    std::uniform_real_distribution<float> value(-2.0f, 2.0f);
+    const std::size_t frameCount = 3 * SampleSummary::kFineBlock * 5 + 7;
+    for (std::size_t n = 1; n <= 35; ++n) {
+        SCOPED_TRACE("columns " + std::to_string(n));
+        std::vector<float> frames(frameCount * n);
+        for (float& v : frames) {
+            const int k = pick(rng);
+            v = k < 7 ? special[k] : value(rng);
+        }
+        // A fine block of NaNs only in the last column.
+        for (std::size_t f = 32; f < 64; ++f)
+            frames[f * n + n - 1] = std::nanf("");
+
+        FrameSummaryBuilder ordered(static_cast<int>(n));
+        for (std::size_t f = 0; f < frameCount; f += 13)
+            ordered.AddFrames(frames.data() + f * n, std::min<std::size_t>(13, frameCount - f));
+        const std::vector<SampleSummary> got = ordered.Finish();
+
+        FrameSummaryBuilder pieces(static_cast<int>(n));
+        pieces.StartPieces(static_cast<std::int64_t>(frameCount));
+        for (std::size_t f = 0; f < frameCount; f += 64)
+            pieces.AddPieceAt(static_cast<std::int64_t>(f), frames.data() + f * n,
+                              std::min<std::size_t>(64, frameCount - f));
+        pieces.EndPieces();
+        const std::vector<SampleSummary> gotPieces = pieces.Finish();
+
+        ASSERT_EQ(got.size(), n);
+        ASSERT_EQ(gotPieces.size(), n);
+        for (std::size_t c = 0; c < n; ++c) {
+            SCOPED_TRACE("column " + std::to_string(c));
+            std::vector<float> column(frameCount);
+            for (std::size_t f = 0; f < frameCount; ++f)
+                column[f] = frames[f * n + c];
+            const SampleSummary want = SampleSummary::FromSamples(column);
+            ExpectSameBits(got[c], want);
+            ExpectSameBits(gotPieces[c], want);
+            // FromSamples itself against a scan, bit for bit.
+            const SampleSummary::Level& fine = want.GetLevel(0);
+            for (std::size_t b = 0; b < fine.min.size(); ++b) {
+                float lo, hi;
+                Expected(column, 1, 0, frameCount, static_cast<std::size_t>(fine.blockSize), b, lo, hi);
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(fine.min[b]), std::bit_cast<std::uint32_t>(lo)) << b;
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(fine.max[b]), std::bit_cast<std::uint32_t>(hi)) << b;
+            }
+        }
+        EXPECT_EQ(got[n - 1].GetLevel(0).min[1], inf);
+        EXPECT_EQ(got[n - 1].GetLevel(0).max[1], -inf);
     }
 }
 
