@@ -86,7 +86,8 @@ public:
     // ends early where the file does. It holds a descriptor of its own (this
     // file may be closed at once) and reads the same file even when its name
     // is given to another; name is what GetFilePath gives (and what messages
-    // name). Throws FileException when the descriptor cannot be had.
+    // name). It reads the file's own bytes: not through a background fill
+    // of this file. Throws FileException when the descriptor cannot be had.
     File Section(std::int64_t offset, std::int64_t length, std::string name) const;
     bool IsSection() const { return m_sectionLength >= 0; }
     void Close();
