@@ -30,7 +30,12 @@ struct RecordingData {
     // (32-bit float frames); channels share it through their sourceFile.
     // Closed until a reader opens one.
     std::shared_ptr<platform::File> dataFile = std::make_shared<platform::File>();
-    std::string dataFilePath;  // the data file's path, kept after it is closed
+    // The data file's name in the temp folder, kept after it is closed: a
+    // scratch file's path, or for frames read where they lie in the
+    // recording's own file an empty file that reserves the name. What is
+    // made from the data (intensity curves, the clipboard's copy) goes
+    // beside it.
+    std::string dataFilePath;
 };
 
 // Copies what a channel slot keeps of the settings (intensity window and

@@ -25,12 +25,6 @@ namespace vocomet {
 
 namespace {
 
-// The file's bytes are converted into a scratch file this many at a time,
-// so no second copy of a whole recording is held.
-constexpr std::size_t kIoBlockBytes = std::size_t{8} << 20;
-// Work buffers come as sample blocks: large ones are mapped fresh in huge
-// pages, so they cost a few page faults instead of thousands.
-using ByteBlock = platform::SampleBlock<std::uint8_t>;
 // Recordings this long (ms) and longer stay on disk.
 constexpr double kLongFileMs = kScratchFileSeconds * 1000.0;
 constexpr const char* kNotEnoughMemoryToLoad = "There is not enough memory to load this recording.";
@@ -233,79 +227,194 @@ const char* LoadIntoMemory(const platform::File& file, const WaveLayout& w, Reco
     return nullptr;
 }
 
-// Converts the data chunk into a scratch file of float frames, which
-// becomes the recording's data file. kReaderEndOpen when the user aborts.
-int LoadIntoScratchFile(COrielDoc& document, const platform::File& file, const WaveLayout& w,
-                        RecordingData& recording, LoadTarget& target) {
-    std::optional<ScratchDataFile> scratch;
+// True when the file's frames are already what a data file holds: float
+// samples and nothing else.
+bool FramesAreFloat(const WaveLayout& w) {
+    return w.sample.kind == SampleKind::Float32 && w.blockAlign == w.channels * sizeof(float);
+}
+
+// The float frames of a file's data chunk, made on demand from its stored
+// samples: the bytes of the scratch file its recording converts into, for
+// the background conversion and for reads of what it has not reached yet.
+class WaveFrameMaker final : public platform::FillSource {
+public:
+    // data: a section holding the data chunk's frames.
+    WaveFrameMaker(platform::File data, const WaveLayout& w)
+        : m_data(std::move(data)), m_kind(w.sample.kind), m_blockAlign(w.blockAlign), m_channels(w.channels),
+          m_frames(w.frames) {}
+
+    std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t count) const override {
+        const auto frameBytes = static_cast<std::int64_t>(m_channels * sizeof(float));
+        if (offset < 0 || offset >= m_frames * frameBytes)
+            return 0;
+        count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count),
+                                                                m_frames * frameBytes - offset));
+        // Whole frames are made, a few at a time, and the bytes asked for
+        // are taken out of them.
+        constexpr std::size_t kMostFrames = 16384;
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        std::vector<std::uint8_t> raw;
+        std::vector<float> frames;
+        std::size_t done = 0;
+        while (done < count) {
+            const std::int64_t at = offset + static_cast<std::int64_t>(done);
+            const std::int64_t first = at / frameBytes;
+            const auto skip = static_cast<std::size_t>(at - first * frameBytes);
+            const auto n = std::min<std::size_t>(
+                kMostFrames, (skip + (count - done) + static_cast<std::size_t>(frameBytes) - 1) /
+                                 static_cast<std::size_t>(frameBytes));
+            raw.resize(n * m_blockAlign);
+            frames.resize(n * m_channels);
+            const std::size_t got =
+                m_data.ReadAt(first * static_cast<std::int64_t>(m_blockAlign), raw.data(), raw.size()) / m_blockAlign;
+            DecodeFrames(m_kind, raw.data(), got, m_blockAlign, m_channels, frames.data());
+            if constexpr (std::endian::native != std::endian::little) {
+                // The file holds little-endian floats.
+                for (float& v : frames) {
+                    std::uint8_t b[4];
+                    platform::PutF32LE(b, v);
+                    std::memcpy(&v, b, 4);
+                }
+            }
+            const std::size_t made = got * static_cast<std::size_t>(frameBytes);
+            if (made <= skip)
+                break;
+            const std::size_t take = std::min(count - done, made - skip);
+            std::memcpy(out + done, reinterpret_cast<const std::uint8_t*>(frames.data()) + skip, take);
+            done += take;
+            if (got < n)
+                break;  // the file ended early
+        }
+        return done;
+    }
+
+private:
+    platform::File m_data;
+    SampleKind m_kind;
+    std::size_t m_blockAlign;
+    std::size_t m_channels;
+    std::int64_t m_frames;
+};
+
+// Reads the data chunk's frames once for the summaries, every core pieces
+// of its own, with the progress shown and the user able to abort. Without
+// the memory for them there are no summaries and nothing is read.
+PiecesResult SummariseFrames(const platform::File& file, const WaveLayout& w, ThrottledProgress& shown,
+                             LoadSummaries& summaries) {
+    if (!summaries.Active() || !summaries.StartPieces()) {
+        shown.Update(1.0, 1.0);
+        return PiecesResult::Done;
+    }
+    const std::size_t frameBytes = w.channels * sizeof(float);
+    const std::size_t framesPerPiece = FramesPerSummaryPiece(frameBytes, w.frames);
+    const bool floats = FramesAreFloat(w);
+    // A worker's buffer: the piece's bytes as read, then its float frames
+    // (at a multiple of 64 bytes); float frames are read where they go.
+    const std::size_t rawBytes = floats ? 0 : (framesPerPiece * w.blockAlign + 63) / 64 * 64;
+    PiecesResult result = PiecesResult::Done;
     try {
-        scratch.emplace(document);
+        result = RunFramePieces(
+            w.frames, framesPerPiece, rawBytes + framesPerPiece * frameBytes, shown,
+            [&](std::int64_t first, std::size_t n, std::byte* buffer) {
+                auto* frames = reinterpret_cast<float*>(buffer + rawBytes);
+                const std::int64_t offset = w.chunks.dataOffset + first * static_cast<std::int64_t>(w.blockAlign);
+                if (floats) {
+                    if (!ReadFloatsLE(file, offset, frames, n * w.channels))
+                        return false;
+                } else {
+                    auto* raw = reinterpret_cast<std::uint8_t*>(buffer);
+                    if (file.ReadAt(offset, raw, n * w.blockAlign) != n * w.blockAlign)
+                        return false;
+                    DecodeFrames(w.sample.kind, raw, n, w.blockAlign, w.channels, frames);
+                }
+                summaries.AddPiece(first, frames, n);
+                return true;
+            });
+    } catch (const std::bad_alloc&) {
+        // Out of memory costs only the summaries; a read error ends the load.
+        summaries.Finish();
+        shown.Update(1.0, 1.0);
+        return PiecesResult::Done;
+    }
+    if (result == PiecesResult::Done) {
+        summaries.EndPieces();
+        shown.Update(1.0, 1.0);
+    }
+    return result;
+}
+
+// Makes data the recording's data file of float frames: its channels read
+// frame by frame from it, each at its place in the frame.
+void AdoptDataFile(RecordingData& recording, const std::shared_ptr<platform::File>& data, const std::string& path,
+                   std::size_t channelCount) {
+    for (std::size_t c = 0; c < channelCount; ++c) {
+        CChannels& ch = recording.channels[c];
+        ch.samples.Free();
+        ch.sourceFile = data;
+        ch.stride = static_cast<std::int32_t>(channelCount);
+        ch.channelNumber = static_cast<std::int32_t>(c + 1);
+    }
+    recording.dataFile = data;
+    recording.dataFilePath = path;
+}
+
+// A long recording stays on disk, shown as soon as one pass over its frames
+// has made the summaries. Float frames are read where they lie: the file's
+// data chunk itself is the data file. Other samples are converted into a
+// scratch file of float frames in the background; until the conversion
+// reaches a frame, reads of it convert it from the file. kReaderEndOpen
+// when the user aborts.
+int LoadOnDisk(COrielDoc& document, const platform::File& file, const WaveLayout& w, RecordingData& recording,
+               LoadTarget& target) {
+    const std::int64_t floatBytes = w.frames * static_cast<std::int64_t>(w.channels * sizeof(float));
+    std::shared_ptr<platform::File> data;
+    std::optional<ScratchDataFile> scratch;
+    std::string dataPath;
+    try {
+        if (FramesAreFloat(w)) {
+            // The user's file is only read. The section goes under a name of
+            // the temp folder, reserved for the document, where what is made
+            // from the data (intensity curves, the clipboard's copy) goes
+            // beside it; that empty file goes when the data file does.
+            dataPath = document.MakeTempFileName();
+            data = platform::ShareRemovedWhenReleased(dataPath);
+            *data = file.Section(w.chunks.dataOffset, floatBytes, dataPath);
+        } else {
+            scratch.emplace(document);
+            dataPath = scratch->Path();
+        }
     } catch (const platform::FileException& e) {
         target.Refuse(e.what());
         return kReaderNotMine;
     }
-    platform::File* data = &scratch->File();
 
     auto progress = document.MakeProgress();
     progress->SetText(kReadingProgressText + std::filesystem::path(file.GetFilePath()).filename().string());
     progress->SetFraction(0.0);
     ThrottledProgress shown(progress.get());
     LoadSummaries summaries(w.channels, w.frames);
-
-    // Frames of float samples and nothing else are already what the
-    // scratch file holds: the system copies them.
-    if (w.sample.kind == SampleKind::Float32 && w.blockAlign == w.channels * sizeof(float)) {
-        switch (scratch->CopyFrames(file, w.chunks.dataOffset, w.frames, w.channels, shown, summaries)) {
-        case ScratchDataFile::CopyResult::Copied: break;
-        case ScratchDataFile::CopyResult::Aborted: return kReaderEndOpen;
-        case ScratchDataFile::CopyResult::SourceShort: target.Refuse(kFileShrankWhileRead); return kReaderNotMine;
+    switch (SummariseFrames(file, w, shown, summaries)) {
+    case PiecesResult::Done: break;
+    case PiecesResult::Aborted: return kReaderEndOpen;
+    case PiecesResult::SourceShort: target.Refuse(kFileShrankWhileRead); return kReaderNotMine;
+    }
+    if (scratch) {
+        const std::int64_t storedBytes = w.frames * static_cast<std::int64_t>(w.blockAlign);
+        if (file.GetLength() - w.chunks.dataOffset < storedBytes) {
+            target.Refuse(kFileShrankWhileRead);
+            return kReaderNotMine;
         }
+        scratch->File().StartBackgroundFill(
+            std::make_shared<WaveFrameMaker>(file.Section(w.chunks.dataOffset, storedBytes, file.GetFilePath()), w),
+            floatBytes);
         scratch->AdoptInto(recording, w.channels);
-        summaries.AttachTo(recording);
-        return kReaderLoaded;
-    }
-
-    // Each read is decoded into float frames and written; the frames are
-    // summarised by workers while the next read is decoded (decoded frames
-    // alternate between two buffers).
-    const auto frames = static_cast<std::size_t>(w.frames);
-    const std::size_t framesPerBlock = std::max<std::size_t>(1, kIoBlockBytes / w.blockAlign);
-    const std::size_t blockFrames = std::min(frames, framesPerBlock);
-    ByteBlock raw = ByteBlock::Allocate(blockFrames * w.blockAlign);
-    platform::FloatBlock decoded[2] = {platform::FloatBlock::Allocate(blockFrames * w.channels),
-                                       platform::FloatBlock::Allocate(blockFrames * w.channels)};
-    {
-        SummaryPipeline pipeline(summaries);
-        for (std::size_t k0 = 0, i = 0; k0 < frames; ++i) {
-            const std::size_t n = std::min(frames - k0, framesPerBlock);
-            const std::size_t bytes = n * w.blockAlign;
-            if (file.ReadAt(w.chunks.dataOffset + static_cast<std::int64_t>(k0 * w.blockAlign), raw.data(),
-                            bytes) != bytes) {
-                target.Refuse(kFileShrankWhileRead);
-                return kReaderNotMine;
-            }
-            float* out = decoded[i % 2].data();
-            DecodeFrames(w.sample.kind, raw.data(), n, w.blockAlign, w.channels, out);
-            pipeline.Hand(out, n);
-            if constexpr (std::endian::native != std::endian::little) {
-                // The file holds little-endian floats, the summaries read
-                // host floats: they are done before the bytes turn round.
-                pipeline.Wait();
-                for (std::size_t j = 0; j < n * w.channels; ++j) {
-                    std::uint8_t b[4];
-                    platform::PutF32LE(b, out[j]);
-                    std::memcpy(&out[j], b, 4);
-                }
-            }
-            data->Write(out, n * w.channels * sizeof(float));
-            k0 += n;
-            shown.Update(static_cast<double>(k0), static_cast<double>(frames));
-            if (shown.AbortRequested())
-                return kReaderEndOpen;
+    } else {
+        if (data->GetLength() < floatBytes) {
+            target.Refuse(kFileShrankWhileRead);
+            return kReaderNotMine;
         }
+        AdoptDataFile(recording, data, dataPath, w.channels);
     }
-
-    scratch->AdoptInto(recording, w.channels);
     summaries.AttachTo(recording);
     return kReaderLoaded;
 }
@@ -543,7 +652,7 @@ int ReadWaveFile(COrielDoc& document, platform::File& file, LoadTarget& target) 
                 return kReaderNotMine;
             }
         } else {
-            const int loaded = LoadIntoScratchFile(document, file, w, recording, target);
+            const int loaded = LoadOnDisk(document, file, w, recording, target);
             if (loaded != kReaderLoaded)
                 return loaded;
         }

@@ -5,10 +5,13 @@
 // its subformat) and its writer (always 32-bit IEEE float with only "fmt "
 // and "data").
 //
-// Recordings shorter than 300 s are read into memory; longer ones are
-// converted into a scratch file of interleaved 32-bit float frames in the
-// temp folder, which becomes the recording's data file, and their channels
-// read from it on demand.
+// Recordings shorter than 300 s are read into memory; longer ones stay on
+// disk, their channels read from a data file of interleaved 32-bit float
+// frames on demand, shown once one pass over the samples has made their
+// summaries. Frames of float samples only are that already: the file itself
+// is the data file, read (never written) at its data chunk. Other samples
+// are converted into a scratch file in the temp folder in the background;
+// reads of what the conversion has not reached convert it from the file.
 //
 // The RIFF chunk writing is our own: the 12-byte RIFF header, a 16-byte
 // "fmt " chunk and the "data" chunk header are written field by field, then

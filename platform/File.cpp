@@ -48,6 +48,7 @@ FileException FileException::FromErrno(int err, const std::string& path, const s
 // The state of a background fill, shared by the file and its thread.
 struct File::BackgroundFill {
     File source;  // a duplicate of the caller's source
+    std::shared_ptr<const FillSource> made;  // or what makes the bytes
     File target;  // a duplicate of this file, written by the thread only
     std::int64_t sourceOffset = 0;
     std::int64_t bytes = 0;
@@ -68,10 +69,19 @@ struct File::BackgroundFill {
         bool whole = false;
         try {
             std::int64_t at = 0;
+            // Made bytes go through a buffer in smaller pieces: each is
+            // made first, which takes a while.
+            constexpr std::int64_t kMadePiece = std::int64_t{4} << 20;
+            std::vector<std::uint8_t> buffer(made ? static_cast<std::size_t>(std::min(kMadePiece, bytes)) : 0);
             while (at < bytes && !stop.load(std::memory_order_relaxed)) {
-                const std::int64_t n = std::min(kPiece, bytes - at);
-                const std::uint64_t got =
-                    CopyRange(source, sourceOffset + at, target, at, static_cast<std::uint64_t>(n));
+                const std::int64_t n = std::min(made ? kMadePiece : kPiece, bytes - at);
+                std::uint64_t got = 0;
+                if (made) {
+                    got = made->ReadAt(at, buffer.data(), static_cast<std::size_t>(n));
+                    target.WriteAt(at, buffer.data(), static_cast<std::size_t>(got));
+                } else {
+                    got = CopyRange(source, sourceOffset + at, target, at, static_cast<std::uint64_t>(n));
+                }
                 at += static_cast<std::int64_t>(got);
                 copied.store(at, std::memory_order_release);
                 if (got < static_cast<std::uint64_t>(n))
@@ -101,7 +111,11 @@ File::~File() { Close(); }
 // The fill's thread works on duplicates of the descriptors, so a move takes
 // it along unharmed.
 File::File(File&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)), m_fill(std::move(other.m_fill)) {}
+    : m_fd(std::exchange(other.m_fd, -1)),
+      m_path(std::move(other.m_path)),
+      m_fill(std::move(other.m_fill)),
+      m_sectionStart(std::exchange(other.m_sectionStart, 0)),
+      m_sectionLength(std::exchange(other.m_sectionLength, -1)) {}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
@@ -109,6 +123,8 @@ File& File::operator=(File&& other) noexcept {
         m_fd = std::exchange(other.m_fd, -1);
         m_path = std::move(other.m_path);
         m_fill = std::move(other.m_fill);
+        m_sectionStart = std::exchange(other.m_sectionStart, 0);
+        m_sectionLength = std::exchange(other.m_sectionLength, -1);
     }
     return *this;
 }
@@ -145,6 +161,37 @@ void File::Close() {
         ::close(m_fd);
         m_fd = -1;
     }
+    m_sectionStart = 0;
+    m_sectionLength = -1;
+}
+
+File File::Section(std::int64_t offset, std::int64_t length, std::string name) const {
+    RequireOpen();
+    if (offset < 0 || length < 0)
+        throw FileException(FileException::Cause::BadPath, m_path, "Negative file offset");
+    File section;
+    section.m_fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (section.m_fd < 0)
+        throw FileException::FromErrno(errno, m_path, "Cannot open");
+    section.m_path = std::move(name);
+    // A section of a section lies inside it.
+    section.m_sectionStart = m_sectionStart + offset;
+    section.m_sectionLength = IsSection() ? std::min(length, std::max<std::int64_t>(0, m_sectionLength - offset)) : length;
+    return section;
+}
+
+std::size_t File::SectionCount(std::int64_t offset, std::size_t count) const {
+    if (!IsSection())
+        return count;
+    if (offset >= m_sectionLength)
+        return 0;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(count, static_cast<std::uint64_t>(m_sectionLength - offset)));
+}
+
+void File::RequireWritable() const {
+    RequireOpen();
+    if (IsSection())
+        throw FileException(FileException::Cause::AccessDenied, m_path, "Cannot write \"" + m_path + "\": it is read only");
 }
 
 void File::RequireOpen() const {
@@ -155,6 +202,8 @@ void File::RequireOpen() const {
 std::size_t File::Read(void* buffer, std::size_t count) {
     RequireOpen();
     RequireFilled();
+    if (IsSection())
+        count = SectionCount(GetPosition(), count);
     auto* p = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
@@ -172,7 +221,7 @@ std::size_t File::Read(void* buffer, std::size_t count) {
 }
 
 void File::Write(const void* buffer, std::size_t count) {
-    RequireOpen();
+    RequireWritable();
     RequireFilled();
     const auto* p = static_cast<const char*>(buffer);
     std::size_t done = 0;
@@ -189,6 +238,16 @@ void File::Write(const void* buffer, std::size_t count) {
 
 std::int64_t File::Seek(std::int64_t offset, From from) {
     RequireOpen();
+    if (IsSection()) {
+        // Positions count from the section's first byte, its end from its
+        // length.
+        const std::int64_t base = from == From::Begin ? 0 : from == From::Current ? GetPosition() : GetLength();
+        if (base + offset < 0)
+            throw FileException::FromErrno(EINVAL, m_path, "Cannot seek in");
+        if (::lseek(m_fd, static_cast<off_t>(m_sectionStart + base + offset), SEEK_SET) < 0)
+            throw FileException::FromErrno(errno, m_path, "Cannot seek in");
+        return base + offset;
+    }
     int whence = from == From::Begin ? SEEK_SET : from == From::Current ? SEEK_CUR : SEEK_END;
     off_t r = ::lseek(m_fd, static_cast<off_t>(offset), whence);
     if (r < 0)
@@ -201,7 +260,7 @@ std::int64_t File::GetPosition() const {
     off_t r = ::lseek(m_fd, 0, SEEK_CUR);
     if (r < 0)
         throw FileException::FromErrno(errno, m_path, "Cannot seek in");
-    return r;
+    return r - m_sectionStart;
 }
 
 std::size_t File::ReadAt(std::int64_t offset, void* buffer, std::size_t count) const {
@@ -223,14 +282,16 @@ std::size_t File::ReadAt(std::int64_t offset, void* buffer, std::size_t count) c
             if (own < static_cast<std::size_t>(from - offset))
                 return own;
             const auto want = static_cast<std::size_t>(to - from);
-            const std::size_t got = m_fill->source.ReadAt(m_fill->sourceOffset + from, p + own, want);
+            const std::size_t got = m_fill->made ? m_fill->made->ReadAt(from, p + own, want)
+                                                 : m_fill->source.ReadAt(m_fill->sourceOffset + from, p + own, want);
             done = own + got;
             if (got < want || to == end)
                 return done;
         }
     }
+    count = SectionCount(offset, count);
     while (done < count) {
-        ssize_t n = ::pread(m_fd, p + done, count - done, static_cast<off_t>(offset + done));
+        ssize_t n = ::pread(m_fd, p + done, count - done, static_cast<off_t>(m_sectionStart + offset + done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -244,7 +305,7 @@ std::size_t File::ReadAt(std::int64_t offset, void* buffer, std::size_t count) c
 }
 
 void File::WriteAt(std::int64_t offset, const void* buffer, std::size_t count) {
-    RequireOpen();
+    RequireWritable();
     RequireFilled();
     if (offset < 0)
         throw FileException(FileException::Cause::BadPath, m_path, "Negative file offset");
@@ -266,11 +327,13 @@ std::int64_t File::GetLength() const {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0)
         throw FileException::FromErrno(errno, m_path, "Cannot get the length of");
+    if (IsSection())
+        return std::clamp<std::int64_t>(st.st_size - m_sectionStart, 0, m_sectionLength);
     return st.st_size;
 }
 
 void File::SetLength(std::int64_t length) {
-    RequireOpen();
+    RequireWritable();
     RequireFilled();
     if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0)
         throw FileException::FromErrno(errno, m_path, "Cannot set the length of");
@@ -292,23 +355,37 @@ void File::StartWriteBack(std::int64_t offset, std::int64_t bytes) {
 }
 
 void File::StartBackgroundFill(const File& source, std::int64_t sourceOffset, std::int64_t bytes) {
-    RequireOpen();
+    RequireWritable();
     source.RequireOpen();
     StopBackgroundFill();
     if (sourceOffset < 0 || bytes < 0)
         throw FileException(FileException::Cause::BadPath, m_path, "Negative file offset");
-    auto duplicate = [](const File& file) {
-        File copy;
-        copy.m_fd = ::fcntl(file.m_fd, F_DUPFD_CLOEXEC, 0);
-        if (copy.m_fd < 0)
-            throw FileException::FromErrno(errno, file.m_path, "Cannot open");
-        copy.m_path = file.m_path;
-        return copy;
-    };
     auto fill = std::make_unique<BackgroundFill>();
-    fill->source = duplicate(source);
-    fill->target = duplicate(*this);
+    fill->source.m_fd = ::fcntl(source.m_fd, F_DUPFD_CLOEXEC, 0);
+    if (fill->source.m_fd < 0)
+        throw FileException::FromErrno(errno, source.m_path, "Cannot open");
+    fill->source.m_path = source.m_path;
+    fill->source.m_sectionStart = source.m_sectionStart;
+    fill->source.m_sectionLength = source.m_sectionLength;
     fill->sourceOffset = sourceOffset;
+    StartFill(std::move(fill), bytes);
+}
+
+void File::StartBackgroundFill(std::shared_ptr<const FillSource> source, std::int64_t bytes) {
+    RequireWritable();
+    StopBackgroundFill();
+    if (!source || bytes < 0)
+        throw FileException(FileException::Cause::BadPath, m_path, "Negative file offset");
+    auto fill = std::make_unique<BackgroundFill>();
+    fill->made = std::move(source);
+    StartFill(std::move(fill), bytes);
+}
+
+void File::StartFill(std::unique_ptr<BackgroundFill> fill, std::int64_t bytes) {
+    fill->target.m_fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (fill->target.m_fd < 0)
+        throw FileException::FromErrno(errno, m_path, "Cannot open");
+    fill->target.m_path = m_path;
     fill->bytes = bytes;
     // The file has its full length from the start, so that its length says
     // what it will hold to every reader.
@@ -374,7 +451,7 @@ std::uint64_t CopyByReading(const File& from, std::int64_t fromOffset, File& to,
 std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std::int64_t toOffset,
                         std::uint64_t bytes, CopyMethod method) {
     from.RequireOpen();
-    to.RequireOpen();
+    to.RequireWritable();
     to.RequireFilled();
     // A file still being filled holds its own bytes only once the fill has
     // ended; one that failed is read through its source.
@@ -385,9 +462,14 @@ std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std
     const auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
     if (bytes > limit - static_cast<std::uint64_t>(std::max(fromOffset, toOffset)))
         throw FileException(FileException::Cause::BadPath, to.m_path, "File offset out of range");
+    // A section gives only its own bytes.
+    if (from.IsSection())
+        bytes = std::min<std::uint64_t>(bytes, static_cast<std::uint64_t>(std::max<std::int64_t>(0, from.GetLength() - fromOffset)));
     if (bytes == 0)
         return 0;
     std::uint64_t done = 0;
+    // Where the bytes lie in the file itself.
+    const std::int64_t fromAt = fromOffset + from.m_sectionStart;
 #if defined(__linux__)
     if (method == CopyMethod::Fastest) {
 #ifdef FICLONERANGE
@@ -396,13 +478,13 @@ std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std
         struct stat st {};
         if (::fstat(to.m_fd, &st) == 0 && st.st_blksize > 0) {
             const auto block = static_cast<std::uint64_t>(st.st_blksize);
-            const bool aligned = static_cast<std::uint64_t>(fromOffset) % block == 0 &&
+            const bool aligned = static_cast<std::uint64_t>(fromAt) % block == 0 &&
                                  static_cast<std::uint64_t>(toOffset) % block == 0 && bytes % block == 0;
             if (aligned && static_cast<std::uint64_t>(fromOffset) + bytes <=
                                static_cast<std::uint64_t>(from.GetLength())) {
                 file_clone_range range{};
                 range.src_fd = from.m_fd;
-                range.src_offset = static_cast<std::uint64_t>(fromOffset);
+                range.src_offset = static_cast<std::uint64_t>(fromAt);
                 range.src_length = bytes;
                 range.dest_offset = static_cast<std::uint64_t>(toOffset);
                 if (::ioctl(to.m_fd, FICLONERANGE, &range) == 0)
@@ -413,7 +495,7 @@ std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std
         // The kernel's copy. Whatever it refuses (another file system, a
         // kind of file it does not copy, a disk error) goes on by reading
         // and writing, which copies what it can or reports why not.
-        off64_t in = static_cast<off64_t>(fromOffset);
+        off64_t in = static_cast<off64_t>(fromAt);
         off64_t out = static_cast<off64_t>(toOffset);
         while (done < bytes) {
             const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(bytes - done, std::uint64_t{1} << 30));
@@ -430,6 +512,7 @@ std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std
     }
 #else
     (void)method;
+    (void)fromAt;
 #endif
     if (done < bytes)
         done += CopyByReading(from, fromOffset + static_cast<std::int64_t>(done), to,

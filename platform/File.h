@@ -56,6 +56,8 @@ enum class CopyMethod {
     ReadWrite,
 };
 
+class FillSource;
+
 class File {
 public:
     enum class Mode {
@@ -77,6 +79,17 @@ public:
 
     // Opens; on failure returns false and fills *error when given.
     bool Open(const std::string& path, Mode mode, FileException* error = nullptr);
+    // A read-only file on the same open file as this one that reads as only
+    // its bytes from offset on, length of them at most: a recording whose
+    // frames sit inside a file of another layout is read where it lies.
+    // Offsets and the length of the section count from its first byte; it
+    // ends early where the file does. It holds a descriptor of its own (this
+    // file may be closed at once) and reads the same file even when its name
+    // is given to another; name is what GetFilePath gives (and what messages
+    // name). It reads the file's own bytes: not through a background fill
+    // of this file. Throws FileException when the descriptor cannot be had.
+    File Section(std::int64_t offset, std::int64_t length, std::string name) const;
+    bool IsSection() const { return m_sectionLength >= 0; }
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& GetFilePath() const { return m_path; }
@@ -118,6 +131,10 @@ public:
     // caller's file may be closed at once. Throws FileException when the
     // length cannot be set or the source cannot be duplicated.
     void StartBackgroundFill(const File& source, std::int64_t sourceOffset, std::int64_t bytes);
+    // The same, with the bytes made by source (the file's bytes as they are
+    // to be, converted from something else): the thread writes what it
+    // makes, and reads of what it has not reached are made by it too.
+    void StartBackgroundFill(std::shared_ptr<const FillSource> source, std::int64_t bytes);
     // Waits for a background fill to end. True when there is none or it
     // copied everything; false when it failed or was stopped.
     bool WaitForBackgroundFill() const;
@@ -134,9 +151,30 @@ private:
     friend std::uint64_t CopyRange(const File& from, std::int64_t fromOffset, File& to, std::int64_t toOffset,
                                    std::uint64_t bytes, CopyMethod method);
 
+    void RequireWritable() const;
+    void StartFill(std::unique_ptr<BackgroundFill> fill, std::int64_t bytes);
+    // The bytes [offset, offset + count) of a section as they lie in the
+    // file: count cut at the section's end.
+    std::size_t SectionCount(std::int64_t offset, std::size_t count) const;
+
     int m_fd = -1;
     std::string m_path;
     std::unique_ptr<BackgroundFill> m_fill;
+    // A section's first byte in the file and its length; -1: no section.
+    std::int64_t m_sectionStart = 0;
+    std::int64_t m_sectionLength = -1;
+};
+
+// What a background fill of made bytes takes them from (see
+// File::StartBackgroundFill). ReadAt is called by the fill's thread and by
+// readers of the file at once.
+class FillSource {
+public:
+    virtual ~FillSource() = default;
+    // Puts the count bytes of the file from offset on into buffer; returns
+    // the bytes put, fewer only when what they are made from ends early.
+    // Read errors throw FileException.
+    virtual std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t count) const = 0;
 };
 
 // Copies bytes bytes of from, starting at fromOffset, into to at toOffset

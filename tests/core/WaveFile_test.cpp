@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -11,10 +12,12 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/ApplicationState.h"
 #include "core/COrielDoc.h"
+#include "core/DocumentEdits.h"
 #include "core/SampleSummary.h"
 #include "platform/ByteCodec.h"
 #include "platform/File.h"
@@ -87,6 +90,13 @@ protected:
         return ReadWaveFile(*doc, file, *out);
     }
 
+    // The bytes of the document's data file as its channels read them.
+    std::string DataFileBytes() {
+        const platform::File& data = *doc->GetDataFile();
+        std::string bytes(static_cast<std::size_t>(data.GetLength()), '\0');
+        EXPECT_EQ(data.ReadAt(0, bytes.data(), bytes.size()), bytes.size());
+        return bytes;
+    }
 };
 
 bool HaveSox() { return test::HaveTool("sox") && test::HaveTool("soxi"); }
@@ -420,7 +430,7 @@ TEST_F(WaveFileTest, ThreeHundredSecondsGoToAScratchFileAndShorterStaysInMemory)
         if (fileBacked) {
             EXPECT_EQ(texts, std::vector<std::string>{"Reading: " + fs::path(path).filename().string()});
             EXPECT_EQ(fs::path(doc->GetDataFilePath()).parent_path(), fs::path(dir));
-            EXPECT_EQ(fs::file_size(doc->GetDataFilePath()), 30000u * 3 * 4);
+            EXPECT_EQ(doc->GetDataFile()->GetLength(), 30000 * 3 * 4);
             EXPECT_EQ(doc->Channel(2).stride, 3);
         }
         ExpectDocumentEqualsSox(path, 3);
@@ -509,7 +519,7 @@ TEST_F(WaveFileTest, EveryEncodingConvertsExactlyAndCarriesEverySummaryInMemoryA
                 ASSERT_EQ(doc->GetChannelCount(), channels);
                 ASSERT_EQ(doc->Channel(0).IsFileBacked(), scratch);
                 ASSERT_TRUE(doc->GetDataFile()->WaitForBackgroundFill());
-                const std::string file = scratch ? test::ReadAll(doc->GetDataFilePath()) : std::string();
+                const std::string file = scratch ? DataFileBytes() : std::string();
                 if (scratch) {
                     ASSERT_EQ(file.size(), static_cast<std::size_t>(frames) * channels * 4);
                 }
@@ -540,6 +550,251 @@ TEST_F(WaveFileTest, EveryEncodingConvertsExactlyAndCarriesEverySummaryInMemoryA
             }
         }
     }
+}
+
+// ---- long files read while their conversion runs, and float frames read in place ---------------
+
+// frames frames of channels samples of the given stored form (each frame
+// padded by pad bytes): bytes that reach every value, floats kept finite.
+std::string MadeFrames(std::uint16_t tag, int bits, int channels, int pad, int frames) {
+    const int bytes = bits / 8;
+    const std::size_t align = static_cast<std::size_t>(channels * bytes + pad);
+    std::string data(static_cast<std::size_t>(frames) * align, '\0');
+    std::uint32_t x = 11;
+    for (char& b : data) {
+        x = x * 1664525u + 1013904223u;
+        b = static_cast<char>(x >> 24);
+    }
+    if (tag == 3)
+        for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f)
+            for (int ch = 0; ch < channels; ++ch)
+                platform::PutF32LE(reinterpret_cast<std::uint8_t*>(data.data()) + f * align + ch * 4,
+                                   static_cast<float>(std::sin(0.001 * static_cast<double>(f) * (ch + 1)) * (ch + 1)));
+    return data;
+}
+
+// The float frames a document's channels hold, as a data file holds them.
+std::string FramesOf(COrielDoc& d, int channels, int frames) {
+    std::string out(static_cast<std::size_t>(frames) * channels * 4, '\0');
+    for (int c = 0; c < channels; ++c)
+        for (int k = 0; k < frames; ++k) {
+            float v = 0;
+            EXPECT_TRUE(d.Channel(c).ReadSample(k, v));
+            platform::PutF32LE(reinterpret_cast<std::uint8_t*>(out.data()) + 4 * (static_cast<std::size_t>(k) * channels + c), v);
+        }
+    return out;
+}
+
+void ExpectSameSummaries(const CChannels& a, const CChannels& b) {
+    ASSERT_NE(a.samplesSummary, nullptr);
+    ASSERT_NE(b.samplesSummary, nullptr);
+    EXPECT_EQ(a.samplesSummary->SampleCount(), b.samplesSummary->SampleCount());
+    for (int level = 0; level < SampleSummary::LevelCount(); ++level) {
+        EXPECT_EQ(a.samplesSummary->GetLevel(level).min, b.samplesSummary->GetLevel(level).min);
+        EXPECT_EQ(a.samplesSummary->GetLevel(level).max, b.samplesSummary->GetLevel(level).max);
+    }
+}
+
+TEST_F(WaveFileTest, EveryRangeReadsAsInMemoryWhileTheConversionRuns) {
+    struct Case {
+        const char* name;
+        std::uint16_t tag, bits;
+        int pad;
+    };
+    const Case cases[] = {
+        {"16-bit", 1, 16, 0}, {"24-bit", 1, 24, 0}, {"mu-law", 7, 8, 0}, {"float in padded frames", 3, 32, 4}};
+    constexpr int kChannels = 6;
+    constexpr int kFrames = 400001;  // 9.6 MB of float frames: the conversion takes a while
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string data = MadeFrames(c.tag, c.bits, kChannels, c.pad, kFrames);
+        const auto align = static_cast<std::uint16_t>(kChannels * c.bits / 8 + c.pad);
+        // The same frames at 8000 Hz load into memory, at 13 Hz stay on disk.
+        const std::string memoryPath = PathIn("memory.wav");
+        const std::string path = PathIn("long.wav");
+        test::WriteAll(memoryPath, Riff(Fmt(c.tag, kChannels, 8000, align, c.bits) + Chunk("data", data)));
+        test::WriteAll(path, Riff(Fmt(c.tag, kChannels, 13, align, c.bits) + Chunk("data", data)));
+        ASSERT_TRUE(doc->OnOpenDocument(memoryPath));
+        ASSERT_TRUE(doc->Channel(0).HasSamples());
+        const std::string want = FramesOf(*doc, kChannels, kFrames);
+        COrielDoc inMemory(app, prompts);
+        ASSERT_TRUE(inMemory.OnOpenDocument(memoryPath));
+
+        ASSERT_TRUE(doc->OnOpenDocument(path));
+        ASSERT_TRUE(doc->Channel(kChannels - 1).IsFileBacked());
+        const platform::File& data0 = *doc->GetDataFile();
+        ASSERT_EQ(data0.GetLength(), static_cast<std::int64_t>(want.size()));
+        // Readers on several threads at once, while the conversion goes on
+        // front to back: byte ranges of the data file anywhere (the far end
+        // first), channel samples anywhere, and one reader going through
+        // the whole file in odd pieces.
+        std::atomic<int> wrong{0};
+        std::vector<std::thread> readers;
+        for (int t = 0; t < 4; ++t) {
+            readers.emplace_back([&, t] {
+                std::uint32_t x = 97u + static_cast<std::uint32_t>(t);
+                auto next = [&x](std::uint32_t below) {
+                    x = x * 1664525u + 1013904223u;
+                    return (x >> 8) % below;
+                };
+                if (t == 0) {
+                    std::string piece(100003, '\0');
+                    for (std::size_t at = 0; at < want.size(); at += piece.size()) {
+                        const std::size_t n = std::min(piece.size(), want.size() - at);
+                        if (data0.ReadAt(static_cast<std::int64_t>(at), piece.data(), n) != n ||
+                            std::memcmp(piece.data(), want.data() + at, n) != 0)
+                            ++wrong;
+                    }
+                    return;
+                }
+                std::string piece;
+                for (int i = 0; i < 300; ++i) {
+                    const std::size_t size = want.size();
+                    // Half the ranges in the last tenth, well ahead of the conversion.
+                    const std::size_t at = i % 2 ? size - 1 - next(static_cast<std::uint32_t>(size / 10))
+                                                 : next(static_cast<std::uint32_t>(size));
+                    const std::size_t n = std::min<std::size_t>(1 + next(70000), size - at);
+                    piece.assign(n, '\0');
+                    if (data0.ReadAt(static_cast<std::int64_t>(at), piece.data(), n) != n ||
+                        std::memcmp(piece.data(), want.data() + at, n) != 0)
+                        ++wrong;
+                    const int ch = static_cast<int>(next(kChannels));
+                    const std::int64_t k = kFrames - 1 - static_cast<std::int64_t>(next(kFrames));
+                    float v = 0;
+                    if (!doc->Channel(ch).ReadSample(k, v) || v != inMemory.Channel(ch).samples[static_cast<std::size_t>(k)])
+                        ++wrong;
+                }
+            });
+        }
+        for (std::thread& r : readers)
+            r.join();
+        EXPECT_EQ(wrong.load(), 0);
+        ASSERT_TRUE(doc->GetDataFile()->WaitForBackgroundFill());
+        EXPECT_TRUE(DataFileBytes() == want);
+        for (int ch = 0; ch < kChannels; ++ch)
+            ExpectSameSummaries(doc->Channel(ch), inMemory.Channel(ch));
+    }
+}
+
+// A progress that runs something when the load first shows how far it is.
+class HookedProgress : public platform::Progress {
+public:
+    explicit HookedProgress(std::function<void()> hook) : m_hook(std::move(hook)) {}
+    void SetText(const std::string&) override {}
+    void SetFraction(double) override {
+        if (m_hook)
+            std::exchange(m_hook, nullptr)();
+    }
+    bool AbortRequested() override { return false; }
+
+private:
+    std::function<void()> m_hook;
+};
+
+TEST_F(WaveFileTest, AConversionCutShortOrClosedEndsCleanly) {
+    constexpr int kChannels = 4;
+    constexpr int kFrames = 1000000;
+    const std::string data = MadeFrames(1, 16, kChannels, 0, kFrames);
+    const std::string path = PathIn("long.wav");
+    const std::string file = Riff(Fmt(1, kChannels, 13, kChannels * 2, 16) + Chunk("data", data));
+
+    // Cut short while the open reads it: refused, nothing left behind.
+    test::WriteAll(path, file);
+    doc->SetProgressFactory(
+        [&] { return std::make_unique<HookedProgress>([&] { fs::resize_file(path, file.size() / 2); }); });
+    EXPECT_FALSE(doc->OnOpenDocument(path));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.LastMessage().find("The file became shorter while it was read."), std::string::npos)
+        << prompts.LastMessage();
+    EXPECT_TRUE(ScratchFiles().empty());
+    doc->SetProgressFactory(nullptr);
+
+    // Cut short after the open: what is read is right or is no sample at
+    // all, and the document still closes.
+    test::WriteAll(path, file);
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    fs::resize_file(path, file.size() / 3);
+    for (int ch = 0; ch < kChannels; ++ch)
+        for (std::int64_t k = 0; k < kFrames; k += 997) {
+            float v = 0;
+            const std::size_t i = static_cast<std::size_t>(k) * kChannels + static_cast<std::size_t>(ch);
+            if (doc->Channel(ch).ReadSample(k, v)) {
+                EXPECT_EQ(v, platform::GetI16LE(reinterpret_cast<const std::uint8_t*>(data.data()) + 2 * i) / 32768.0f);
+            }
+        }
+    doc.reset();
+    EXPECT_TRUE(ScratchFiles().empty());
+
+    // Closed while the conversion runs: it stops, and its file goes.
+    test::WriteAll(path, file);
+    doc = std::make_unique<COrielDoc>(app, prompts);
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    ASSERT_EQ(ScratchFiles().size(), 1u);
+    doc.reset();
+    platform::WaitForBackgroundCloses();
+    EXPECT_TRUE(ScratchFiles().empty());
+    EXPECT_TRUE(test::ReadAll(path) == file) << "the user's file is only read";
+    doc = std::make_unique<COrielDoc>(app, prompts);
+}
+
+TEST_F(WaveFileTest, FloatFramesAreReadInPlaceAndTheFileIsNeverWritten) {
+    // Float frames after a chunk that leaves them off every 4-byte boundary.
+    constexpr int kChannels = 3;
+    constexpr int kFrames = 30000;  // 300 s at 100 Hz
+    const std::string data = MadeFrames(3, 32, kChannels, 0, kFrames);
+    const std::string path = PathIn("float.wav");
+    const std::string original = Riff(Fmt(3, kChannels, 100, kChannels * 4, 32) + Chunk("junk", "ab") + Chunk("data", data));
+    ASSERT_NE((original.size() - data.size()) % 4, 0u);
+    test::WriteAll(path, original);
+    const auto written = fs::last_write_time(path);
+
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    ASSERT_TRUE(doc->Channel(0).IsFileBacked());
+    ASSERT_TRUE(doc->GetDataFile()->IsSection());
+    EXPECT_FALSE(doc->GetDataFile()->IsFilling());
+    EXPECT_TRUE(DataFileBytes() == data);
+    EXPECT_EQ(fs::path(doc->GetDataFilePath()).parent_path(), fs::path(dir));
+    // No copy of the frames: the name the data file goes under is empty.
+    ASSERT_EQ(ScratchFiles(), std::vector<std::string>{doc->GetDataFilePath()});
+    EXPECT_EQ(fs::file_size(doc->GetDataFilePath()), 0u);
+    for (int ch = 0; ch < kChannels; ++ch) {
+        ASSERT_NE(doc->Channel(ch).samplesSummary, nullptr);
+        EXPECT_EQ(doc->Channel(ch).samplesSummary->SampleCount(), kFrames);
+    }
+    // The intensity curve goes to the temp folder, not beside the file.
+    doc->Channel(1).ComputeIntensity();
+    EXPECT_EQ(fs::path(doc->Channel(1).intensityFilePath).parent_path(), fs::path(dir));
+    EXPECT_NE(doc->Channel(1).intensityFilePath.rfind("$$TempFile", std::string::npos), std::string::npos);
+    // Writing through the data file is refused.
+    EXPECT_THROW(doc->GetDataFile()->WriteAt(0, "x", 1), platform::FileException);
+
+    // Saved over itself: written beside and put in its place, while the
+    // document goes on reading the recording it opened.
+    ASSERT_TRUE(doc->OnSaveDocument(path));
+    const std::string saved = test::ReadAll(path);
+    ASSERT_EQ(saved.size(), 44 + data.size());
+    EXPECT_EQ(saved.substr(44), data);
+    EXPECT_TRUE(DataFileBytes() == data);
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    EXPECT_TRUE(DataFileBytes() == data);
+
+    // A cut makes a scratch data file of its own; the file stays as it is.
+    test::WriteAll(path, original);
+    fs::last_write_time(path, written);
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    for (int ch = 0; ch < kChannels; ++ch) {
+        doc->Channel(ch).selStartSample = 100;
+        doc->Channel(ch).selEndSample = 29000;
+    }
+    CutSelectionData(*doc);
+    EXPECT_FALSE(doc->GetDataFile()->IsSection());
+    EXPECT_TRUE(DataFileBytes() == data.substr(0, 100 * kChannels * 4) + data.substr(29000 * kChannels * 4));
+    doc.reset();
+    platform::WaitForBackgroundCloses();
+    EXPECT_TRUE(test::ReadAll(path) == original);
+    EXPECT_EQ(fs::last_write_time(path), written);
+    EXPECT_TRUE(ScratchFiles().empty());
+    doc = std::make_unique<COrielDoc>(app, prompts);
 }
 
 // ---- writing -----------------------------------------------------------------------------------

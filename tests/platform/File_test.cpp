@@ -237,6 +237,60 @@ TEST(File, ABackgroundFillReadsAsTheFinishedFileFromTheStart) {
     EXPECT_TRUE(ReadAll(folder + "/out.bin") == source);
 }
 
+TEST(File, ASectionReadsAsAFileOfItsOwnAndIsNeverWritten) {
+    const std::string folder = FreshTempDir();
+    const std::string bytes = Pattern(300000, 9);
+    WriteAll(folder + "/whole.bin", bytes);
+    const std::int64_t kStart = 4099;  // on no boundary
+    const std::int64_t kLength = 200001;
+    File section;
+    {
+        File whole(folder + "/whole.bin", File::Mode::Read);
+        section = whole.Section(kStart, kLength, folder + "/name");
+    }  // the section holds the file on its own
+    const std::string want = bytes.substr(static_cast<std::size_t>(kStart), static_cast<std::size_t>(kLength));
+    EXPECT_TRUE(section.IsSection());
+    EXPECT_EQ(section.GetFilePath(), folder + "/name");
+    EXPECT_EQ(section.GetLength(), kLength);
+    std::string got(1000, '\0');
+    EXPECT_EQ(section.ReadAt(kLength - 10, got.data(), got.size()), 10u) << "reads end with the section";
+    EXPECT_EQ(got.substr(0, 10), want.substr(static_cast<std::size_t>(kLength) - 10));
+    EXPECT_EQ(section.Seek(-5, File::From::End), kLength - 5);
+    EXPECT_EQ(section.Read(got.data(), got.size()), 5u);
+    EXPECT_EQ(section.Seek(7), 7);
+    EXPECT_EQ(section.Read(got.data(), 3), 3u);
+    EXPECT_EQ(got.substr(0, 3), want.substr(7, 3));
+    EXPECT_EQ(section.GetPosition(), 10);
+    const File inner = section.Section(100, kLength, "inner");
+    EXPECT_EQ(inner.GetLength(), kLength - 100);
+
+    // Copies out of it, by the system and through a buffer, and a fill from it.
+    for (CopyMethod method : {CopyMethod::Fastest, CopyMethod::ReadWrite}) {
+        File to(folder + "/to.bin", File::Mode::Create);
+        EXPECT_EQ(CopyRange(section, 3, to, 0, 1u << 20, method), static_cast<std::uint64_t>(kLength - 3));
+        to.Close();
+        EXPECT_TRUE(ReadAll(folder + "/to.bin") == want.substr(3));
+    }
+    File filled(folder + "/filled.bin", File::Mode::Create);
+    filled.StartBackgroundFill(section, 1, kLength - 1);
+    EXPECT_TRUE(filled.WaitForBackgroundFill());
+    filled.Close();
+    EXPECT_TRUE(ReadAll(folder + "/filled.bin") == want.substr(1));
+
+    EXPECT_THROW(section.WriteAt(0, "x", 1), FileException);
+    EXPECT_THROW(section.Write("x", 1), FileException);
+    EXPECT_THROW(section.SetLength(0), FileException);
+    File to(folder + "/to.bin", File::Mode::Create);
+    EXPECT_THROW(CopyRange(to, 0, section, 0, 1), FileException);
+    // A file cut short cuts the section short.
+    ::truncate((folder + "/whole.bin").c_str(), kStart + 50);
+    EXPECT_EQ(section.GetLength(), 50);
+    EXPECT_EQ(section.ReadAt(0, got.data(), got.size()), 50u);
+    ::truncate((folder + "/whole.bin").c_str(), kStart - 1);
+    EXPECT_EQ(section.GetLength(), 0);
+    EXPECT_TRUE(ReadAll(folder + "/whole.bin") == bytes.substr(0, static_cast<std::size_t>(kStart) - 1));
+}
+
 TEST(File, ClosingStopsABackgroundFill) {
     const std::string folder = FreshTempDir();
     const std::size_t kSource = std::size_t{128} << 20;
