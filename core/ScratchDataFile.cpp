@@ -37,18 +37,23 @@ ScratchDataFile::ScratchDataFile(COrielDoc& document) : m_path(document.MakeTemp
         throw error;
 }
 
-void ScratchDataFile::AdoptInto(RecordingData& recording, std::size_t channelCount) {
+void AdoptDataFile(RecordingData& recording, const std::shared_ptr<platform::File>& data, const std::string& path,
+                   std::size_t channelCount) {
     for (std::size_t c = 0; c < channelCount; ++c) {
         CChannels& ch = recording.channels[c];
         ch.samples.Free();
-        ch.sourceFile = m_file;
+        ch.sourceFile = data;
         ch.stride = static_cast<std::int32_t>(channelCount);
         // Frames hold the channels in their order, whatever numbers their
         // headers carry.
         ch.channelNumber = static_cast<std::int32_t>(c + 1);
     }
-    recording.dataFile = m_file;
-    recording.dataFilePath = m_path;
+    recording.dataFile = data;
+    recording.dataFilePath = path;
+}
+
+void ScratchDataFile::AdoptInto(RecordingData& recording, std::size_t channelCount) {
+    AdoptDataFile(recording, m_file, m_path, channelCount);
 }
 
 ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& source, std::int64_t offset,

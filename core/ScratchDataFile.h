@@ -124,6 +124,13 @@ private:
     std::string m_path;
 };
 
+// Makes data the recording's data file of float frames of channelCount
+// columns: its first channelCount channels drop their sample blocks and read
+// frame by frame from it, each at its place in the frame; path is the name
+// it is known by.
+void AdoptDataFile(RecordingData& recording, const std::shared_ptr<platform::File>& data, const std::string& path,
+                   std::size_t channelCount);
+
 // Feeds chunks of frames to a load's summaries on worker threads (one per
 // group of columns), so that the summaries are made while the caller reads
 // and converts the next chunk.

@@ -343,21 +343,6 @@ PiecesResult SummariseFrames(const platform::File& file, const WaveLayout& w, Th
     return result;
 }
 
-// Makes data the recording's data file of float frames: its channels read
-// frame by frame from it, each at its place in the frame.
-void AdoptDataFile(RecordingData& recording, const std::shared_ptr<platform::File>& data, const std::string& path,
-                   std::size_t channelCount) {
-    for (std::size_t c = 0; c < channelCount; ++c) {
-        CChannels& ch = recording.channels[c];
-        ch.samples.Free();
-        ch.sourceFile = data;
-        ch.stride = static_cast<std::int32_t>(channelCount);
-        ch.channelNumber = static_cast<std::int32_t>(c + 1);
-    }
-    recording.dataFile = data;
-    recording.dataFilePath = path;
-}
-
 // A long recording stays on disk, shown as soon as one pass over its frames
 // has made the summaries. Float frames are read where they lie: the file's
 // data chunk itself is the data file. Other samples are converted into a
