@@ -169,15 +169,23 @@ File File::Section(std::int64_t offset, std::int64_t length, std::string name) c
     RequireOpen();
     if (offset < 0 || length < 0)
         throw FileException(FileException::Cause::BadPath, m_path, "Negative file offset");
-    File section;
-    section.m_fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
-    if (section.m_fd < 0)
-        throw FileException::FromErrno(errno, m_path, "Cannot open");
+    File section = Duplicate();
     section.m_path = std::move(name);
     // A section of a section lies inside it.
     section.m_sectionStart = m_sectionStart + offset;
     section.m_sectionLength = IsSection() ? std::min(length, std::max<std::int64_t>(0, m_sectionLength - offset)) : length;
     return section;
+}
+
+File File::Duplicate() const {
+    File copy;
+    copy.m_fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (copy.m_fd < 0)
+        throw FileException::FromErrno(errno, m_path, "Cannot open");
+    copy.m_path = m_path;
+    copy.m_sectionStart = m_sectionStart;
+    copy.m_sectionLength = m_sectionLength;
+    return copy;
 }
 
 std::size_t File::SectionCount(std::int64_t offset, std::size_t count) const {
@@ -361,12 +369,7 @@ void File::StartBackgroundFill(const File& source, std::int64_t sourceOffset, st
     if (sourceOffset < 0 || bytes < 0)
         throw FileException(FileException::Cause::BadPath, m_path, "Negative file offset");
     auto fill = std::make_unique<BackgroundFill>();
-    fill->source.m_fd = ::fcntl(source.m_fd, F_DUPFD_CLOEXEC, 0);
-    if (fill->source.m_fd < 0)
-        throw FileException::FromErrno(errno, source.m_path, "Cannot open");
-    fill->source.m_path = source.m_path;
-    fill->source.m_sectionStart = source.m_sectionStart;
-    fill->source.m_sectionLength = source.m_sectionLength;
+    fill->source = source.Duplicate();
     fill->sourceOffset = sourceOffset;
     StartFill(std::move(fill), bytes);
 }
@@ -382,10 +385,7 @@ void File::StartBackgroundFill(std::shared_ptr<const FillSource> source, std::in
 }
 
 void File::StartFill(std::unique_ptr<BackgroundFill> fill, std::int64_t bytes) {
-    fill->target.m_fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
-    if (fill->target.m_fd < 0)
-        throw FileException::FromErrno(errno, m_path, "Cannot open");
-    fill->target.m_path = m_path;
+    fill->target = Duplicate();
     fill->bytes = bytes;
     // The file has its full length from the start, so that its length says
     // what it will hold to every reader.

@@ -152,6 +152,9 @@ private:
                                    std::uint64_t bytes, CopyMethod method);
 
     void RequireWritable() const;
+    // The same open file (and section) on a descriptor of its own, with no
+    // background fill. Throws FileException when none can be had.
+    File Duplicate() const;
     void StartFill(std::unique_ptr<BackgroundFill> fill, std::int64_t bytes);
     // The bytes [offset, offset + count) of a section as they lie in the
     // file: count cut at the section's end.
