@@ -31,14 +31,22 @@ void ShowAt640x480(COrielView& view) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
 }
 
+// The two-channel recording, opened.
+class ViewEdit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app.tempFolder = test::FreshTempDir();
+        ASSERT_TRUE(doc.OnOpenDocument(WriteTwoChannels(app.tempFolder)));
+    }
+
+    ApplicationState app;
+    test::ScriptedPrompts prompts;
+    COrielDoc doc{app, prompts};
+};
+
 // Select All, Cut, Paste into a second view's empty document, Undo: what
 // the Edit menu runs, on real views.
-TEST(ViewEdit, CutPasteIntoAnEmptyDocumentAndUndo) {
-    ApplicationState app;
-    app.tempFolder = test::FreshTempDir();
-    test::ScriptedPrompts prompts;
-    COrielDoc doc(app, prompts);
-    ASSERT_TRUE(doc.OnOpenDocument(WriteTwoChannels(app.tempFolder)));
+TEST_F(ViewEdit, CutPasteIntoAnEmptyDocumentAndUndo) {
     COrielView view(doc);
     ASSERT_NO_FATAL_FAILURE(ShowAt640x480(view));
 
@@ -75,12 +83,7 @@ TEST(ViewEdit, CutPasteIntoAnEmptyDocumentAndUndo) {
 // cut (it used to lose its layout until resized), and the document is
 // modified, since its own file does not hold what it now shows in every case
 // (a second cut undone leaves the first).
-TEST(ViewEdit, UndoRedrawsTheStripsAndLeavesTheDocumentModified) {
-    ApplicationState app;
-    app.tempFolder = test::FreshTempDir();
-    test::ScriptedPrompts prompts;
-    COrielDoc doc(app, prompts);
-    ASSERT_TRUE(doc.OnOpenDocument(WriteTwoChannels(app.tempFolder)));
+TEST_F(ViewEdit, UndoRedrawsTheStripsAndLeavesTheDocumentModified) {
     COrielView view(doc);
     ASSERT_NO_FATAL_FAILURE(ShowAt640x480(view));
     const QImage opened = view.viewport()->grab().toImage();
