@@ -164,24 +164,37 @@ void SizeInHugePages(SampleSummary::Values& values, std::size_t count) {
     values.resize(count);
 }
 
-// A coarser level from a finer one: every `factor` blocks fold into one.
-void Coarsen(const SampleSummary::Values& fineMin, const SampleSummary::Values& fineMax, std::size_t factor,
-             SampleSummary::Values& outMin, SampleSummary::Values& outMax) {
-    const std::size_t blocks = (fineMin.size() + factor - 1) / factor;
-    SizeInHugePages(outMin, blocks);
-    SizeInHugePages(outMax, blocks);
-    for (std::size_t b = 0; b < blocks; ++b) {
-        const std::size_t first = b * factor;
-        const std::size_t end = std::min(fineMin.size(), first + factor);
+// The coarser blocks made of the finer blocks [from, to): every `factor`
+// blocks fold into one, from block from / factor on; from is a multiple of
+// factor, and to too unless it is the finer level's end. The coarser level
+// is sized already.
+void CoarsenRange(const float* fineMin, const float* fineMax, std::size_t from, std::size_t to, std::size_t factor,
+                  float* outMin, float* outMax) {
+    for (std::size_t first = from; first < to; first += factor) {
+        const std::size_t end = std::min(to, first + factor);
         float lo = kNoLow, hi = kNoHigh;
         for (std::size_t k = first; k < end; ++k) {
             lo = Lower(fineMin[k], lo);
             hi = Higher(fineMax[k], hi);
         }
-        outMin[b] = lo;
-        outMax[b] = hi;
+        outMin[first / factor] = lo;
+        outMax[first / factor] = hi;
     }
 }
+
+std::size_t CoarserCount(std::size_t fineCount, std::size_t factor) { return (fineCount + factor - 1) / factor; }
+
+// A coarser level from a finer one: every `factor` blocks fold into one.
+void Coarsen(const SampleSummary::Values& fineMin, const SampleSummary::Values& fineMax, std::size_t factor,
+             SampleSummary::Values& outMin, SampleSummary::Values& outMax) {
+    const std::size_t blocks = CoarserCount(fineMin.size(), factor);
+    SizeInHugePages(outMin, blocks);
+    SizeInHugePages(outMax, blocks);
+    CoarsenRange(fineMin.data(), fineMax.data(), 0, fineMin.size(), factor, outMin.data(), outMax.data());
+}
+
+constexpr auto kPerBlock = static_cast<std::size_t>(SampleSummary::kBlock / SampleSummary::kFineBlock);
+constexpr auto kPerCoarse = static_cast<std::size_t>(SampleSummary::kCoarseBlock / SampleSummary::kBlock);
 
 }  // namespace
 
@@ -276,13 +289,24 @@ void FrameSummaryBuilder::AddFrames(const float* frames, std::size_t frameCount,
 void FrameSummaryBuilder::StartPieces(std::int64_t frames) {
     frames = std::max<std::int64_t>(frames, 0);
     const auto blocks = static_cast<std::size_t>((frames + SampleSummary::kFineBlock - 1) / SampleSummary::kFineBlock);
+    const std::size_t midBlocks = CoarserCount(blocks, kPerBlock);
+    const std::size_t coarseBlocks = CoarserCount(midBlocks, kPerCoarse);
+    m_midMin.resize(m_n);
+    m_midMax.resize(m_n);
+    m_coarseMin.resize(m_n);
+    m_coarseMax.resize(m_n);
     for (std::size_t c = 0; c < m_n; ++c) {
         // Every block is written by the piece that holds it; hundreds of
         // megabytes for an hour, first touched by the threads that fold
         // the pieces.
         SizeInHugePages(m_fineMin[c], blocks);
         SizeInHugePages(m_fineMax[c], blocks);
+        SizeInHugePages(m_midMin[c], midBlocks);
+        SizeInHugePages(m_midMax[c], midBlocks);
+        SizeInHugePages(m_coarseMin[c], coarseBlocks);
+        SizeInHugePages(m_coarseMax[c], coarseBlocks);
     }
+    m_levelsMissing.set = false;
     m_pieces = true;
     m_pieceFrames = frames;
     m_count = 0;
@@ -316,6 +340,25 @@ void FrameSummaryBuilder::AddPieceAt(std::int64_t first, const float* frames, st
             }
         }
     }
+    // A piece of whole coarse blocks (or one that ends the recording) makes
+    // its coarser levels too, on the thread that folded it, while its fine
+    // blocks are still in the cache: otherwise they are all made at the end,
+    // after the last piece, when only a few cores have columns to take.
+    const auto end = first + static_cast<std::int64_t>(frameCount);
+    if (first % SampleSummary::kCoarseBlock != 0 ||
+        (end % SampleSummary::kCoarseBlock != 0 && end != m_pieceFrames)) {
+        m_levelsMissing.set.store(true, std::memory_order_relaxed);
+        return;
+    }
+    const auto fineFrom = static_cast<std::size_t>(first / SampleSummary::kFineBlock);
+    const auto fineTo = static_cast<std::size_t>((end + SampleSummary::kFineBlock - 1) / SampleSummary::kFineBlock);
+    const std::size_t midTo = CoarserCount(fineTo, kPerBlock);
+    for (std::size_t c = 0; c < n; ++c) {
+        CoarsenRange(m_fineMin[c].data(), m_fineMax[c].data(), fineFrom, fineTo, kPerBlock, m_midMin[c].data(),
+                     m_midMax[c].data());
+        CoarsenRange(m_midMin[c].data(), m_midMax[c].data(), fineFrom / kPerBlock, midTo, kPerCoarse,
+                     m_coarseMin[c].data(), m_coarseMax[c].data());
+    }
 }
 
 void FrameSummaryBuilder::EndPieces() { m_count = m_pieceFrames; }
@@ -323,18 +366,25 @@ void FrameSummaryBuilder::EndPieces() { m_count = m_pieceFrames; }
 std::vector<SampleSummary> FrameSummaryBuilder::Finish() {
     if (!m_pieces && m_count % SampleSummary::kFineBlock != 0)
         CloseFineBlock();
+    // The pieces made the coarser levels when every one of them could.
+    const bool levelsMade = m_pieces && !m_levelsMissing.set.load(std::memory_order_relaxed);
     m_pieces = false;
     std::vector<SampleSummary> out(m_n);
-    constexpr auto kPerBlock = static_cast<std::size_t>(SampleSummary::kBlock / SampleSummary::kFineBlock);
-    constexpr auto kPerCoarse = static_cast<std::size_t>(SampleSummary::kCoarseBlock / SampleSummary::kBlock);
     auto finishColumn = [&](std::size_t c) {
         SampleSummary& s = out[c];
         s.m_count = m_count;
         SampleSummary::Level& fineLevel = s.m_levels[0];
         SampleSummary::Level& mid = s.m_levels[1];
         SampleSummary::Level& coarse = s.m_levels[2];
-        Coarsen(m_fineMin[c], m_fineMax[c], kPerBlock, mid.min, mid.max);
-        Coarsen(mid.min, mid.max, kPerCoarse, coarse.min, coarse.max);
+        if (levelsMade) {
+            mid.min = std::move(m_midMin[c]);
+            mid.max = std::move(m_midMax[c]);
+            coarse.min = std::move(m_coarseMin[c]);
+            coarse.max = std::move(m_coarseMax[c]);
+        } else {
+            Coarsen(m_fineMin[c], m_fineMax[c], kPerBlock, mid.min, mid.max);
+            Coarsen(mid.min, mid.max, kPerCoarse, coarse.min, coarse.max);
+        }
         fineLevel.min = std::move(m_fineMin[c]);
         fineLevel.max = std::move(m_fineMax[c]);
         m_fineMin[c] = {};
@@ -349,7 +399,7 @@ std::vector<SampleSummary> FrameSummaryBuilder::Finish() {
             finishColumn(c);
     };
     std::vector<std::future<void>> helpers;
-    if (m_n > 1 && m_count * static_cast<std::int64_t>(m_n) >= kValuesWorthThreads) {
+    if (!levelsMade && m_n > 1 && m_count * static_cast<std::int64_t>(m_n) >= kValuesWorthThreads) {
         const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
         for (std::size_t t = 1; t < std::min(cores, m_n); ++t) {
             try {
@@ -377,6 +427,11 @@ std::vector<SampleSummary> FrameSummaryBuilder::Finish() {
                 failed = std::current_exception();
         }
     }
+    // Levels the pieces made for nothing go too.
+    m_midMin.clear();
+    m_midMax.clear();
+    m_coarseMin.clear();
+    m_coarseMax.clear();
     if (failed)
         std::rethrow_exception(failed);
     m_count = 0;

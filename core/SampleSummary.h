@@ -13,6 +13,7 @@
 //
 // A summary is immutable once built and may be shared between threads.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -109,7 +110,9 @@ public:
     // and holds whole fine blocks unless it ends at the last frame; pieces
     // must not overlap, and may come from different threads at once. Once
     // every frame came, EndPieces lets Finish make the summaries, the same
-    // as those of frames handed over in order.
+    // as those of frames handed over in order. Pieces that start on a
+    // coarse block (SampleSummary::kCoarseBlock) and hold whole ones, but
+    // for the last, leave Finish next to nothing to do.
     void StartPieces(std::int64_t frames);
     void AddPieceAt(std::int64_t first, const float* frames, std::size_t frameCount, std::size_t stride = 0);
     void EndPieces();
@@ -128,6 +131,20 @@ private:
     std::vector<SampleSummary::Values> m_fineMax;
     bool m_pieces = false;  // the fine blocks were sized and filled by pieces
     std::int64_t m_pieceFrames = 0;
+    // The coarser levels, made by pieces of whole coarse blocks; a piece
+    // that is not one leaves them to Finish.
+    std::vector<SampleSummary::Values> m_midMin, m_midMax, m_coarseMin, m_coarseMax;
+    // Set by any piece's thread; a builder is moved only while no piece is
+    // on its way.
+    struct Flag {
+        std::atomic<bool> set{false};
+        Flag() = default;
+        Flag(Flag&& other) noexcept : set(other.set.load()) {}
+        Flag& operator=(Flag&& other) noexcept {
+            set = other.set.load();
+            return *this;
+        }
+    } m_levelsMissing;
 };
 
 }  // namespace vocomet

@@ -11,6 +11,10 @@
 #include <system_error>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 #include "core/COrielDoc.h"
 #include "core/RecordingData.h"
 #include "platform/ByteCodec.h"
@@ -142,7 +146,10 @@ bool ReadFloatsLE(const platform::File& file, std::int64_t offset, float* out, s
 
 std::size_t FramesPerSummaryPiece(std::size_t frameBytes, std::int64_t frameCount) {
     const auto fine = static_cast<std::size_t>(SampleSummary::kFineBlock);
-    const std::size_t blocks = std::max<std::size_t>(1, kSummaryPieceBytes / std::max<std::size_t>(frameBytes, 1) / fine);
+    // Whole coarse blocks: each piece then makes its coarser levels itself.
+    const auto perCoarse = static_cast<std::size_t>(SampleSummary::kCoarseBlock / SampleSummary::kFineBlock);
+    const std::size_t blocks = std::max(
+        perCoarse, kSummaryPieceBytes / std::max<std::size_t>(frameBytes, 1) / fine / perCoarse * perCoarse);
     const auto neededBlocks = static_cast<std::size_t>(
         std::max<std::int64_t>(1, (frameCount + static_cast<std::int64_t>(fine) - 1) / static_cast<std::int64_t>(fine)));
     return std::min(blocks, neededBlocks) * fine;
@@ -405,7 +412,40 @@ void SummaryPipeline::Wait() {
 
 void SpreadFrameTile(const float* frames, std::size_t count, std::size_t n, const std::vector<float*>& out,
                      std::size_t at) {
-    for (std::size_t l = 0; l < n; ++l) {
+    std::size_t l = 0;
+#if defined(__SSE2__)
+    // Four channels of four frames at a time: four loads, a transpose in
+    // registers and four stores, where one value at a time would cost a load
+    // and a store each. The values are moved, never computed: every bit
+    // pattern (NaN payloads too) arrives as it was.
+    const std::size_t quads = count / 4 * 4;
+    for (; quads > 0 && l + 4 <= n; l += 4) {
+        float* __restrict d0 = out[l] + at;
+        float* __restrict d1 = out[l + 1] + at;
+        float* __restrict d2 = out[l + 2] + at;
+        float* __restrict d3 = out[l + 3] + at;
+        const float* src = frames + l;
+        std::size_t k = 0;
+        for (; k < quads; k += 4) {
+            __m128 r0 = _mm_loadu_ps(src + k * n);
+            __m128 r1 = _mm_loadu_ps(src + (k + 1) * n);
+            __m128 r2 = _mm_loadu_ps(src + (k + 2) * n);
+            __m128 r3 = _mm_loadu_ps(src + (k + 3) * n);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            _mm_storeu_ps(d0 + k, r0);
+            _mm_storeu_ps(d1 + k, r1);
+            _mm_storeu_ps(d2 + k, r2);
+            _mm_storeu_ps(d3 + k, r3);
+        }
+        for (; k < count; ++k) {
+            d0[k] = src[k * n];
+            d1[k] = src[k * n + 1];
+            d2[k] = src[k * n + 2];
+            d3[k] = src[k * n + 3];
+        }
+    }
+#endif
+    for (; l < n; ++l) {
         float* __restrict dst = out[l] + at;
         const float* __restrict src = frames + l;
         for (std::size_t k = 0; k < count; ++k)

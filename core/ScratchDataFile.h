@@ -191,10 +191,11 @@ PiecesResult FillBlocksInPieces(std::int64_t frameCount, const std::vector<platf
 // floats. False when fewer arrive; read errors throw platform::FileException.
 bool ReadFloatsLE(const platform::File& file, std::int64_t offset, float* out, std::size_t count);
 
-// Frames per piece for frames of frameBytes bytes: whole fine summary
-// blocks (see LoadSummaries::AddPiece), about half a megabyte, and no more
-// than the frameCount frames of the recording need (a short file's work
-// buffers are as small as it is).
+// Frames per piece for frames of frameBytes bytes: whole coarse summary
+// blocks (see FrameSummaryBuilder::StartPieces), about half a megabyte (one
+// coarse block for frames wider than that allows), and no more than the
+// frameCount frames of the recording need (a short file's work buffers are
+// as small as it is).
 std::size_t FramesPerSummaryPiece(std::size_t frameBytes, std::int64_t frameCount);
 
 // Frames are spread into channel blocks in tiles of this many frames, which

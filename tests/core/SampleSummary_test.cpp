@@ -96,7 +96,11 @@ TEST(SampleSummary, PiecesOutOfOrderFromSeveralThreadsGiveTheInOrderSummary) {
         std::size_t frames;
         std::size_t piece;  // whole fine blocks; the last piece may be short
     };
-    const Case cases[] = {{1, 70001, 64}, {16, 20000, 32 * 40}, {19, 5000, 32}, {3, 31, 32}, {2, 0, 32}};
+    // Pieces of whole coarse blocks make the coarser levels themselves; the
+    // last one ends inside a fine block, or exactly on a coarse one.
+    const Case cases[] = {{1, 70001, 64},      {16, 20000, 32 * 40}, {19, 5000, 32},      {3, 31, 32},
+                          {2, 0, 32},          {16, 70001, 8192},    {5, 3 * 4096, 4096}, {1, 100, 4096},
+                          {7, 5 * 4096 + 129, 4096}};
     for (const Case& k : cases) {
         std::vector<float> frames(k.frames * k.channels);
         for (float& v : frames)
