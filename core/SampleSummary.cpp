@@ -198,6 +198,28 @@ constexpr auto kPerCoarse = static_cast<std::size_t>(SampleSummary::kCoarseBlock
 
 }  // namespace
 
+SummaryArena::SummaryArena(std::size_t bytes) noexcept {
+    if (bytes == 0)
+        return;
+    m_base = static_cast<std::byte*>(platform::AllocateZeroedBlock(bytes));
+    m_bytes = m_base ? bytes : 0;
+}
+
+SummaryArena::~SummaryArena() { platform::FreeZeroedBlock(m_base, m_bytes); }
+
+void* SummaryArena::Take(std::size_t bytes) noexcept {
+    constexpr std::size_t kAlign = 64;
+    if (!m_base || bytes > m_bytes)
+        return nullptr;
+    const std::size_t rounded = (bytes + kAlign - 1) / kAlign * kAlign;
+    std::size_t used = m_used.load(std::memory_order_relaxed);
+    do {
+        if (rounded > m_bytes - used)
+            return nullptr;
+    } while (!m_used.compare_exchange_weak(used, used + rounded, std::memory_order_relaxed));
+    return m_base + used;
+}
+
 SampleSummary::SampleSummary() : m_levels(3) {
     m_levels[0].blockSize = kFineBlock;
     m_levels[1].blockSize = kBlock;
@@ -291,20 +313,32 @@ void FrameSummaryBuilder::StartPieces(std::int64_t frames) {
     const auto blocks = static_cast<std::size_t>((frames + SampleSummary::kFineBlock - 1) / SampleSummary::kFineBlock);
     const std::size_t midBlocks = CoarserCount(blocks, kPerBlock);
     const std::size_t coarseBlocks = CoarserCount(midBlocks, kPerCoarse);
+    // Every level of every column in one run of memory (each array on a
+    // 64-byte boundary); where it cannot be had they come from the heap.
+    // Every block is written by the piece that holds it: hundreds of
+    // megabytes for an hour, first touched by the threads that fold the
+    // pieces.
+    auto bytesOf = [](std::size_t values) { return (values * sizeof(float) + 63) / 64 * 64; };
+    const std::size_t perColumn = 2 * (bytesOf(blocks) + bytesOf(midBlocks) + bytesOf(coarseBlocks));
+    std::shared_ptr<SummaryArena> arena;
+    if (perColumn <= SIZE_MAX / m_n)
+        arena = std::make_shared<SummaryArena>(perColumn * m_n);
+    const UninitialisedAllocator<float> from(std::move(arena));
+    auto size = [&from](SampleSummary::Values& values, std::size_t count) {
+        values = SampleSummary::Values(from);
+        SizeInHugePages(values, count);
+    };
     m_midMin.resize(m_n);
     m_midMax.resize(m_n);
     m_coarseMin.resize(m_n);
     m_coarseMax.resize(m_n);
     for (std::size_t c = 0; c < m_n; ++c) {
-        // Every block is written by the piece that holds it; hundreds of
-        // megabytes for an hour, first touched by the threads that fold
-        // the pieces.
-        SizeInHugePages(m_fineMin[c], blocks);
-        SizeInHugePages(m_fineMax[c], blocks);
-        SizeInHugePages(m_midMin[c], midBlocks);
-        SizeInHugePages(m_midMax[c], midBlocks);
-        SizeInHugePages(m_coarseMin[c], coarseBlocks);
-        SizeInHugePages(m_coarseMax[c], coarseBlocks);
+        size(m_fineMin[c], blocks);
+        size(m_fineMax[c], blocks);
+        size(m_midMin[c], midBlocks);
+        size(m_midMax[c], midBlocks);
+        size(m_coarseMin[c], coarseBlocks);
+        size(m_coarseMax[c], coarseBlocks);
     }
     m_levelsMissing.set = false;
     m_pieces = true;

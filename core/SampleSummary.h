@@ -25,19 +25,63 @@
 
 namespace vocomet {
 
-// Allocates like std::allocator, but leaves values made without an initial
-// value (resize) as they come: a summary's hundreds of megabytes are then
-// first written, and touched, by the threads that fill them.
+// One run of memory that the arrays of a summary build are carved from, so
+// that a few dozen arrays of some hundred kilobytes share huge pages instead
+// of each being first touched a small page at a time. It goes when the last
+// array made from it does (each holds it through its allocator). Carving is
+// lock-free; what it cannot give comes from the heap.
+class SummaryArena {
+public:
+    // Room for bytes bytes; none when the memory cannot be had.
+    explicit SummaryArena(std::size_t bytes) noexcept;
+    ~SummaryArena();
+    SummaryArena(const SummaryArena&) = delete;
+    SummaryArena& operator=(const SummaryArena&) = delete;
+
+    // bytes bytes at a 64-byte boundary, or null when they do not fit.
+    void* Take(std::size_t bytes) noexcept;
+    bool Holds(const void* p) const noexcept {
+        const auto* b = static_cast<const std::byte*>(p);
+        return m_base && b >= m_base && b < m_base + m_bytes;
+    }
+
+private:
+    std::byte* m_base = nullptr;
+    std::size_t m_bytes = 0;
+    std::atomic<std::size_t> m_used{0};
+};
+
+// Allocates like std::allocator, from an arena when it is given one, and
+// leaves values made without an initial value (resize) as they come: a
+// summary's hundreds of megabytes are then first written, and touched, by
+// the threads that fill them. A moved array keeps its arena; a copy is the
+// heap's.
 template <class T>
-struct UninitialisedAllocator : std::allocator<T> {
+struct UninitialisedAllocator {
     using value_type = T;
-    template <class U>
-    struct rebind {
-        using other = UninitialisedAllocator<U>;
-    };
+    using propagate_on_container_move_assignment = std::true_type;
+    using propagate_on_container_swap = std::true_type;
+    using propagate_on_container_copy_assignment = std::false_type;
+    using is_always_equal = std::false_type;
+
     UninitialisedAllocator() noexcept = default;
+    explicit UninitialisedAllocator(std::shared_ptr<SummaryArena> from) noexcept : arena(std::move(from)) {}
     template <class U>
-    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    UninitialisedAllocator(const UninitialisedAllocator<U>& other) noexcept : arena(other.arena) {}
+
+    UninitialisedAllocator select_on_container_copy_construction() const noexcept { return {}; }
+
+    T* allocate(std::size_t n) {
+        if (arena && n <= SIZE_MAX / sizeof(T))
+            if (void* p = arena->Take(n * sizeof(T)))
+                return static_cast<T*>(p);
+        return std::allocator<T>().allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (arena && arena->Holds(p))
+            return;  // given back with the arena
+        std::allocator<T>().deallocate(p, n);
+    }
     template <class U>
     void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
         ::new (static_cast<void*>(p)) U;
@@ -46,6 +90,12 @@ struct UninitialisedAllocator : std::allocator<T> {
     void construct(U* p, Args&&... args) {
         ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
     }
+    template <class U>
+    bool operator==(const UninitialisedAllocator<U>& other) const noexcept {
+        return arena == other.arena;
+    }
+
+    std::shared_ptr<SummaryArena> arena;
 };
 
 class SampleSummary {
