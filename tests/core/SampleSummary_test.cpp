@@ -255,4 +255,39 @@ TEST(SampleSummary, FromSamplesIsTheOneColumnBuild) {
     }
 }
 
+TEST(SampleSummary, EachSummaryOfAPiecesBuildLivesOnByItself) {
+    // The columns' levels share one run of memory: it must stay while any
+    // summary made from it does, whatever goes first, and a copy must not
+    // lean on it.
+    constexpr std::size_t kColumns = 3;
+    const std::size_t frameCount = 3 * SampleSummary::kCoarseBlock + 77;
+    std::vector<float> frames(frameCount * kColumns);
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        frames[i] = static_cast<float>(i % 1000) - 500.0f;
+    std::vector<SampleSummary> made;
+    {
+        FrameSummaryBuilder builder(static_cast<int>(kColumns));
+        builder.StartPieces(static_cast<std::int64_t>(frameCount));
+        for (std::size_t f = 0; f < frameCount; f += SampleSummary::kCoarseBlock)
+            builder.AddPieceAt(static_cast<std::int64_t>(f), frames.data() + f * kColumns,
+                               std::min<std::size_t>(SampleSummary::kCoarseBlock, frameCount - f));
+        builder.EndPieces();
+        made = builder.Finish();
+    }
+    ASSERT_EQ(made.size(), kColumns);
+    auto want = [&](std::size_t c) {
+        std::vector<float> column(frameCount);
+        for (std::size_t f = 0; f < frameCount; ++f)
+            column[f] = frames[f * kColumns + c];
+        return SampleSummary::FromSamples(column);
+    };
+    std::vector<SampleSummary> copies(made.begin(), made.end());
+    const auto last = std::make_shared<const SampleSummary>(std::move(made[2]));
+    made.clear();
+    ExpectSameBits(*last, want(2));
+    copies.pop_back();
+    ExpectSameBits(copies[0], want(0));
+    ExpectSameBits(copies[1], want(1));
+}
+
 }  // namespace
