@@ -23,6 +23,7 @@ std::shared_ptr<const MinMaxSummary> MinMaxSummaryCache::ForMemory(int slot, Kin
         e.data = samples.data();
         e.size = samples.size();
         e.summary = std::make_shared<const MinMaxSummary>(MinMaxSummary::FromSamples(samples));
+        ++m_memoryBuildsMade;
     }
     return e.summary;
 }

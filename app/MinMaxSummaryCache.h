@@ -99,6 +99,8 @@ public:
     bool WaitForBuilds(std::chrono::milliseconds timeout);
     // Number of file builds started so far (for tests).
     int FileBuildsStarted() const { return m_fileBuildsStarted; }
+    // Number of summaries of samples in memory built so far (for tests).
+    int MemoryBuildsMade() const { return m_memoryBuildsMade; }
 
 private:
     struct MemoryEntry {
@@ -138,6 +140,7 @@ private:
     std::condition_variable m_changed;
     std::atomic<int> m_running{0};
     int m_fileBuildsStarted = 0;
+    int m_memoryBuildsMade = 0;
     std::mutex m_listenersMutex;
     std::vector<std::pair<int, std::function<void()>>> m_listeners;
     int m_nextListener = 1;

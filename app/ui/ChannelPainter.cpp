@@ -292,7 +292,10 @@ void ChannelPainter::FetchTargets(std::span<CChannels> channels, std::vector<Tar
         t.slot = s.index;
         t.summary = ch.samplesSummary;
         if (ch.HasSamples()) {
-            t.memory = std::span<const float>(ch.samples.data(), ch.samples.size());
+            // The samples the channel holds: a block may carry a few more,
+            // which would also make a summary made at load time look stale.
+            t.memory = std::span<const float>(
+                ch.samples.data(), static_cast<std::size_t>(std::max<std::int64_t>(ch.ReadableCount(), 0)));
             s.trace = fetcher.Add(t);
         } else if (ch.sourceFile && ch.sourceFile->IsOpen()) {
             t.file = ch.sourceFile.get();

@@ -441,6 +441,28 @@ TEST_F(ChannelPainting, ScrollingManyTimesCostsOneRebuildPerPaint) {
     EXPECT_EQ(view.RebuildCount(), before + 1);
 }
 
+TEST_F(ChannelPainting, ARecordingInMemoryIsDrawnFromTheSummariesItWasLoadedWith) {
+    // Channel blocks carry a few samples more than the channel holds; the
+    // view must not take them for a different series and summarise every
+    // channel once more (seconds for a long recording) before it draws.
+    COrielDoc doc(app, prompts);
+    if (!OpenRecording(doc))
+        GTEST_SKIP() << "espeak-ng or sox missing";
+    for (int c = 0; c < doc.GetChannelCount(); ++c) {
+        const CChannels& ch = doc.Channel(c);
+        ASSERT_TRUE(ch.HasSamples());
+        ASSERT_NE(ch.samplesSummary, nullptr);
+        ASSERT_EQ(ch.samplesSummary->SampleCount(), ch.ReadableCount());
+        ASSERT_GT(static_cast<std::int64_t>(ch.samples.size()), ch.ReadableCount());
+    }
+    COrielView view(doc);
+    view.resize(700, 400);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.viewport()->grab();
+    EXPECT_EQ(view.SummaryCache().MemoryBuildsMade(), 0);
+}
+
 TEST(ScaleLabels, FollowTheScaleMode) {
     CChannels ch;
     ch.bits = 16;
