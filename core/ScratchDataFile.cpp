@@ -412,6 +412,10 @@ void SummaryPipeline::Wait() {
 
 void SpreadFrameTile(const float* frames, std::size_t count, std::size_t n, const std::vector<float*>& out,
                      std::size_t at) {
+    // An empty tile may come with no frame memory at all: no pointer
+    // arithmetic on it then.
+    if (count == 0)
+        return;
     std::size_t l = 0;
 #if defined(__SSE2__)
     // Four channels of four frames at a time: four loads, a transpose in

@@ -30,7 +30,8 @@ TEST(FrameSpread, EveryChannelGetsItsValuesBitForBit) {
                 for (std::uint32_t& b : raw)
                     b = bits(rng) % 4 == 0 ? 0x7FC00000u | (bits(rng) & 0x3FFFFFu) : bits(rng);
                 std::vector<float> frames(raw.size());
-                std::memcpy(frames.data(), raw.data(), raw.size() * sizeof(float));
+                if (!raw.empty())
+                    std::memcpy(frames.data(), raw.data(), raw.size() * sizeof(float));
 
                 const std::uint32_t guard = 0xDEADBEEFu;
                 std::vector<std::vector<std::uint32_t>> blocks(n, std::vector<std::uint32_t>(at + count + 1, guard));
