@@ -114,7 +114,28 @@ ScratchDataFile::CopyResult ScratchDataFile::CopyFrames(const platform::File& so
 PiecesResult FillBlocksInPieces(std::int64_t frameCount, const std::vector<platform::BlockBytes>& blocks,
                                 std::size_t framesPerPiece, std::size_t bufferBytes, LoadSummaries& summaries,
                                 const std::function<const float*(std::int64_t, std::size_t, std::byte*)>& work) {
-    platform::PopulateBlocks(blocks);
+    // Fresh pages are cleared on threads of their own while the pieces are
+    // read: clearing waits on memory (and, in a virtual machine, on the host
+    // backing it) as much as on the cores, so the two together take little
+    // more than the longer one, where one after the other took both. A piece
+    // that reaches a page before it is cleared faults it in itself; making
+    // a page present leaves what was written there alone. One piece is read
+    // on this thread alone, so its pages are made present first.
+    struct JoinedAtEnd {
+        std::thread thread;
+        ~JoinedAtEnd() {
+            if (thread.joinable())
+                thread.join();
+        }
+    } populating;
+    if (frameCount > static_cast<std::int64_t>(framesPerPiece)) {
+        try {
+            populating.thread = std::thread([&blocks] { platform::PopulateBlocks(blocks); });
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!populating.thread.joinable())
+        platform::PopulateBlocks(blocks);
     const bool summarised = summaries.StartPieces();
     ThrottledProgress unseen(nullptr);
     const PiecesResult result = RunFramePieces(frameCount, framesPerPiece, bufferBytes, unseen,

@@ -175,8 +175,8 @@ PiecesResult RunFramePieces(std::int64_t frameCount, std::size_t framesPerPiece,
                             const std::function<bool(std::int64_t first, std::size_t count, std::byte* buffer)>& work);
 
 // A load of frames into one block per column. The blocks' pages are made
-// present on every core first (clearing fresh memory is most of such a
-// load); then RunFramePieces, with no progress shown: work(first, count,
+// present on every core (clearing fresh memory is most of such a load)
+// while RunFramePieces runs, with no progress shown: work(first, count,
 // buffer) reads the piece, spreads it into the blocks and returns its
 // frames as host floats (null when the source gave fewer bytes), which are
 // folded into the summaries of frameCount frames when their room can be
