@@ -166,6 +166,36 @@ inline double CatSeconds(const fs::path& path) {
     return took;
 }
 
+// Seconds of a rusage time.
+inline double SecondsOf(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+}
+
+// Runs the system's own program (posix_spawn, then wait4) with args, its
+// output to /dev/null when quiet, and fills usage with what it used. Throws
+// when it cannot be run or fails.
+inline void RunSystemTool(const char* program, std::vector<std::string> args, bool quiet, rusage* usage) {
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (quiet)
+        ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int err = ::posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (err)
+        throw std::system_error(err, std::generic_category(), std::string("cannot run ") + program);
+    int status = 0;
+    while (::wait4(pid, &status, 0, usage) < 0)
+        if (errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "wait4");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(std::string(program) + " failed");
+}
+
 // The system's own cat of a file: its wall time (spawn to exit) and its
 // CPU seconds, user and system, from its own rusage.
 struct CatRun {
@@ -173,54 +203,22 @@ struct CatRun {
     double cpuSeconds = 0.0;
 };
 
-// Runs /bin/cat path >/dev/null (posix_spawn, then wait4). Throws when cat
-// cannot be run or fails.
+// Runs /bin/cat path >/dev/null.
 inline CatRun CatProcess(const fs::path& path) {
     CatRun run;
     rusage usage{};
-    run.seconds = Seconds([&] {
-        const std::string a = path.string();
-        char arg0[] = "cat";
-        char* argv[] = {arg0, const_cast<char*>(a.c_str()), nullptr};
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        const int err = ::posix_spawn(&pid, "/bin/cat", &actions, nullptr, argv, environ);
-        ::posix_spawn_file_actions_destroy(&actions);
-        if (err)
-            throw std::system_error(err, std::generic_category(), "cannot run /bin/cat");
-        int status = 0;
-        while (::wait4(pid, &status, 0, &usage) < 0)
-            if (errno != EINTR)
-                throw std::system_error(errno, std::generic_category(), "wait4");
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            throw std::runtime_error("/bin/cat failed");
-    });
-    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
-    run.cpuSeconds = s(usage.ru_utime) + s(usage.ru_stime);
+    run.seconds = Seconds([&] { RunSystemTool("/bin/cat", {"cat", path.string()}, true, &usage); });
+    run.cpuSeconds = SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime);
     return run;
 }
 
-// Runs the system's own /bin/cp from to to (posix_spawn, then waitpid); with
-// fsync, then opens the copy and flushes it to disk, as a save must. Throws
-// when cp cannot be run or fails.
+// Runs the system's own /bin/cp from to to; with fsync, then opens the copy
+// and flushes it to disk, as a save must.
 inline double CpSeconds(const fs::path& from, const fs::path& to, bool fsync) {
     return Seconds([&] {
-        const std::string a = from.string(), b = to.string();
-        char arg0[] = "cp";
-        char* argv[] = {arg0, const_cast<char*>(a.c_str()), const_cast<char*>(b.c_str()), nullptr};
-        pid_t pid = 0;
-        if (const int err = ::posix_spawn(&pid, "/bin/cp", nullptr, nullptr, argv, environ))
-            throw std::system_error(err, std::generic_category(), "cannot run /bin/cp");
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0)
-            if (errno != EINTR)
-                throw std::system_error(errno, std::generic_category(), "waitpid");
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            throw std::runtime_error("/bin/cp failed");
+        RunSystemTool("/bin/cp", {"cp", from.string(), to.string()}, false, nullptr);
         if (fsync)
-            platform::File(b, platform::File::Mode::Read).Flush();
+            platform::File(to.string(), platform::File::Mode::Read).Flush();
     });
 }
 

@@ -78,8 +78,7 @@ constexpr double kRate = 22050.0;
 double ProcessCpuSeconds() {
     rusage u{};
     ::getrusage(RUSAGE_SELF, &u);
-    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
-    return s(u.ru_utime) + s(u.ru_stime);
+    return bench::SecondsOf(u.ru_utime) + bench::SecondsOf(u.ru_stime);
 }
 
 // Writes the file's dirty pages and then drops its pages from the page
@@ -305,29 +304,21 @@ void OpenToFirstPicture(benchmark::State& state, Kind kind, double seconds, cons
     fs::remove(folder, ec);  // only when empty
 }
 
+bool RegisterOpen(const char* name, Kind kind, double seconds, const char* suffix, benchmark::TimeUnit unit) {
+    benchmark::RegisterBenchmark(name, [=](benchmark::State& s) { OpenToFirstPicture(s, kind, seconds, suffix); })
+        ->Iterations(5)
+        ->UseManualTime()
+        ->Unit(unit);
+    return true;
+}
+
 [[maybe_unused]] const bool kShortRegistered =
-    benchmark::RegisterBenchmark("BM_Open200s16ChannelsToFirstPicture",
-                                 [](benchmark::State& s) { OpenToFirstPicture(s, Kind::Native, 200.0, "_short"); })
-        ->Iterations(5)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond) &&
-    benchmark::RegisterBenchmark("BM_Open200s16ChannelsWavToFirstPicture",
-                                 [](benchmark::State& s) { OpenToFirstPicture(s, Kind::Wave, 200.0, "_short_wav"); })
-        ->Iterations(5)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
+    RegisterOpen("BM_Open200s16ChannelsToFirstPicture", Kind::Native, 200.0, "_short", benchmark::kMillisecond) &&
+    RegisterOpen("BM_Open200s16ChannelsWavToFirstPicture", Kind::Wave, 200.0, "_short_wav", benchmark::kMillisecond);
 
 [[maybe_unused]] const bool kHourRegistered =
     bench::HourLongRuns() &&
-    benchmark::RegisterBenchmark("BM_OpenHour16ChannelsToFirstPicture",
-                                 [](benchmark::State& s) { OpenToFirstPicture(s, Kind::Native, 3600.0, ""); })
-        ->Iterations(5)
-        ->UseManualTime()
-        ->Unit(benchmark::kSecond) &&
-    benchmark::RegisterBenchmark("BM_OpenHour16ChannelsWavToFirstPicture",
-                                 [](benchmark::State& s) { OpenToFirstPicture(s, Kind::Wave, 3600.0, "_wav"); })
-        ->Iterations(5)
-        ->UseManualTime()
-        ->Unit(benchmark::kSecond);
+    RegisterOpen("BM_OpenHour16ChannelsToFirstPicture", Kind::Native, 3600.0, "", benchmark::kSecond) &&
+    RegisterOpen("BM_OpenHour16ChannelsWavToFirstPicture", Kind::Wave, 3600.0, "_wav", benchmark::kSecond);
 
 }  // namespace
